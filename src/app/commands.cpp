@@ -1,0 +1,36 @@
+#include "app/commands.h"
+
+#include <array>
+
+namespace vorla::app {
+
+namespace {
+
+// Subcommands. Add a row here and a file of its own for each new one.
+const std::array<Command, 0> kCommands = {};
+
+}  // namespace
+
+std::span<const Command> commands() { return kCommands; }
+
+void printUsage(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: vorla-agents [--headless] [COMMAND [ARGS...]]\n"
+                 "\n"
+                 "Watches and approves the tool calls of AI coding agents (Claude Code, Codex,\n"
+                 "Grok, Kiro) through their hooks.\n"
+                 "\n"
+                 "  --headless        run without a window (approvals, rules, audit, snapshot)\n"
+                 "  -h, --help        show this help and exit\n"
+                 "  -V, --version     show the version and exit\n");
+    if (!commands().empty()) {
+        std::fprintf(out, "\nCommands:\n");
+        for (const Command& command : commands()) {
+            std::fprintf(out, "  %-28.*s %.*s\n", static_cast<int>(command.usage.size()),
+                         command.usage.data(), static_cast<int>(command.help.size()),
+                         command.help.data());
+        }
+    }
+}
+
+}  // namespace vorla::app

@@ -1,0 +1,26 @@
+// The command-line surface of vorla-agents: a table of subcommands, each
+// implemented in its own file under src/app/ and listed in commands.cpp.
+#pragma once
+
+#include <cstdio>
+#include <span>
+#include <string_view>
+
+namespace vorla::app {
+
+struct Command {
+    std::string_view name;
+    std::string_view usage;  // e.g. "hooks [install|remove|evict <agent>]"
+    std::string_view help;   // one line for --help
+    // argv[0] is the command's own name.
+    int (*run)(int argc, char** argv);
+};
+
+[[nodiscard]] std::span<const Command> commands();
+
+// No subcommand, or --headless: the application itself.
+int runDefault(int argc, char** argv);
+
+void printUsage(std::FILE* out);
+
+}  // namespace vorla::app

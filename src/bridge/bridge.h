@@ -1,0 +1,50 @@
+// The logic of vorla-bridge, split from its input and output so the tests can
+// drive it in-process. Single-threaded; no state between calls.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/protocol.h"
+
+namespace vorla::bridge {
+
+// Looks up an environment variable; nullopt when unset.
+using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
+
+// The first "--source" followed by a valid raw value wins; otherwise claude.
+[[nodiscard]] Source declaredSource(const std::vector<std::string_view>& args);
+
+// GROK_HOOK_EVENT or GROK_SESSION_ID present (any value) forces grok.
+[[nodiscard]] Source effectiveSource(Source declared, const EnvLookup& env);
+
+// What the bridge needs besides the payload, fixed by the caller so that
+// tests can choose them.
+struct Stamp {
+    std::string id;
+    TerminalContext terminal;
+    double ts = 0;
+};
+
+// The event for one hook payload; nullopt for empty input or text that is not
+// JSON (the bridge then exits quietly without sending).
+[[nodiscard]] std::optional<Event> buildEvent(Source source, std::string_view payload,
+                                              const EnvLookup& env, Stamp stamp);
+
+// What the bridge prints for a decision.
+struct Answer {
+    std::string out;  // standard output, no trailing line feed
+    std::string err;  // standard error (Kiro denial only)
+    int exitCode = 0;
+};
+
+[[nodiscard]] Answer answerFor(Source source, Canonical event, const Decision& decision);
+
+// The whole program: reads stdin, talks to the socket, prints, returns the
+// exit status. Every failure is a silent 0.
+int run(int argc, char** argv);
+
+}  // namespace vorla::bridge

@@ -1,0 +1,109 @@
+// The vocabulary shared by vorla-bridge and the application: agent sources,
+// canonical event kinds, the event and decision records that cross the socket,
+// and the rules that turn an agent's hook payload into them.
+//
+// Plain values without shared state; safe to copy between threads.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/json_value.h"
+
+namespace vorla {
+
+enum class Source { claude, codex, grok, kiro };
+inline constexpr std::array<Source, 4> kAllSources = {Source::claude, Source::codex, Source::grok,
+                                                      Source::kiro};
+[[nodiscard]] std::string_view rawValue(Source source);
+[[nodiscard]] std::string_view displayName(Source source);
+[[nodiscard]] std::optional<Source> sourceFromRaw(std::string_view raw);
+
+enum class Canonical {
+    sessionStart,
+    sessionEnd,
+    userPromptSubmit,
+    preToolUse,
+    postToolUse,
+    permissionRequest,
+    stop,
+    notification,
+    other,
+};
+[[nodiscard]] std::string_view rawValue(Canonical event);
+[[nodiscard]] std::optional<Canonical> canonicalFromRaw(std::string_view raw);
+
+enum class Behavior { allow, deny };
+[[nodiscard]] std::string_view rawValue(Behavior behavior);
+[[nodiscard]] std::optional<Behavior> behaviorFromRaw(std::string_view raw);
+
+// The answer to a gating event.
+struct Decision {
+    Behavior behavior = Behavior::deny;
+    std::optional<std::string> message;
+
+    friend bool operator==(const Decision&, const Decision&) = default;
+};
+
+// The terminal an agent runs in, captured from the environment.
+struct TerminalContext {
+    std::optional<std::string> termProgram;
+    std::optional<std::string> itermSessionID;
+    std::optional<std::string> termSessionID;
+    std::optional<std::string> tmuxPane;
+    std::optional<std::string> weztermPane;
+    std::optional<std::string> kittyWindowID;
+    std::int32_t ppid = 0;
+
+    // Reads the process environment and the parent process id now.
+    [[nodiscard]] static TerminalContext capture();
+
+    friend bool operator==(const TerminalContext&, const TerminalContext&) = default;
+};
+
+// The record the bridge sends once per hook invocation.
+struct Event {
+    std::string id;
+    Source source = Source::claude;
+    Canonical event = Canonical::other;
+    std::string rawEvent;
+    bool gating = false;
+    std::optional<std::string> sessionID;
+    std::optional<std::string> cwd;
+    std::optional<std::string> toolName;
+    std::optional<JSONValue> toolInput;
+    std::optional<std::string> transcriptPath;
+    TerminalContext terminal;
+    double ts = 0;  // seconds since 1970, with fraction
+
+    friend bool operator==(const Event&, const Event&) = default;
+};
+
+// Wire encoding: compact JSON objects, optional fields omitted when absent.
+[[nodiscard]] std::string encode(const Event& event);
+[[nodiscard]] std::string encode(const Decision& decision);
+[[nodiscard]] nlohmann::json toJson(const TerminalContext& terminal);
+
+// Decoding never throws. A missing required key, a wrong type, an unknown
+// source/event/behavior raw value or text that is not JSON gives nullopt.
+[[nodiscard]] std::optional<Event> decodeEvent(std::string_view line);
+[[nodiscard]] std::optional<Decision> decodeDecision(std::string_view line);
+[[nodiscard]] std::optional<TerminalContext> terminalFromJson(const nlohmann::json& json);
+
+// Underscores removed, lower-cased, then matched exactly; anything else is `other`.
+[[nodiscard]] Canonical canonicalize(std::string_view raw);
+
+// Whether the bridge waits for a decision on this event.
+[[nodiscard]] bool isGating(Source source, Canonical event,
+                            const std::optional<std::string>& toolName);
+
+// The value under the first of `keys` present in an object payload (a present
+// null included); absent for non-objects, empty objects and no matching key.
+[[nodiscard]] std::optional<JSONValue> field(const JSONValue& json,
+                                             std::initializer_list<std::string_view> keys);
+
+}  // namespace vorla

@@ -1,0 +1,145 @@
+#include "core/unix_socket.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace vorla::UnixSocket {
+
+namespace {
+
+constexpr std::array<const char*, 6> kKindNames = {
+    "socketFailed", "connectFailed", "bindFailed", "listenFailed", "pathTooLong", "closed"};
+
+[[noreturn]] void failAndClose(Error::Kind kind, int fd) {
+    int saved = errno;
+    ::close(fd);
+    throw Error(kind, saved);
+}
+
+int newSocket() {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        throw Error(Error::Kind::socketFailed, errno);
+    }
+    return fd;
+}
+
+sockaddr_un addressOrClose(std::string_view path, int fd) {
+    try {
+        return makeAddr(path);
+    } catch (const Error&) {
+        ::close(fd);
+        throw;
+    }
+}
+
+}  // namespace
+
+std::string Error::describe() const {
+    std::string text = kKindNames.at(static_cast<std::size_t>(kind_));
+    if (kind_ != Kind::pathTooLong && kind_ != Kind::closed) {
+        text += "(" + std::to_string(errno_) + ": " + std::strerror(errno_) + ")";
+    }
+    return text;
+}
+
+sockaddr_un makeAddr(std::string_view path) {
+    sockaddr_un address{};
+    if (path.size() > kMaxPathBytes) {
+        throw Error(Error::Kind::pathTooLong, 0);
+    }
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    address.sun_path[path.size()] = '\0';
+    return address;
+}
+
+int connect(std::string_view path) {
+    int fd = newSocket();
+    sockaddr_un address = addressOrClose(path, fd);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        failAndClose(Error::Kind::connectFailed, fd);
+    }
+    return fd;
+}
+
+int listen(std::string_view path, int backlog) {
+    std::filesystem::path file(path);
+    std::error_code ignored;
+    if (file.has_parent_path()) {
+        std::filesystem::create_directories(file.parent_path(), ignored);
+        ::chmod(file.parent_path().c_str(), 0700);
+    }
+    std::filesystem::remove(file, ignored);  // a stale socket from an earlier run
+    int fd = newSocket();
+    sockaddr_un address = addressOrClose(path, fd);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        failAndClose(Error::Kind::bindFailed, fd);
+    }
+    if (::listen(fd, backlog) != 0) {
+        failAndClose(Error::Kind::listenFailed, fd);
+    }
+    ::chmod(std::string(path).c_str(), 0600);
+    return fd;
+}
+
+std::optional<std::string> readLine(int fd) {
+    std::string line;
+    std::array<char, 64 * 1024> chunk{};
+    for (;;) {
+        ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw Error(Error::Kind::closed, errno);
+        }
+        if (n == 0) {
+            if (line.empty()) {
+                return std::nullopt;
+            }
+            return line;
+        }
+        auto* newline = static_cast<char*>(std::memchr(chunk.data(), '\n', static_cast<size_t>(n)));
+        if (newline != nullptr) {
+            line.append(chunk.data(), newline);
+            return line;
+        }
+        line.append(chunk.data(), static_cast<size_t>(n));
+    }
+}
+
+void writeLine(int fd, std::string_view bytes) {
+    static const char kNewline = '\n';
+    std::size_t total = bytes.size() + 1;
+    std::size_t written = 0;
+    while (written < total) {
+        std::array<iovec, 2> parts{};
+        int count = 0;
+        if (written < bytes.size()) {
+            parts[count++] = {const_cast<char*>(bytes.data() + written), bytes.size() - written};
+        }
+        parts[count++] = {const_cast<char*>(&kNewline), 1};
+        msghdr message{};
+        message.msg_iov = parts.data();
+        message.msg_iovlen = static_cast<size_t>(count);
+        // MSG_NOSIGNAL: a vanished peer must give an error, not SIGPIPE.
+        ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            throw Error(Error::Kind::closed, n < 0 ? errno : 0);
+        }
+        written += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace vorla::UnixSocket

@@ -1,0 +1,59 @@
+// Runs a real program for a test: arguments, environment changes, standard
+// input, captured output and exit status. Standard input is fed and both
+// outputs are drained while the child runs, so large payloads cannot dead-lock.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vorla::test {
+
+struct ChildResult {
+    int exitCode = -1;   // -1 when killed by a signal or timed out
+    int signal = 0;      // the terminating signal, if any
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+};
+
+struct ChildOptions {
+    std::vector<std::string> args;  // args[0] is the program path
+    // Variables to set (value) or remove (nullopt) on top of our environment.
+    std::map<std::string, std::optional<std::string>> env;
+    std::string input;
+    bool closeInput = true;  // close stdin after writing `input`
+    std::chrono::milliseconds timeout{10000};
+};
+
+// Runs to completion (or kills after the timeout).
+ChildResult runChild(const ChildOptions& options);
+
+// A child left running: write to it, wait for it or kill it.
+class RunningChild {
+public:
+    explicit RunningChild(const ChildOptions& options);
+    ~RunningChild();
+    RunningChild(const RunningChild&) = delete;
+    RunningChild& operator=(const RunningChild&) = delete;
+
+    [[nodiscard]] int pid() const { return pid_; }
+    void kill(int signal);
+    // Closes stdin when the options asked to keep it open.
+    void closeInput();
+    // Drains output until exit or timeout.
+    ChildResult wait(std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+
+private:
+    int pid_ = -1;
+    int outFd_ = -1;
+    int errFd_ = -1;
+    int inFd_ = -1;  // kept open only when closeInput was false
+    bool reaped_ = false;
+    std::thread writer_;
+};
+
+}  // namespace vorla::test

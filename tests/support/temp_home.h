@@ -1,0 +1,30 @@
+// A private, empty HOME for one test: created in the constructor, pointed to
+// by $HOME while the object lives, removed with everything in it afterwards.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vorla::test {
+
+class TempHome {
+public:
+    // `prefix` lets a test ask for a long path (socket path limits).
+    explicit TempHome(const std::string& prefix = "/tmp/vorla-test-");
+    ~TempHome();
+    TempHome(const TempHome&) = delete;
+    TempHome& operator=(const TempHome&) = delete;
+
+    [[nodiscard]] const std::string& path() const { return path_; }
+    // path() + "/" + relative
+    [[nodiscard]] std::string file(const std::string& relative) const;
+    // Writes a file (creating folders) under the home.
+    void write(const std::string& relative, const std::string& contents) const;
+    [[nodiscard]] std::optional<std::string> read(const std::string& relative) const;
+
+private:
+    std::string path_;
+    std::optional<std::string> previousHome_;
+};
+
+}  // namespace vorla::test
