@@ -11,7 +11,9 @@ const std::array<Command, 0> kCommands = {};
 
 }  // namespace
 
-std::span<const Command> commands() { return kCommands; }
+std::span<const Command> commands() {
+    return kCommands;
+}
 
 void printUsage(std::FILE* out) {
     std::fprintf(out,

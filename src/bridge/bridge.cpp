@@ -137,8 +137,8 @@ std::optional<Event> buildEvent(Source source, std::string_view payload, const E
 
 Answer answerFor(Source source, Canonical event, const Decision& decision) {
     const bool allow = decision.behavior == Behavior::allow;
-    std::string reason = decision.message.value_or(allow ? "Approved in Vorla Agents"
-                                                         : "Denied in Vorla Agents");
+    std::string reason =
+        decision.message.value_or(allow ? "Approved in Vorla Agents" : "Denied in Vorla Agents");
     std::string word(rawValue(decision.behavior));
     nlohmann::json out;
     switch (source) {

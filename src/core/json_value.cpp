@@ -135,7 +135,9 @@ std::string previewOf(const nlohmann::json& json) {
 
 }  // namespace
 
-std::string JSONValue::preview() const { return previewOf(json_); }
+std::string JSONValue::preview() const {
+    return previewOf(json_);
+}
 
 std::string JSONValue::dump() const {
     return json_.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);

@@ -13,7 +13,7 @@
 namespace vorla {
 
 class JSONValue {
-public:
+  public:
     enum class Kind { null, boolean, number, string, array, object };
 
     JSONValue() = default;  // null
@@ -46,7 +46,7 @@ public:
 
     friend bool operator==(const JSONValue& a, const JSONValue& b) { return a.json_ == b.json_; }
 
-private:
+  private:
     nlohmann::json json_;
 };
 

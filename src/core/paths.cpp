@@ -35,10 +35,16 @@ std::string homeDirectory() {
     return "/";
 }
 
-std::string vorlaHome() { return homeDirectory() + "/.vorla-agents"; }
+std::string vorlaHome() {
+    return homeDirectory() + "/.vorla-agents";
+}
 
-std::string runDir() { return vorlaHome() + "/run"; }
+std::string runDir() {
+    return vorlaHome() + "/run";
+}
 
-std::string socketPath() { return runDir() + "/vorla.sock"; }
+std::string socketPath() {
+    return runDir() + "/vorla.sock";
+}
 
 }  // namespace vorla

@@ -16,8 +16,8 @@ constexpr std::array<std::string_view, 4> kSourceRaw = {"claude", "codex", "grok
 constexpr std::array<std::string_view, 4> kSourceDisplay = {"Claude Code", "Codex", "Grok Build",
                                                             "Kiro CLI"};
 constexpr std::array<std::string_view, 9> kCanonicalRaw = {
-    "sessionStart", "sessionEnd", "userPromptSubmit", "preToolUse", "postToolUse",
-    "permissionRequest", "stop", "notification", "other"};
+    "sessionStart",      "sessionEnd", "userPromptSubmit", "preToolUse", "postToolUse",
+    "permissionRequest", "stop",       "notification",     "other"};
 
 template <typename Enum, std::size_t N>
 std::optional<Enum> fromRaw(const std::array<std::string_view, N>& table, std::string_view raw) {
@@ -77,13 +77,17 @@ std::optional<std::string> environment(const char* name) {
 
 }  // namespace
 
-std::string_view rawValue(Source source) { return kSourceRaw.at(static_cast<std::size_t>(source)); }
+std::string_view rawValue(Source source) {
+    return kSourceRaw.at(static_cast<std::size_t>(source));
+}
 
 std::string_view displayName(Source source) {
     return kSourceDisplay.at(static_cast<std::size_t>(source));
 }
 
-std::optional<Source> sourceFromRaw(std::string_view raw) { return fromRaw<Source>(kSourceRaw, raw); }
+std::optional<Source> sourceFromRaw(std::string_view raw) {
+    return fromRaw<Source>(kSourceRaw, raw);
+}
 
 std::string_view rawValue(Canonical event) {
     return kCanonicalRaw.at(static_cast<std::size_t>(event));
@@ -290,7 +294,8 @@ bool isGating(Source source, Canonical event, const std::optional<std::string>& 
     return false;
 }
 
-std::optional<JSONValue> field(const JSONValue& json, std::initializer_list<std::string_view> keys) {
+std::optional<JSONValue> field(const JSONValue& json,
+                               std::initializer_list<std::string_view> keys) {
     const Json& object = json.json();
     if (!object.is_object() || object.empty()) {
         return std::nullopt;

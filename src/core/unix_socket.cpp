@@ -14,8 +14,8 @@ namespace vorla::UnixSocket {
 
 namespace {
 
-constexpr std::array<const char*, 6> kKindNames = {
-    "socketFailed", "connectFailed", "bindFailed", "listenFailed", "pathTooLong", "closed"};
+constexpr std::array<const char*, 6> kKindNames = {"socketFailed", "connectFailed", "bindFailed",
+                                                   "listenFailed", "pathTooLong",   "closed"};
 
 [[noreturn]] void failAndClose(Error::Kind kind, int fd) {
     int saved = errno;

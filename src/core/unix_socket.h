@@ -15,7 +15,7 @@
 namespace vorla::UnixSocket {
 
 class Error {
-public:
+  public:
     enum class Kind { socketFailed, connectFailed, bindFailed, listenFailed, pathTooLong, closed };
 
     Error(Kind kind, int errnoValue) : kind_(kind), errno_(errnoValue) {}
@@ -26,7 +26,7 @@ public:
     // "connectFailed(2)" and the like, for log lines.
     [[nodiscard]] std::string describe() const;
 
-private:
+  private:
     Kind kind_;
     int errno_;
 };

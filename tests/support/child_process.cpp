@@ -131,7 +131,9 @@ RunningChild::~RunningChild() {
     }
 }
 
-void RunningChild::kill(int signal) { ::kill(pid_, signal); }
+void RunningChild::kill(int signal) {
+    ::kill(pid_, signal);
+}
 
 void RunningChild::closeInput() {
     if (writer_.joinable()) {

@@ -13,8 +13,8 @@
 namespace vorla::test {
 
 struct ChildResult {
-    int exitCode = -1;   // -1 when killed by a signal or timed out
-    int signal = 0;      // the terminating signal, if any
+    int exitCode = -1;  // -1 when killed by a signal or timed out
+    int signal = 0;     // the terminating signal, if any
     bool timedOut = false;
     std::string out;
     std::string err;
@@ -34,7 +34,7 @@ ChildResult runChild(const ChildOptions& options);
 
 // A child left running: write to it, wait for it or kill it.
 class RunningChild {
-public:
+  public:
     explicit RunningChild(const ChildOptions& options);
     ~RunningChild();
     RunningChild(const RunningChild&) = delete;
@@ -47,7 +47,7 @@ public:
     // Drains output until exit or timeout.
     ChildResult wait(std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
 
-private:
+  private:
     int pid_ = -1;
     int outFd_ = -1;
     int errFd_ = -1;

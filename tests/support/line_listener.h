@@ -14,7 +14,7 @@
 namespace vorla::test {
 
 class LineListener {
-public:
+  public:
     // Given the received line, the reply to write (nullopt: write nothing).
     using Responder = std::function<std::optional<std::string>(const std::string& line)>;
 
@@ -24,11 +24,11 @@ public:
     LineListener& operator=(const LineListener&) = delete;
 
     // Waits until `count` lines arrived (or the timeout); returns them all.
-    std::vector<std::string> waitForLines(std::size_t count,
-                                          std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    std::vector<std::string> waitForLines(
+        std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10));
     [[nodiscard]] std::vector<std::string> lines();
 
-private:
+  private:
     void serve();
 
     std::string path_;

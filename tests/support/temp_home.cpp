@@ -30,7 +30,9 @@ TempHome::~TempHome() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempHome::file(const std::string& relative) const { return path_ + "/" + relative; }
+std::string TempHome::file(const std::string& relative) const {
+    return path_ + "/" + relative;
+}
 
 void TempHome::write(const std::string& relative, const std::string& contents) const {
     std::filesystem::path target(file(relative));

@@ -8,7 +8,7 @@
 namespace vorla::test {
 
 class TempHome {
-public:
+  public:
     // `prefix` lets a test ask for a long path (socket path limits).
     explicit TempHome(const std::string& prefix = "/tmp/vorla-test-");
     ~TempHome();
@@ -22,7 +22,7 @@ public:
     void write(const std::string& relative, const std::string& contents) const;
     [[nodiscard]] std::optional<std::string> read(const std::string& relative) const;
 
-private:
+  private:
     std::string path_;
     std::optional<std::string> previousHome_;
 };

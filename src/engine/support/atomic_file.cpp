@@ -54,8 +54,8 @@ bool ensurePrivateDirectory(const std::string& path) {
     return std::filesystem::is_directory(dir, error);
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view contents,
-                         Durability durability, unsigned mode) {
+bool writeFileAtomically(const std::string& path, std::string_view contents, Durability durability,
+                         unsigned mode) {
     std::filesystem::path target(path);
     std::string dir = target.has_parent_path() ? target.parent_path().string() : ".";
     if (!ensurePrivateDirectory(dir)) {

@@ -67,11 +67,17 @@ WallTime addDays(WallTime time, int days) {
     return fromLocalParts(parts);
 }
 
-int localHour(WallTime time) { return localParts(time).tm_hour; }
+int localHour(WallTime time) {
+    return localParts(time).tm_hour;
+}
 
-bool isSameDay(WallTime a, WallTime b) { return dayKey(a) == dayKey(b); }
+bool isSameDay(WallTime a, WallTime b) {
+    return dayKey(a) == dayKey(b);
+}
 
-bool isYesterday(WallTime time, WallTime now) { return isSameDay(time, addDays(now, -1)); }
+bool isYesterday(WallTime time, WallTime now) {
+    return isSameDay(time, addDays(now, -1));
+}
 
 std::string weekdayLabel(WallTime time) {
     static constexpr std::array<const char*, 7> kNames = {"Sun", "Mon", "Tue", "Wed",
@@ -130,8 +136,7 @@ std::optional<WallTime> parseISO8601(std::string_view text) {
     } else {
         return std::nullopt;
     }
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
-        second > 60) {
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
         return std::nullopt;
     }
     parts.tm_year = year - 1900;
@@ -145,7 +150,9 @@ std::optional<WallTime> parseISO8601(std::string_view text) {
            std::chrono::duration_cast<WallTime::duration>(std::chrono::duration<double>(fraction));
 }
 
-double toReferenceSeconds(WallTime time) { return toEpochSeconds(time) - kReferenceEpochOffset; }
+double toReferenceSeconds(WallTime time) {
+    return toEpochSeconds(time) - kReferenceEpochOffset;
+}
 
 WallTime fromReferenceSeconds(double seconds) {
     return fromEpochSeconds(seconds + kReferenceEpochOffset);

@@ -12,8 +12,8 @@ double toEpochSeconds(WallTime time) {
 }
 
 WallTime fromEpochSeconds(double seconds) {
-    return WallTime(std::chrono::duration_cast<WallTime::duration>(
-        std::chrono::duration<double>(seconds)));
+    return WallTime(
+        std::chrono::duration_cast<WallTime::duration>(std::chrono::duration<double>(seconds)));
 }
 
 }  // namespace vorla

@@ -10,7 +10,7 @@ using WallTime = std::chrono::system_clock::time_point;
 using SteadyTime = std::chrono::steady_clock::time_point;
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Calendar time (for stored timestamps and day keys).
     [[nodiscard]] virtual WallTime now() const = 0;
@@ -19,7 +19,7 @@ public:
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     [[nodiscard]] WallTime now() const override { return std::chrono::system_clock::now(); }
     [[nodiscard]] SteadyTime steadyNow() const override { return std::chrono::steady_clock::now(); }
 

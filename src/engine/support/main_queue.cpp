@@ -18,7 +18,8 @@ TimerHandle LoopMainQueue::postAfter(std::chrono::milliseconds delay, Task task)
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     {
         std::lock_guard lock(mutex_);
-        timers_.push_back(Timer{clock_.steadyNow() + delay, nextOrder_++, std::move(task), cancelled});
+        timers_.push_back(
+            Timer{clock_.steadyNow() + delay, nextOrder_++, std::move(task), cancelled});
     }
     wake_.notify_one();
     return TimerHandle(cancelled);

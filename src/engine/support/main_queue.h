@@ -20,7 +20,7 @@ namespace vorla {
 // Cancels a delayed task. Copyable; cancel() is safe from any thread and after
 // the task ran. A default-constructed handle cancels nothing.
 class TimerHandle {
-public:
+  public:
     TimerHandle() = default;
     explicit TimerHandle(std::shared_ptr<std::atomic<bool>> cancelled)
         : cancelled_(std::move(cancelled)) {}
@@ -30,12 +30,12 @@ public:
         }
     }
 
-private:
+  private:
     std::shared_ptr<std::atomic<bool>> cancelled_;
 };
 
 class MainQueue {
-public:
+  public:
     using Task = std::function<void()>;
     virtual ~MainQueue() = default;
 
@@ -53,7 +53,7 @@ public:
 // on the given clock's steady time, so a test with a fake clock calls
 // runPending() after moving the clock forward instead of sleeping.
 class LoopMainQueue final : public MainQueue {
-public:
+  public:
     explicit LoopMainQueue(const Clock& clock = SystemClock::shared());
 
     void post(Task task) override;
@@ -69,7 +69,7 @@ public:
     // waiting; returns how many ran. For tests and for draining at exit.
     std::size_t runPending();
 
-private:
+  private:
     struct Timer {
         SteadyTime due;
         std::uint64_t order;

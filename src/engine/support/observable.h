@@ -17,7 +17,7 @@ class ChangeNotifier;
 // Move-only RAII token; unsubscribes on destruction, also after the notifier
 // itself is gone.
 class Subscription {
-public:
+  public:
     Subscription() = default;
     Subscription(const Subscription&) = delete;
     Subscription& operator=(const Subscription&) = delete;
@@ -27,7 +27,7 @@ public:
 
     void reset();
 
-private:
+  private:
     friend class ChangeNotifier;
     using Listeners = std::map<std::uint64_t, std::function<void()>>;
     Subscription(std::weak_ptr<Listeners> listeners, std::uint64_t id)
@@ -38,12 +38,12 @@ private:
 };
 
 class ChangeNotifier {
-public:
+  public:
     [[nodiscard]] Subscription subscribe(std::function<void()> callback);
     void notify() const;
     [[nodiscard]] std::size_t subscriberCount() const { return listeners_->size(); }
 
-private:
+  private:
     std::shared_ptr<Subscription::Listeners> listeners_ =
         std::make_shared<Subscription::Listeners>();
     std::uint64_t nextID_ = 1;

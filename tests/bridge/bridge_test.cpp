@@ -1,0 +1,121 @@
+#include "bridge/bridge.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace vorla::bridge {
+namespace {
+
+EnvLookup envOf(std::map<std::string, std::string> values) {
+    return [values = std::move(values)](const char* name) -> std::optional<std::string> {
+        auto it = values.find(name);
+        if (it == values.end()) {
+            return std::nullopt;
+        }
+        return it->second;
+    };
+}
+
+Stamp stamp() {
+    return Stamp{"ID", TerminalContext{}, 12.5};
+}
+
+TEST(BridgeSource, FirstSourceFlagWithAValidValue) {
+    EXPECT_EQ(declaredSource({"bridge", "--source", "codex"}), Source::codex);
+    EXPECT_EQ(declaredSource({"bridge", "--source"}), Source::claude);
+    EXPECT_EQ(declaredSource({"bridge", "--source", "nope"}), Source::claude);
+    EXPECT_EQ(declaredSource({"bridge", "--source", "nope", "--source", "kiro"}), Source::claude);
+    EXPECT_EQ(declaredSource({"bridge", "x", "--source", "kiro", "--source", "grok"}),
+              Source::kiro);
+}
+
+TEST(BridgeSource, GrokVariablesOverrideByPresence) {
+    EXPECT_EQ(effectiveSource(Source::claude, envOf({{"GROK_SESSION_ID", ""}})), Source::grok);
+    EXPECT_EQ(effectiveSource(Source::kiro, envOf({{"GROK_HOOK_EVENT", "x"}})), Source::grok);
+    EXPECT_EQ(effectiveSource(Source::codex, envOf({})), Source::codex);
+}
+
+TEST(BridgeEvent, ReadsAliasedKeysAndComputesGating) {
+    auto event = buildEvent(Source::codex,
+                            R"({"hook_event_name":"PermissionRequest","tool_name":"Bash",)"
+                            R"("session_id":"s1","cwd":"/w","tool_input":{"command":"ls"},)"
+                            R"("transcript_path":"/t"})",
+                            envOf({}), stamp());
+    ASSERT_TRUE(event);
+    EXPECT_EQ(event->event, Canonical::permissionRequest);
+    EXPECT_TRUE(event->gating);
+    EXPECT_EQ(event->sessionID, "s1");
+    EXPECT_EQ(event->toolInput->preview(), "ls");
+    EXPECT_EQ(event->transcriptPath, "/t");
+    EXPECT_EQ(event->id, "ID");
+    EXPECT_EQ(event->ts, 12.5);
+
+    auto camel = buildEvent(Source::kiro,
+                            R"({"hookEventName":"preToolUse","toolName":"fs_write",)"
+                            R"("sessionId":"k","workspaceRoot":"/r","toolInput":null})",
+                            envOf({}), stamp());
+    ASSERT_TRUE(camel);
+    EXPECT_TRUE(camel->gating);
+    EXPECT_EQ(camel->cwd, "/r");
+    ASSERT_TRUE(camel->toolInput);  // a JSON null stays a present null
+    EXPECT_TRUE(camel->toolInput->isNull());
+}
+
+TEST(BridgeEvent, GrokFallbacksAndNonStringValues) {
+    auto event =
+        buildEvent(Source::grok, R"({"session_id":42})",
+                   envOf({{"GROK_HOOK_EVENT", "pre_tool_use"}, {"GROK_SESSION_ID", "g"}}), stamp());
+    ASSERT_TRUE(event);
+    EXPECT_EQ(event->rawEvent, "pre_tool_use");
+    EXPECT_EQ(event->event, Canonical::preToolUse);
+    EXPECT_EQ(event->sessionID, "g");
+
+    auto numeric = buildEvent(Source::claude, R"({"session_id":42})", envOf({}), stamp());
+    EXPECT_FALSE(numeric->sessionID);
+    EXPECT_EQ(numeric->rawEvent, "unknown");
+    EXPECT_EQ(numeric->event, Canonical::other);
+}
+
+TEST(BridgeEvent, NonObjectJsonIsStillSentButNothingElseIs) {
+    auto array = buildEvent(Source::claude, "[1,2]", envOf({}), stamp());
+    ASSERT_TRUE(array);
+    EXPECT_EQ(array->rawEvent, "unknown");
+    EXPECT_FALSE(array->toolInput);
+    EXPECT_FALSE(buildEvent(Source::claude, "", envOf({}), stamp()));
+    EXPECT_FALSE(buildEvent(Source::claude, "{oops", envOf({}), stamp()));
+}
+
+TEST(BridgeAnswer, ClaudeAndCodexForms) {
+    Answer allow = answerFor(Source::codex, Canonical::permissionRequest, {Behavior::allow, {}});
+    EXPECT_EQ(nlohmann::json::parse(allow.out),
+              nlohmann::json::parse(
+                  R"({"hookSpecificOutput":{"hookEventName":"PermissionRequest",)"
+                  R"("decision":{"behavior":"allow","message":"Approved in Vorla Agents"}}})"));
+    Answer deny = answerFor(Source::claude, Canonical::preToolUse, {Behavior::deny, "No"});
+    EXPECT_EQ(
+        nlohmann::json::parse(deny.out),
+        nlohmann::json::parse(R"({"hookSpecificOutput":{"hookEventName":"PreToolUse",)"
+                              R"("permissionDecision":"deny","permissionDecisionReason":"No"}})"));
+    EXPECT_EQ(deny.exitCode, 0);
+    EXPECT_TRUE(deny.err.empty());
+}
+
+TEST(BridgeAnswer, GrokAndKiroForms) {
+    EXPECT_EQ(answerFor(Source::grok, Canonical::preToolUse, {Behavior::allow, "ignored"}).out,
+              R"({"decision":"allow"})");
+    EXPECT_EQ(
+        answerFor(Source::grok, Canonical::preToolUse, {Behavior::deny, "Blocked by rule"}).out,
+        R"({"decision":"deny","reason":"Blocked by rule"})");
+    Answer kiroAllow = answerFor(Source::kiro, Canonical::preToolUse, {Behavior::allow, "x"});
+    EXPECT_EQ(kiroAllow.out, "");
+    EXPECT_EQ(kiroAllow.err, "");
+    EXPECT_EQ(kiroAllow.exitCode, 0);
+    Answer kiroDeny = answerFor(Source::kiro, Canonical::preToolUse, {Behavior::deny, {}});
+    EXPECT_EQ(kiroDeny.out, "");
+    EXPECT_EQ(kiroDeny.err, "Denied in Vorla Agents");
+    EXPECT_EQ(kiroDeny.exitCode, 2);
+}
+
+}  // namespace
+}  // namespace vorla::bridge

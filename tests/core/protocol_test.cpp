@@ -1,0 +1,195 @@
+#include "core/protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "core/uuid.h"
+
+namespace vorla {
+namespace {
+
+JSONValue json(const char* text) {
+    return *JSONValue::parse(text);
+}
+
+TEST(Canonicalize, FoldsUnderscoresAndCase) {
+    EXPECT_EQ(canonicalize("SessionStart"), Canonical::sessionStart);
+    EXPECT_EQ(canonicalize("session_start"), Canonical::sessionStart);
+    EXPECT_EQ(canonicalize("SESSIONSTART"), Canonical::sessionStart);
+    EXPECT_EQ(canonicalize("PRE_TOOL_USE"), Canonical::preToolUse);
+    EXPECT_EQ(canonicalize("preToolUse"), Canonical::preToolUse);
+    EXPECT_EQ(canonicalize("Stop"), Canonical::stop);
+    EXPECT_EQ(canonicalize("PermissionRequest"), Canonical::permissionRequest);
+}
+
+TEST(Canonicalize, UnknownNamesAreOther) {
+    EXPECT_EQ(canonicalize("SubagentStop"), Canonical::other);
+    EXPECT_EQ(canonicalize("BeforeTool"), Canonical::other);
+    EXPECT_EQ(canonicalize("pre-tool-use"), Canonical::other);
+    EXPECT_EQ(canonicalize(""), Canonical::other);
+    EXPECT_EQ(canonicalize("unknown"), Canonical::other);
+}
+
+TEST(IsGating, ClaudeAndCodexGateOnlyPermissionAndTwoTools) {
+    EXPECT_FALSE(isGating(Source::codex, Canonical::preToolUse, "Bash"));
+    EXPECT_TRUE(isGating(Source::claude, Canonical::preToolUse, "AskUserQuestion"));
+    EXPECT_TRUE(isGating(Source::codex, Canonical::preToolUse, "ExitPlanMode"));
+    EXPECT_FALSE(isGating(Source::claude, Canonical::preToolUse, "askuserquestion"));
+    EXPECT_FALSE(isGating(Source::claude, Canonical::preToolUse, std::nullopt));
+    EXPECT_TRUE(isGating(Source::claude, Canonical::permissionRequest, std::nullopt));
+    EXPECT_FALSE(isGating(Source::claude, Canonical::postToolUse, "AskUserQuestion"));
+}
+
+TEST(IsGating, GrokAndKiroGateEveryPreToolUse) {
+    EXPECT_TRUE(isGating(Source::grok, Canonical::preToolUse, std::nullopt));
+    EXPECT_TRUE(isGating(Source::kiro, Canonical::preToolUse, "Bash"));
+    EXPECT_FALSE(isGating(Source::kiro, Canonical::permissionRequest, "Bash"));
+    EXPECT_FALSE(isGating(Source::grok, Canonical::stop, std::nullopt));
+}
+
+TEST(Field, FirstPresentKeyWinsOnObjectsOnly) {
+    EXPECT_FALSE(field(json(R"("s")"), {"a"}));
+    EXPECT_FALSE(field(json("[1,2]"), {"a"}));
+    EXPECT_FALSE(field(json("{}"), {"a"}));
+    EXPECT_FALSE(field(json(R"({"a":1})"), {}));
+    auto both = json(R"({"sessionId":"camel","session_id":"snake"})");
+    EXPECT_EQ(field(both, {"session_id", "sessionId"})->stringValue(), "snake");
+    auto present = field(json(R"({"a":null,"b":1})"), {"a", "b"});
+    ASSERT_TRUE(present);
+    EXPECT_TRUE(present->isNull());
+}
+
+TEST(Preview, FollowsTheDisplayRules) {
+    EXPECT_EQ(json(R"({"command":"npm test","path":"/x"})").preview(), "npm test");
+    EXPECT_EQ(json(R"({"b":1,"a":2})").preview(), "a,b");
+    EXPECT_EQ(json(R"([1,"x",true])").preview(), "1.0, x, true");
+    EXPECT_EQ(json("null").preview(), "null");
+    EXPECT_EQ(json("2.5").preview(), "2.5");
+    EXPECT_EQ(json("[]").preview(), "");
+    EXPECT_EQ(json("{}").preview(), "");
+    EXPECT_EQ(json(R"({"command":["git","status"]})").preview(), "git, status");
+    EXPECT_EQ(json(R"(["",""])").preview(), ", ");
+    EXPECT_EQ(json(R"({"pattern":"*.md","url":"u"})").preview(), "*.md");
+    // Keys sort by code point: upper case before lower case, ASCII before é.
+    EXPECT_EQ(json(R"({"é":1,"b":1,"B":1})").preview(), "B,b,é");
+}
+
+TEST(JSONValueAccess, StringValueAndSubscriptAreKindChecked) {
+    EXPECT_EQ(json(R"("x")").stringValue(), "x");
+    EXPECT_FALSE(json("3").stringValue());
+    EXPECT_FALSE(json(R"(["a"])")["a"]);
+    EXPECT_EQ(json(R"({"a":{"b":"c"}})")["a"]->operator[]("b")->stringValue(), "c");
+    EXPECT_FALSE(JSONValue::parse("{not json"));
+}
+
+Event sampleEvent() {
+    Event event;
+    event.id = "0B6E1B8C-3F0A-4C55-9A4E-2D1F7C9E5A10";
+    event.source = Source::kiro;
+    event.event = Canonical::preToolUse;
+    event.rawEvent = "PreToolUse";
+    event.gating = true;
+    event.terminal.ppid = 4242;
+    event.ts = 1764950400.25;
+    return event;
+}
+
+TEST(EventCoding, AbsentOptionalsAreOmittedAndRoundTrip) {
+    Event event = sampleEvent();
+    std::string line = encode(event);
+    for (const char* key :
+         {"sessionID", "cwd", "toolName", "toolInput", "transcriptPath", "termProgram", "null"}) {
+        EXPECT_EQ(line.find(key), std::string::npos) << key;
+    }
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    EXPECT_EQ(decodeEvent(line), event);
+}
+
+TEST(EventCoding, FullEventRoundTrips) {
+    Event event = sampleEvent();
+    event.sessionID = "s-42";
+    event.cwd = "/home/me/app";
+    event.toolName = "Bash";
+    event.toolInput = json(R"({"command":"printf 'a\nb'","n":[1,2.5,null]})");
+    event.transcriptPath = "/t.jsonl";
+    event.terminal.termProgram = "";
+    event.terminal.tmuxPane = "%3";
+    auto decoded = decodeEvent(encode(event));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(*decoded, event);
+    EXPECT_EQ(decoded->terminal.termProgram, "");  // set-but-empty stays present
+}
+
+TEST(EventCoding, RejectsMissingRequiredKeysAndUnknownRawValues) {
+    nlohmann::json good = nlohmann::json::parse(encode(sampleEvent()));
+    for (const char* key : {"id", "source", "event", "rawEvent", "gating", "terminal", "ts"}) {
+        auto copy = good;
+        copy.erase(key);
+        EXPECT_FALSE(decodeEvent(copy.dump())) << "without " << key;
+    }
+    auto badSource = good;
+    badSource["source"] = "cursor";
+    EXPECT_FALSE(decodeEvent(badSource.dump()));
+    auto badEvent = good;
+    badEvent["event"] = "PreToolUse";  // a raw agent name is not a canonical value
+    EXPECT_FALSE(decodeEvent(badEvent.dump()));
+    auto noPpid = good;
+    noPpid["terminal"].erase("ppid");
+    EXPECT_FALSE(decodeEvent(noPpid.dump()));
+    auto wrongType = good;
+    wrongType["sessionID"] = 7;
+    EXPECT_FALSE(decodeEvent(wrongType.dump()));
+    EXPECT_FALSE(decodeEvent("garbage"));
+    EXPECT_FALSE(decodeEvent(""));
+}
+
+TEST(EventCoding, AcceptsEscapedSlashesAndAnyKeyOrder) {
+    std::string line =
+        R"({"ts":1.5,"terminal":{"ppid":1},"gating":false,"rawEvent":"Stop","event":"stop",)"
+        R"("source":"codex","id":"X","cwd":"\/tmp\/a"})";
+    auto event = decodeEvent(line);
+    ASSERT_TRUE(event);
+    EXPECT_EQ(event->cwd, "/tmp/a");
+    EXPECT_EQ(event->source, Source::codex);
+}
+
+TEST(DecisionCoding, MessageOnlyWhenPresent) {
+    EXPECT_EQ(encode(Decision{Behavior::allow, std::nullopt}), R"({"behavior":"allow"})");
+    EXPECT_EQ(decodeDecision(R"({"behavior":"deny","message":"Blocked by rule"})"),
+              (Decision{Behavior::deny, "Blocked by rule"}));
+    EXPECT_EQ(decodeDecision(R"({"behavior":"deny"})"), (Decision{Behavior::deny, std::nullopt}));
+    EXPECT_FALSE(decodeDecision(R"({"behavior":"maybe"})"));
+    EXPECT_FALSE(decodeDecision(R"({"message":"x"})"));
+    EXPECT_FALSE(decodeDecision("[]"));
+}
+
+TEST(TerminalContextCapture, ReadsVariablesAndAlwaysHasPpid) {
+    ::unsetenv("TERM_PROGRAM");
+    ::setenv("TMUX_PANE", "", 1);
+    TerminalContext terminal = TerminalContext::capture();
+    ::unsetenv("TMUX_PANE");
+    EXPECT_FALSE(terminal.termProgram);
+    EXPECT_EQ(terminal.tmuxPane, "");
+    EXPECT_EQ(terminal.ppid, static_cast<std::int32_t>(getppid()));
+    EXPECT_NE(toJson(terminal).dump().find("\"ppid\""), std::string::npos);
+}
+
+TEST(SourceNames, RawValuesDisplayNamesAndOrder) {
+    EXPECT_EQ(displayName(Source::grok), "Grok Build");
+    EXPECT_EQ(displayName(Source::kiro), "Kiro CLI");
+    EXPECT_EQ(sourceFromRaw("codex"), Source::codex);
+    EXPECT_FALSE(sourceFromRaw("Claude"));
+    EXPECT_EQ(kAllSources.front(), Source::claude);
+    EXPECT_EQ(kAllSources.back(), Source::kiro);
+}
+
+TEST(RandomUUID, IsUpperCaseVersion4AndFresh) {
+    std::regex form("^[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$");
+    std::string a = randomUUID();
+    EXPECT_TRUE(std::regex_match(a, form)) << a;
+    EXPECT_NE(a, randomUUID());
+}
+
+}  // namespace
+}  // namespace vorla

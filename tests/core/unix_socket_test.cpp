@@ -1,0 +1,161 @@
+#include "core/unix_socket.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "support/temp_home.h"
+
+namespace vorla {
+namespace {
+
+using UnixSocket::Error;
+
+// Two connected stream sockets, closed at the end of the test.
+struct SocketPair {
+    int a = -1;
+    int b = -1;
+    SocketPair() {
+        int fds[2];
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        a = fds[0];
+        b = fds[1];
+    }
+    ~SocketPair() {
+        closeA();
+        closeB();
+    }
+    void closeA() {
+        if (a >= 0)
+            ::close(a);
+        a = -1;
+    }
+    void closeB() {
+        if (b >= 0)
+            ::close(b);
+        b = -1;
+    }
+    void send(std::string_view bytes) const {
+        ASSERT_EQ(::write(a, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+};
+
+Error::Kind kindOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error.kind();
+    }
+    ADD_FAILURE() << "no error thrown";
+    return Error::Kind::closed;
+}
+
+TEST(UnixSocketAddress, AcceptsAtMost103Bytes) {
+    EXPECT_NO_THROW((void)UnixSocket::makeAddr(std::string(103, 'a')));
+    EXPECT_EQ(kindOf([] { (void)UnixSocket::makeAddr(std::string(104, 'a')); }),
+              Error::Kind::pathTooLong);
+}
+
+TEST(UnixSocketConnect, NoListenerGivesConnectFailedWithErrno) {
+    test::TempHome home;
+    try {
+        (void)UnixSocket::connect(home.file("absent.sock"));
+        FAIL() << "connected to nothing";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.kind(), Error::Kind::connectFailed);
+        EXPECT_TRUE(error.errnoValue() == ENOENT || error.errnoValue() == ECONNREFUSED);
+    }
+}
+
+TEST(UnixSocketListen, CreatesParentReplacesStaleFileAndRestrictsMode) {
+    test::TempHome home;
+    std::string path = home.file("deep/run/vorla.sock");
+    int first = UnixSocket::listen(path, 4);
+    ::close(first);  // leaves a stale socket file behind, as a crash would
+    int fd = UnixSocket::listen(path, 4);
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISSOCK(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    int client = UnixSocket::connect(path);
+    int served = ::accept(fd, nullptr, nullptr);
+    UnixSocket::writeLine(client, "ping");
+    EXPECT_EQ(UnixSocket::readLine(served), "ping");
+    ::close(client);
+    ::close(served);
+    ::close(fd);
+}
+
+TEST(UnixSocketListen, PathTooLongLeavesNoDescriptorOpen) {
+    int probe = ::dup(0);
+    ::close(probe);
+    EXPECT_EQ(kindOf([] { (void)UnixSocket::listen("/tmp/" + std::string(120, 'x'), 1); }),
+              Error::Kind::pathTooLong);
+    int next = ::dup(0);
+    EXPECT_EQ(next, probe);  // the socket created before the check was closed
+    ::close(next);
+}
+
+TEST(UnixSocketReadLine, LineEndStreamEndAndEmptyLine) {
+    {
+        SocketPair pair;
+        pair.send("abc\n");
+        EXPECT_EQ(UnixSocket::readLine(pair.b), "abc");
+    }
+    {
+        SocketPair pair;
+        pair.send("abc");
+        pair.closeA();
+        EXPECT_EQ(UnixSocket::readLine(pair.b), "abc");
+    }
+    {
+        SocketPair pair;
+        pair.closeA();
+        EXPECT_EQ(UnixSocket::readLine(pair.b), std::nullopt);
+    }
+    {
+        SocketPair pair;
+        pair.send("\n");
+        auto line = UnixSocket::readLine(pair.b);
+        ASSERT_TRUE(line);
+        EXPECT_EQ(*line, "");
+    }
+}
+
+TEST(UnixSocketReadLine, ReadsAMegabyteLineArrivingInPieces) {
+    SocketPair pair;
+    std::string big(1 << 20, 'x');
+    std::thread writer([&] { UnixSocket::writeLine(pair.a, big); });
+    auto line = UnixSocket::readLine(pair.b);
+    writer.join();
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->size(), big.size());
+}
+
+TEST(UnixSocketWriteLine, EmptyBufferSendsOneLineFeed) {
+    SocketPair pair;
+    UnixSocket::writeLine(pair.a, "");
+    char byte = 0;
+    ASSERT_EQ(::read(pair.b, &byte, 1), 1);
+    EXPECT_EQ(byte, '\n');
+}
+
+TEST(UnixSocketWriteLine, VanishedPeerThrowsClosedWithoutKillingTheProcess) {
+    SocketPair pair;
+    pair.closeB();
+    EXPECT_EQ(kindOf([&] { UnixSocket::writeLine(pair.a, "hello"); }), Error::Kind::closed);
+    SUCCEED() << "still running: no SIGPIPE";
+}
+
+TEST(UnixSocketError, DescribesKindAndErrno) {
+    EXPECT_EQ(Error(Error::Kind::pathTooLong, 0).describe(), "pathTooLong");
+    EXPECT_EQ(Error(Error::Kind::bindFailed, EACCES).describe(),
+              "bindFailed(" + std::to_string(EACCES) + ": Permission denied)");
+}
+
+}  // namespace
+}  // namespace vorla

@@ -1,0 +1,199 @@
+// Runs the built vorla-bridge as a child process against a listener on the
+// socket of a temporary HOME, as an agent's hook would.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+
+#include "core/paths.h"
+#include "core/protocol.h"
+#include "support/child_process.h"
+#include "support/line_listener.h"
+#include "support/temp_home.h"
+
+namespace vorla {
+namespace {
+
+using namespace std::chrono_literals;
+
+class BridgeProcess : public ::testing::Test {
+  protected:
+    test::ChildResult runBridge(const std::string& payload, std::vector<std::string> args = {},
+                                std::map<std::string, std::optional<std::string>> env = {}) {
+        test::ChildOptions options;
+        options.args = {VORLA_BRIDGE_PATH};
+        options.args.insert(options.args.end(), args.begin(), args.end());
+        options.env = std::move(env);
+        options.env["HOME"] = home_.path();
+        for (const char* grok : {"GROK_HOOK_EVENT", "GROK_SESSION_ID"}) {
+            options.env.try_emplace(grok, std::nullopt);
+        }
+        options.input = payload;
+        return test::runChild(options);
+    }
+
+    // Starts a listener answering every gating line with `reply`.
+    void answerWith(std::optional<std::string> reply) {
+        listener_.emplace(socketPath(), [reply](const std::string&) { return reply; });
+    }
+
+    Event onlyEvent() {
+        auto lines = listener_->waitForLines(1);
+        EXPECT_EQ(lines.size(), 1u);
+        auto event = decodeEvent(lines.empty() ? "" : lines.front());
+        EXPECT_TRUE(event);
+        return event.value_or(Event{});
+    }
+
+    test::TempHome home_;
+    std::optional<test::LineListener> listener_;
+};
+
+constexpr const char* kPermission =
+    R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1",)"
+    R"("tool_input":{"command":"rm -rf build"}})";
+constexpr const char* kAskQuestion =
+    R"({"hook_event_name":"PreToolUse","tool_name":"AskUserQuestion","session_id":"s1"})";
+
+TEST_F(BridgeProcess, CodexPermissionAllowWithoutMessageUsesDefaultText) {
+    answerWith(R"({"behavior":"allow"})");
+    auto result = runBridge(kPermission, {"--source", "codex"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(nlohmann::json::parse(result.out),
+              nlohmann::json::parse(
+                  R"({"hookSpecificOutput":{"hookEventName":"PermissionRequest",)"
+                  R"("decision":{"behavior":"allow","message":"Approved in Vorla Agents"}}})"));
+    EXPECT_EQ(result.out.back(), '}');  // no trailing line feed
+    Event event = onlyEvent();
+    EXPECT_EQ(event.source, Source::codex);
+    EXPECT_TRUE(event.gating);
+    EXPECT_EQ(event.toolInput->preview(), "rm -rf build");
+}
+
+TEST_F(BridgeProcess, ClaudePermissionDenyCarriesTheMessage) {
+    answerWith(R"({"behavior":"deny","message":"Vorla Agents: matched your rule"})");
+    auto result = runBridge(kPermission);
+    auto out = nlohmann::json::parse(result.out);
+    EXPECT_EQ(out["hookSpecificOutput"]["decision"]["behavior"], "deny");
+    EXPECT_EQ(out["hookSpecificOutput"]["decision"]["message"], "Vorla Agents: matched your rule");
+}
+
+TEST_F(BridgeProcess, ClaudeAskUserQuestionWaitsAndPrintsPreToolUseForm) {
+    answerWith(R"({"behavior":"deny"})");
+    auto result = runBridge(kAskQuestion, {"--source", "claude"});
+    EXPECT_EQ(
+        nlohmann::json::parse(result.out),
+        nlohmann::json::parse(
+            R"({"hookSpecificOutput":{"hookEventName":"PreToolUse",)"
+            R"("permissionDecision":"deny","permissionDecisionReason":"Denied in Vorla Agents"}})"));
+}
+
+TEST_F(BridgeProcess, GrokSessionVariableForcesGrokAndEveryPreToolUseGates) {
+    answerWith(R"({"behavior":"deny","message":"Blocked by rule"})");
+    auto result = runBridge(R"({"hook_event_name":"PreToolUse","tool_name":"read_file"})",
+                            {"--source", "claude"}, {{"GROK_SESSION_ID", "g-1"}});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, R"({"decision":"deny","reason":"Blocked by rule"})");
+    Event event = onlyEvent();
+    EXPECT_EQ(event.source, Source::grok);
+    EXPECT_EQ(event.sessionID, "g-1");
+}
+
+TEST_F(BridgeProcess, GrokAllowHasNoReasonAndEventNameFallsBackToVariable) {
+    answerWith(R"({"behavior":"allow","message":"fine"})");
+    auto result = runBridge("{}", {}, {{"GROK_HOOK_EVENT", "pre_tool_use"}});
+    EXPECT_EQ(result.out, R"({"decision":"allow"})");
+    Event event = onlyEvent();
+    EXPECT_EQ(event.rawEvent, "pre_tool_use");
+    EXPECT_EQ(event.event, Canonical::preToolUse);
+}
+
+TEST_F(BridgeProcess, KiroDenyWritesReasonToStderrAndExitsTwo) {
+    answerWith(R"({"behavior":"deny","message":"not today"})");
+    auto deny =
+        runBridge(R"({"hook_event_name":"preToolUse","tool_name":"shell"})", {"--source", "kiro"});
+    EXPECT_EQ(deny.exitCode, 2);
+    EXPECT_EQ(deny.out, "");
+    EXPECT_EQ(deny.err, "not today");
+}
+
+TEST_F(BridgeProcess, KiroAllowIsSilent) {
+    answerWith(R"({"behavior":"allow"})");
+    auto allow = runBridge(R"({"hook_event_name":"preToolUse"})", {"--source", "kiro"});
+    EXPECT_EQ(allow.exitCode, 0);
+    EXPECT_EQ(allow.out, "");
+    EXPECT_EQ(allow.err, "");
+}
+
+TEST_F(BridgeProcess, NonGatingEventIsSentWithoutWaiting) {
+    // The listener never answers; a bridge that waited would time out.
+    answerWith(std::nullopt);
+    auto result = runBridge(R"({"hook_event_name":"PreToolUse","tool_name":"Bash","cwd":"/w"})");
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "");
+    Event event = onlyEvent();
+    EXPECT_FALSE(event.gating);
+    EXPECT_EQ(event.cwd, "/w");
+}
+
+TEST_F(BridgeProcess, NoApplicationListeningExitsQuietly) {
+    for (const char* payload : {kPermission, kAskQuestion, R"({"hook_event_name":"Stop"})"}) {
+        auto result = runBridge(payload);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "");
+    }
+}
+
+TEST_F(BridgeProcess, EmptyOrNonJsonInputSendsNothing) {
+    answerWith(R"({"behavior":"allow"})");
+    for (const char* payload : {"", "not json at all", "{\"unterminated\":"}) {
+        auto result = runBridge(payload);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.out, "");
+    }
+    runBridge(R"({"hook_event_name":"Stop"})");  // a marker that does arrive
+    auto lines = listener_->waitForLines(1);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(decodeEvent(lines[0])->event, Canonical::stop);
+}
+
+TEST_F(BridgeProcess, PeerClosingBeforeAnsweringOrAnsweringGarbageIsNoDecision) {
+    answerWith(std::nullopt);
+    auto closed = runBridge(kPermission);
+    EXPECT_EQ(closed.exitCode, 0);
+    EXPECT_EQ(closed.out, "");
+    listener_.reset();
+    answerWith(R"({"behavior":"perhaps"})");
+    auto garbage = runBridge(kPermission);
+    EXPECT_EQ(garbage.exitCode, 0);
+    EXPECT_EQ(garbage.out, "");
+}
+
+TEST_F(BridgeProcess, MegabyteToolInputArrivesWhole) {
+    answerWith(std::nullopt);
+    std::string content(1 << 20, 'q');
+    auto result = runBridge(R"({"hook_event_name":"PostToolUse","tool_name":"Write",)"
+                            R"("tool_input":{"file_path":"/a","content":")" +
+                            content + "\"}}");
+    EXPECT_EQ(result.exitCode, 0);
+    Event event = onlyEvent();
+    EXPECT_EQ((*event.toolInput)["content"]->stringValue()->size(), content.size());
+}
+
+TEST(BridgeProcessLongHome, SocketPathPastTheLimitExitsQuietly) {
+    // /tmp/ + 100 characters + /.vorla-agents/run/vorla.sock is far past 103 bytes.
+    test::TempHome home("/tmp/" + std::string(100, 'h'));
+    test::ChildOptions options;
+    options.args = {VORLA_BRIDGE_PATH};
+    options.env["HOME"] = home.path();
+    options.input = kPermission;
+    auto result = test::runChild(options);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+}
+
+}  // namespace
+}  // namespace vorla
