@@ -1,0 +1,53 @@
+// A throw-away git repository under a temporary HOME (so no user or system
+// configuration leaks in), driven with the real git.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/repo/shell.h"
+#include "support/temp_home.h"
+
+namespace vorla::test {
+
+class GitFixture : public ::testing::Test {
+  protected:
+    // Runs git in `dir` (the repository by default) and expects it to succeed.
+    std::string git(std::vector<std::string> arguments, const std::string& dir = "") {
+        std::vector<std::string> full = {"-c", "user.name=Test",
+                                         "-c", "user.email=test@example.com",
+                                         "-c", "init.defaultBranch=main"};
+        full.insert(full.end(), arguments.begin(), arguments.end());
+        Shell::Result result = Shell::execute("/usr/bin/git", full, dir.empty() ? repo() : dir, 30);
+        EXPECT_EQ(result.exitStatus, 0) << "git " << arguments.front();
+        return result.output;
+    }
+
+    // Creates the repository folder `name` under the home and `git init`s it.
+    void initRepo(const std::string& name = "project") {
+        repoName_ = name;
+        home_.write(name + "/.keep-folder", "");
+        git({"init", "-q"});
+        std::remove(home_.file(name + "/.keep-folder").c_str());
+    }
+
+    void write(const std::string& relative, const std::string& contents) {
+        home_.write(repoName_ + "/" + relative, contents);
+    }
+
+    void commitAll() {
+        git({"add", "-A"});
+        git({"commit", "-q", "-m", "snapshot"});
+    }
+
+    [[nodiscard]] std::string repo() const { return home_.file(repoName_); }
+    [[nodiscard]] const TempHome& home() const { return home_; }
+
+  private:
+    TempHome home_;
+    std::string repoName_ = "project";
+};
+
+}  // namespace vorla::test

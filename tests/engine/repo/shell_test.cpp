@@ -1,0 +1,75 @@
+#include "engine/repo/shell.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "support/temp_home.h"
+
+namespace vorla {
+namespace {
+
+using std::chrono::steady_clock;
+
+double secondsSince(steady_clock::time_point start) {
+    return std::chrono::duration<double>(steady_clock::now() - start).count();
+}
+
+TEST(Shell, OutputLargerThanAPipeArrivesWholeWithoutWaitingForTheLimit) {
+    auto start = steady_clock::now();
+    Shell::Result result =
+        Shell::execute("/usr/bin/head", {"-c", "3000000", "/dev/zero"}, std::nullopt, 5.0);
+    EXPECT_LT(secondsSince(start), 4.0);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.output.size(), 3000000u);
+}
+
+TEST(Shell, ChildOutlivingTheLimitIsTerminatedAndKeepsItsPartialOutput) {
+    auto start = steady_clock::now();
+    Shell::Result result =
+        Shell::execute("/bin/sh", {"-c", "echo partial; exec sleep 30"}, std::nullopt, 0.3);
+    EXPECT_LT(secondsSince(start), 5.0);
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_EQ(result.output, "partial\n");
+}
+
+TEST(Shell, ChildIgnoringTheTerminationSignalIsKilled) {
+    auto start = steady_clock::now();
+    Shell::Result result = Shell::execute(
+        "/bin/sh", {"-c", "trap '' TERM; echo stubborn; exec sleep 30"}, std::nullopt, 0.3);
+    EXPECT_LT(secondsSince(start), 5.0);
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_EQ(result.output, "stubborn\n");
+}
+
+TEST(Shell, GrandchildHoldingTheOutputOpenDoesNotHoldUpTheCaller) {
+    auto start = steady_clock::now();
+    Shell::Result result =
+        Shell::execute("/bin/sh", {"-c", "sleep 3 & echo done"}, std::nullopt, 10.0);
+    EXPECT_LT(secondsSince(start), 2.5);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.output, "done\n");
+}
+
+TEST(Shell, RunsInTheGivenDirectoryAndReportsStartFailuresAsEmptyOutput) {
+    test::TempHome home;
+    EXPECT_EQ(Shell::run("/bin/pwd", {}, home.path(), 5.0), home.path() + "\n");
+
+    Shell::Result missing = Shell::execute("/no/such/program", {}, std::nullopt, 5.0);
+    EXPECT_FALSE(missing.started);
+    EXPECT_EQ(missing.output, "");
+
+    Shell::Result badDirectory = Shell::execute("/bin/pwd", {}, home.file("absent"), 5.0);
+    EXPECT_FALSE(badDirectory.started);
+    EXPECT_EQ(Shell::run("/bin/pwd", {}, home.file("absent"), 5.0), "");
+}
+
+TEST(Shell, OutputThatIsNotUtf8ReadsAsEmptyText) {
+    EXPECT_EQ(Shell::run("/usr/bin/printf", {"ok\\377"}, std::nullopt, 5.0), "");
+    EXPECT_EQ(Shell::run("/usr/bin/printf", {"caf\\303\\251"}, std::nullopt, 5.0), "café");
+    EXPECT_EQ(Shell::execute("/bin/sh", {"-c", "exit 3"}, std::nullopt, 5.0).exitStatus, 3);
+}
+
+}  // namespace
+}  // namespace vorla
