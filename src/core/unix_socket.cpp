@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -43,11 +44,13 @@ sockaddr_un addressOrClose(std::string_view path, int fd) {
 }  // namespace
 
 std::string Error::describe() const {
-    std::string text = kKindNames.at(static_cast<std::size_t>(kind_));
-    if (kind_ != Kind::pathTooLong && kind_ != Kind::closed) {
-        text += "(" + std::to_string(errno_) + ": " + std::strerror(errno_) + ")";
+    const char* name = kKindNames.at(static_cast<std::size_t>(kind_));
+    if (kind_ == Kind::pathTooLong || kind_ == Kind::closed) {
+        return name;
     }
-    return text;
+    std::array<char, 256> text{};
+    std::snprintf(text.data(), text.size(), "%s(%d: %s)", name, errno_, std::strerror(errno_));
+    return text.data();
 }
 
 sockaddr_un makeAddr(std::string_view path) {

@@ -44,7 +44,7 @@ bool readInt(std::string_view text, std::size_t pos, std::size_t len, int& out) 
 
 std::string dayKey(WallTime time) {
     std::tm parts = localParts(time);
-    std::array<char, 16> text{};
+    std::array<char, 48> text{};  // sized for any int, to satisfy -Wformat-truncation
     std::snprintf(text.data(), text.size(), "%04d-%02d-%02d", parts.tm_year + 1900,
                   parts.tm_mon + 1, parts.tm_mday);
     return text.data();
