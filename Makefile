@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 APP   = build/debug/src/app/vorla-agents
 
-.PHONY: all deps build run test test-debug tsan asan bench lint format clean
+.PHONY: all deps build run test test-debug tsan asan bench fuzz lint format clean
 
 all: build
 
@@ -36,6 +36,14 @@ bench: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS)
 	@bench/run-all.sh build/release
+
+# Sixty seconds per libFuzzer target (clang; VORLA_FUZZ_SECONDS to change).
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVORLA_BUILD_FUZZ=ON -DVORLA_BUILD_TESTS=OFF -DVORLA_STATIC_BRIDGE=OFF >/dev/null
+	@cmake --build build/fuzz -j $(JOBS) --target event_decode_fuzz hook_payload_fuzz
+	@for t in event_decode_fuzz hook_payload_fuzz; do \
+	  build/fuzz/fuzz/$$t -max_total_time=$${VORLA_FUZZ_SECONDS:-60} -max_len=4096 || exit 1; done
 
 lint: build
 	@git ls-files '*.cpp' | grep -v '^bench/' | xargs -r clang-tidy -p build/debug --quiet

@@ -10,6 +10,8 @@ packages=(
   nlohmann-json3-dev libsimdjson-dev libre2-dev libqrencode-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev hyperfine python3 time
+  # fuzzing, lint and formatting (make fuzz, make lint, make format)
+  clang libclang-rt-14-dev clang-tidy clang-format
 )
 
 missing=()

@@ -1,0 +1,19 @@
+// libFuzzer target: any hook payload the bridge reads must give an event (or
+// nothing) without crashing, and the event must encode to one line.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "bridge/bridge.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view payload(reinterpret_cast<const char*>(data), size);
+    auto noEnv = [](const char*) -> std::optional<std::string> { return std::nullopt; };
+    auto event = vorla::bridge::buildEvent(vorla::Source::grok, payload, noEnv,
+                                           {"ID", vorla::TerminalContext{}, 1.0});
+    if (event && vorla::encode(*event).find('\n') != std::string::npos) {
+        std::abort();
+    }
+    return 0;
+}
