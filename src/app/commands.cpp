@@ -4,10 +4,15 @@
 
 namespace vorla::app {
 
+int runHooks(int argc, char** argv);  // cmd_hooks.cpp
+
 namespace {
 
 // Subcommands. Add a row here and a file of its own for each new one.
-const std::array<Command, 0> kCommands = {};
+const std::array<Command, 1> kCommands = {
+    Command{"hooks", "hooks [install|remove|evict <agent>]",
+            "show or change the hooks each agent runs (claude, codex, grok)", runHooks},
+};
 
 }  // namespace
 

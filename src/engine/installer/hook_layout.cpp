@@ -1,0 +1,158 @@
+#include "engine/installer/hook_layout.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace vorla::installer {
+
+namespace {
+
+using nlohmann::json;
+
+constexpr int kGateTimeout = 86400;  // the bridge blocks here until the user answers
+constexpr int kQuickTimeout = 5;
+constexpr std::string_view kAny = "*";
+constexpr std::string_view kEmpty;
+
+}  // namespace
+
+std::string stagedBridgePath(const std::string& home) {
+    return home + "/.vorla-agents/bin/vorla-bridge";
+}
+
+json hookEntry(const std::string& home, Source agent, int timeout) {
+    std::string command =
+        "'" + stagedBridgePath(home) + "' --source " + std::string(rawValue(agent));
+    return json{{"type", "command"}, {"command", command}, {"timeout", timeout}};
+}
+
+json group(const std::string& home, Source agent, std::optional<std::string_view> matcher,
+           int timeout) {
+    json result{{"hooks", json::array({hookEntry(home, agent, timeout)})}};
+    if (matcher) {
+        result["matcher"] = std::string(*matcher);
+    }
+    return result;
+}
+
+json claudeHooks(const std::string& home) {
+    auto one = [&](std::optional<std::string_view> matcher, int timeout) {
+        return json::array({group(home, Source::claude, matcher, timeout)});
+    };
+    return json{
+        {"PermissionRequest", one(kAny, kGateTimeout)},
+        {"PreToolUse", one(kAny, kGateTimeout)},
+        {"PostToolUse", one(kAny, kQuickTimeout)},
+        {"UserPromptSubmit", one(std::nullopt, kQuickTimeout)},
+        {"SessionStart", one(std::nullopt, kQuickTimeout)},
+        {"SessionEnd", one(std::nullopt, kQuickTimeout)},
+        {"Stop", one(std::nullopt, kQuickTimeout)},
+        {"Notification", one(kAny, kQuickTimeout)},
+    };
+}
+
+json codexHooks(const std::string& home) {
+    auto one = [&](std::optional<std::string_view> matcher, int timeout) {
+        return json::array({group(home, Source::codex, matcher, timeout)});
+    };
+    return json{
+        {"PermissionRequest", one(std::nullopt, kGateTimeout)},
+        {"PreToolUse", one(kEmpty, kGateTimeout)},
+        {"PostToolUse", one(kEmpty, kQuickTimeout)},
+        {"SessionStart", one(std::nullopt, kQuickTimeout)},
+        {"Stop", one(std::nullopt, kQuickTimeout)},
+    };
+}
+
+json grokHooks(const std::string& home) {
+    auto one = [&](std::optional<std::string_view> matcher, int timeout) {
+        return json::array({group(home, Source::grok, matcher, timeout)});
+    };
+    return json{
+        {"PreToolUse", one(kEmpty, kGateTimeout)},
+        {"PostToolUse", one(kEmpty, kQuickTimeout)},
+        {"SessionStart", one(std::nullopt, kQuickTimeout)},
+        {"SessionEnd", one(std::nullopt, kQuickTimeout)},
+        {"Stop", one(std::nullopt, kQuickTimeout)},
+    };
+}
+
+std::string commandOf(const json& entry) {
+    if (!entry.is_object()) {
+        return {};
+    }
+    auto found = entry.find("command");
+    return found != entry.end() && found->is_string() ? found->get<std::string>() : std::string();
+}
+
+bool isOurs(std::string_view command) {
+    return command.find("vorla") != std::string_view::npos;
+}
+
+std::optional<std::string> foreignOwnerOf(std::string_view command) {
+    if (command.find("pebble-harbor") != std::string_view::npos) {
+        return std::string(kPebbleHarbor);
+    }
+    if (command.find("notch") != std::string_view::npos ||
+        command.find("island") != std::string_view::npos) {
+        return std::string(kAnotherNotchApp);
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// The entries of a group's "hooks" list; a missing or mistyped list is empty.
+const json& entriesOf(const json& group) {
+    static const json kNone = json::array();
+    if (!group.is_object()) {
+        return kNone;
+    }
+    auto found = group.find("hooks");
+    return found != group.end() && found->is_array() ? *found : kNone;
+}
+
+bool isListOfObjects(const json& value) {
+    return value.is_array() &&
+           std::all_of(value.begin(), value.end(), [](const json& g) { return g.is_object(); });
+}
+
+}  // namespace
+
+bool groupIsOurs(const json& group) {
+    const json& entries = entriesOf(group);
+    return std::any_of(entries.begin(), entries.end(),
+                       [](const json& entry) { return isOurs(commandOf(entry)); });
+}
+
+ScanResult scan(const json& hooks) {
+    ScanResult result;
+    if (!hooks.is_object()) {
+        return result;
+    }
+    for (const auto& [event, groups] : hooks.items()) {
+        if (!isListOfObjects(groups)) {
+            continue;
+        }
+        for (const json& g : groups) {
+            for (const json& entry : entriesOf(g)) {
+                std::string command = commandOf(entry);
+                if (isOurs(command)) {
+                    result.ours = true;
+                } else if (auto owner = foreignOwnerOf(command)) {
+                    result.foreignOwner = std::move(owner);
+                }
+            }
+        }
+    }
+    return result;
+}
+
+std::string evictionNeedle(std::string_view owner) {
+    std::string lower(owner);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower.find("pebble") != std::string::npos ? "pebble-harbor" : "island";
+}
+
+}  // namespace vorla::installer

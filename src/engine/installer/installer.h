@@ -1,0 +1,100 @@
+// Installs, detects and removes our hooks in each agent's configuration, and
+// stages the bridge program they run at ~/.vorla-agents/bin/vorla-bridge.
+//
+// Main thread only; every operation is synchronous and short. The truth lives
+// in the files: `agents` is re-read by refresh(), which each action ends with.
+// Failures never throw: they end up in lastMessage() as "Failed: ..." and the
+// action returns false.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/protocol.h"
+#include "engine/installer/config_file.h"
+#include "engine/support/clock.h"
+#include "engine/support/observable.h"
+
+namespace vorla {
+
+class Installer {
+  public:
+    using Err = installer::Err;
+
+    struct Status {
+        enum class Case { conflict, unsupported, notFound, notInstalled, installed };
+        Case kind = Case::notFound;
+        std::string payload;  // the other owner (conflict) or the reason (unsupported)
+
+        static Status conflict(std::string owner) { return {Case::conflict, std::move(owner)}; }
+        static Status notFound() { return {Case::notFound, {}}; }
+        static Status notInstalled() { return {Case::notInstalled, {}}; }
+        static Status installed() { return {Case::installed, {}}; }
+        friend bool operator==(const Status&, const Status&) = default;
+    };
+
+    struct Agent {
+        Source id = Source::claude;
+        std::string name;
+        std::string configDir;  // relative to home, e.g. ".claude"
+        Status status;
+        friend bool operator==(const Agent&, const Agent&) = default;
+    };
+
+    // `bridgeCandidates`: where to look for the program to stage, in order
+    // (see installer/bridge_location.h). Computes `agents` at once.
+    Installer(std::string home, std::vector<std::string> bridgeCandidates,
+              const Clock& clock = SystemClock::shared());
+
+    [[nodiscard]] const std::vector<Agent>& agents() const { return agents_; }
+    [[nodiscard]] const std::optional<std::string>& lastMessage() const { return lastMessage_; }
+    [[nodiscard]] const std::string& home() const { return home_; }
+    // Fires after refresh() and after every action.
+    [[nodiscard]] ChangeNotifier& changed() { return changed_; }
+
+    // Claude Code, Codex and Grok Build, in that order, with their status.
+    void refresh();
+
+    // Stages the bridge and writes our hooks. "Installed hooks for <agent>."
+    bool install(Source agent);
+    // Removes our hooks. "Removed hooks for <agent>."
+    bool uninstall(Source agent);
+    // Removes `owner`'s hooks so ours can take their place.
+    // "Removed <owner>'s hooks from <agent>."
+    bool evict(const std::string& owner, Source agent);
+
+    // Another notch application's hooks in the agent's configuration, whether
+    // or not ours are there too (status reports a conflict only without ours).
+    [[nodiscard]] std::optional<std::string> foreignOwner(Source agent) const;
+
+  private:
+    [[nodiscard]] std::string path(const std::string& relative) const;
+    [[nodiscard]] Status jsonStatus(const std::string& dir, const std::string& file) const;
+    [[nodiscard]] Status grokStatus() const;
+
+    [[nodiscard]] std::optional<Err> stageBridge() const;
+    [[nodiscard]] std::optional<Err> mergeHooks(const std::string& relative,
+                                                const nlohmann::json& add) const;
+    [[nodiscard]] std::optional<Err> writeGrokFile() const;
+    void disableGrokClaudeCompat() const;
+    [[nodiscard]] std::optional<Err> stripHooks(const std::string& relative,
+                                                const std::string& needle) const;
+    [[nodiscard]] std::optional<Err> stripStatusLine(const std::string& relative,
+                                                     const std::string& needle) const;
+    void removeFile(const std::string& relative) const;
+
+    // Sets lastMessage from the outcome, refreshes, and reports success.
+    bool finish(const std::optional<Err>& failure, std::string success);
+
+    // Constant after construction.
+    const std::string home_;
+    const std::vector<std::string> bridgeCandidates_;
+    const Clock& clock_;
+
+    std::vector<Agent> agents_;
+    std::optional<std::string> lastMessage_;
+    ChangeNotifier changed_;
+};
+
+}  // namespace vorla
