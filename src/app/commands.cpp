@@ -5,13 +5,16 @@
 namespace vorla::app {
 
 int runHooks(int argc, char** argv);  // cmd_hooks.cpp
+int runUsage(int argc, char** argv);  // cmd_usage.cpp
 
 namespace {
 
 // Subcommands. Add a row here and a file of its own for each new one.
-const std::array<Command, 1> kCommands = {
+const std::array<Command, 2> kCommands = {
     Command{"hooks", "hooks [install|remove|evict <agent>]",
             "show or change the hooks each agent runs (claude, codex, grok)", runHooks},
+    Command{"usage", "usage [--json]", "token usage and estimated cost of the last 7 days",
+            runUsage},
 };
 
 }  // namespace

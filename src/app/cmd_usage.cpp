@@ -1,0 +1,93 @@
+// `vorla-agents usage [--json]`: the Usage page's numbers in a terminal.
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "app/commands.h"
+#include "engine/usage/compact.h"
+#include "engine/usage/usage_store.h"
+
+namespace vorla::app {
+
+namespace {
+
+constexpr int kBarWidth = 28;
+
+std::string dollars(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "$%.2f", value);
+    return text;
+}
+
+void printTotalsRow(const char* label, const DayUsage& usage, double cost) {
+    std::printf("  %-8s %9s %9s %12s %11s %7lld %10s\n", label, Int::compact(usage.input).c_str(),
+                Int::compact(usage.output).c_str(), Int::compact(usage.cacheWrite).c_str(),
+                Int::compact(usage.cacheRead).c_str(), static_cast<long long>(usage.messages),
+                dollars(cost).c_str());
+}
+
+void printTable(const UsageSnapshot& snapshot) {
+    std::printf("What your agents cost (estimated from public per-token rates)\n\n");
+    std::printf("  %-8s %9s %9s %12s %11s %7s %10s\n", "", "input", "output", "cache write",
+                "cache read", "msgs", "cost");
+    printTotalsRow("Today", snapshot.today, snapshot.todayCost);
+    printTotalsRow("7 days", snapshot.week, snapshot.weekCost);
+
+    std::printf("\nBy model \u00b7 7 days\n");
+    if (snapshot.weekByModel.empty()) {
+        std::printf("  (none)\n");
+    }
+    for (const auto& entry : snapshot.weekByModel) {
+        std::printf("  %-14s %7lld msgs   in %-7s \u00b7 out %-7s %10s\n", entry.model.c_str(),
+                    static_cast<long long>(entry.usage.messages),
+                    Int::compact(entry.usage.input).c_str(),
+                    Int::compact(entry.usage.output).c_str(), dollars(entry.cost).c_str());
+    }
+
+    std::printf("\nLast 7 days (cost)\n");
+    double highest = 0;
+    for (const auto& point : snapshot.daily) {
+        highest = std::max(highest, point.cost);
+    }
+    for (const auto& point : snapshot.daily) {
+        int width = highest > 0 ? static_cast<int>(point.cost / highest * kBarWidth + 0.5) : 0;
+        std::string bar;
+        for (int i = 0; i < width; ++i) {
+            bar += "\u2588";
+        }
+        std::printf("  %s %s  %-*s %10s %8s out%s\n", point.label.c_str(), point.day.c_str(),
+                    kBarWidth + 2 * width, bar.c_str(), dollars(point.cost).c_str(),
+                    Int::compact(point.output).c_str(), point.isToday ? "  \u25c0 today" : "");
+    }
+    std::printf(
+        "\n%lld transcript%s read or cached. Only Claude Code and Codex record token usage.\n",
+        static_cast<long long>(snapshot.scannedFiles), snapshot.scannedFiles == 1 ? "" : "s");
+}
+
+}  // namespace
+
+int runUsage(int argc, char** argv) {
+    bool json = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view argument = argv[i];
+        if (argument == "--json") {
+            json = true;
+        } else {
+            std::fprintf(
+                stderr,
+                "vorla-agents usage: unknown option '%s'\nUsage: vorla-agents usage [--json]\n",
+                argv[i]);
+            return 2;
+        }
+    }
+    UsageStore store;
+    UsageSnapshot snapshot = store.snapshot(7);
+    if (json) {
+        std::printf("%s\n", encodeJSON(snapshot).c_str());
+    } else {
+        printTable(snapshot);
+    }
+    return 0;
+}
+
+}  // namespace vorla::app

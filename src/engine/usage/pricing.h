@@ -1,0 +1,24 @@
+// Estimated prices of tokens per model, in US dollars. Stateless; any thread.
+#pragma once
+
+#include <string_view>
+
+#include "engine/usage/day_usage.h"
+
+namespace vorla::Pricing {
+
+// US dollars per one million tokens.
+struct Rates {
+    double input = 0;
+    double output = 0;
+    friend bool operator==(const Rates&, const Rates&) = default;
+};
+
+// Rates for a raw model identifier or a display name (same answer for both).
+[[nodiscard]] Rates rates(std::string_view model);
+
+// Cost of `usage` booked under `model`: cache writes at 1.25 times and cache
+// reads at 0.1 times the input rate; messages cost nothing.
+[[nodiscard]] double cost(const DayUsage& usage, std::string_view model);
+
+}  // namespace vorla::Pricing

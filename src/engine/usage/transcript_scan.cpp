@@ -1,0 +1,355 @@
+#include "engine/usage/transcript_scan.h"
+
+#include <simdjson.h>
+
+#include <array>
+#include <cmath>
+#include <optional>
+#include <unordered_set>
+
+#include "engine/usage/line_stream.h"
+
+namespace vorla {
+
+std::string asciiLowercase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
+}
+
+namespace TranscriptScan {
+
+namespace {
+
+namespace od = simdjson::ondemand;
+
+constexpr std::string_view kUsageMarker = "\"usage\"";
+
+// A token count: a number with an exact integer value; anything else is 0.
+std::int64_t countFrom(od::value value) {
+    od::number number;
+    if (value.get_number().get(number) != simdjson::SUCCESS) {
+        return 0;
+    }
+    switch (number.get_number_type()) {
+        case od::number_type::signed_integer:
+            return number.get_int64();
+        case od::number_type::unsigned_integer:
+            return 0;  // beyond 64-bit signed
+        case od::number_type::floating_point_number: {
+            double d = number.get_double();
+            if (std::trunc(d) == d && d >= -9.2e18 && d <= 9.2e18) {
+                return static_cast<std::int64_t>(d);
+            }
+            return 0;
+        }
+    }
+    return 0;
+}
+
+std::optional<std::string_view> textFrom(od::value value) {
+    std::string_view text;
+    if (value.get_string().get(text) != simdjson::SUCCESS) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// The first ten characters (not bytes) of a timestamp: its date.
+std::string dayFrom(std::string_view timestamp) {
+    std::size_t at = 0;
+    for (int characters = 0; characters < 10 && at < timestamp.size(); ++characters) {
+        auto lead = static_cast<unsigned char>(timestamp[at]);
+        at += lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    }
+    return std::string(timestamp.substr(0, std::min(at, timestamp.size())));
+}
+
+std::uint64_t fnv1a(std::uint64_t hash, std::string_view text) {
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+constexpr std::uint64_t kFnvOffset = 14695981039346656037ull;
+
+// What one Claude line says, before the counting rules are applied.
+struct ClaudeLine {
+    bool hasMessage = false;  // message and message.usage are objects
+    std::optional<std::string_view> id;
+    std::optional<std::string_view> model;
+    std::optional<std::string_view> timestamp;
+    std::optional<std::string_view> requestID;
+    DayUsage usage;
+};
+
+bool readUsage(od::object usage, DayUsage& out) {
+    for (auto field : usage) {
+        std::string_view key;
+        od::value value;
+        if (field.unescaped_key().get(key) || field.value().get(value)) {
+            return false;
+        }
+        if (key == "input_tokens") {
+            out.input = countFrom(value);
+        } else if (key == "output_tokens") {
+            out.output = countFrom(value);
+        } else if (key == "cache_creation_input_tokens") {
+            out.cacheWrite = countFrom(value);
+        } else if (key == "cache_read_input_tokens") {
+            out.cacheRead = countFrom(value);
+        }
+    }
+    return true;
+}
+
+bool readMessage(od::object message, ClaudeLine& line) {
+    bool hasUsage = false;
+    for (auto field : message) {
+        std::string_view key;
+        od::value value;
+        if (field.unescaped_key().get(key) || field.value().get(value)) {
+            return false;
+        }
+        if (key == "id") {
+            line.id = textFrom(value);
+        } else if (key == "model") {
+            line.model = textFrom(value);
+        } else if (key == "usage") {
+            od::object usage;
+            hasUsage = value.get_object().get(usage) == simdjson::SUCCESS;
+            if (hasUsage && !readUsage(usage, line.usage)) {
+                return false;
+            }
+        }
+    }
+    line.hasMessage = hasUsage;
+    return true;
+}
+
+// Reads the fields the Claude rules need; nullopt when the line is not one
+// JSON object.
+std::optional<ClaudeLine> parseClaudeLine(od::parser& parser, const StreamedLine& text) {
+    od::document doc;
+    if (parser.iterate(simdjson::padded_string_view(text.data, text.size, text.capacity))
+            .get(doc)) {
+        return std::nullopt;
+    }
+    od::object root;
+    if (doc.get_object().get(root)) {
+        return std::nullopt;
+    }
+    ClaudeLine line;
+    for (auto field : root) {
+        std::string_view key;
+        od::value value;
+        if (field.unescaped_key().get(key) || field.value().get(value)) {
+            return std::nullopt;
+        }
+        if (key == "message") {
+            od::object message;
+            if (value.get_object().get(message) == simdjson::SUCCESS) {
+                if (!readMessage(message, line)) {
+                    return std::nullopt;
+                }
+            } else {
+                line.hasMessage = false;
+            }
+        } else if (key == "timestamp") {
+            line.timestamp = textFrom(value);
+        } else if (key == "requestId") {
+            line.requestID = textFrom(value);
+        }
+    }
+    return line;
+}
+
+struct CodexState {
+    std::string day;
+    std::string model = "GPT";
+    std::int64_t cached = 0;
+    std::int64_t input = 0;
+    std::int64_t output = 0;
+    bool found = false;
+};
+
+bool readTotals(od::object totals, CodexState& state) {
+    std::int64_t cached = 0;
+    std::int64_t total = 0;
+    std::int64_t output = 0;
+    for (auto field : totals) {
+        std::string_view key;
+        od::value value;
+        if (field.unescaped_key().get(key) || field.value().get(value)) {
+            return false;
+        }
+        if (key == "cached_input_tokens") {
+            cached = countFrom(value);
+        } else if (key == "input_tokens") {
+            total = countFrom(value);
+        } else if (key == "output_tokens") {
+            output = countFrom(value);
+        }
+    }
+    state.cached = cached;
+    state.input = std::max<std::int64_t>(total - cached, 0);
+    state.output = output;
+    state.found = true;
+    return true;
+}
+
+bool readPayload(od::object payload, CodexState& state) {
+    for (auto field : payload) {
+        std::string_view key;
+        od::value value;
+        if (field.unescaped_key().get(key) || field.value().get(value)) {
+            return false;
+        }
+        if (key == "model") {
+            if (auto model = textFrom(value)) {
+                state.model = shortModel(*model);
+            }
+        } else if (key == "info") {
+            od::object info;
+            if (value.get_object().get(info)) {
+                continue;
+            }
+            for (auto inner : info) {
+                std::string_view innerKey;
+                od::value innerValue;
+                if (inner.unescaped_key().get(innerKey) || inner.value().get(innerValue)) {
+                    return false;
+                }
+                od::object totals;
+                if (innerKey == "total_token_usage" &&
+                    innerValue.get_object().get(totals) == simdjson::SUCCESS &&
+                    !readTotals(totals, state)) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+void readCodexLine(od::parser& parser, const StreamedLine& text, CodexState& state) {
+    od::document doc;
+    if (parser.iterate(simdjson::padded_string_view(text.data, text.size, text.capacity))
+            .get(doc)) {
+        return;
+    }
+    od::object root;
+    if (doc.get_object().get(root)) {
+        return;
+    }
+    // Parsing is lazy, so a fault may show half-way: the line's effects are
+    // applied to a copy and kept only once all of its fields have been read.
+    CodexState next = state;
+    for (auto field : root) {
+        std::string_view key;
+        od::value value;
+        if (field.unescaped_key().get(key) || field.value().get(value)) {
+            return;
+        }
+        if (key == "timestamp") {
+            auto timestamp = textFrom(value);
+            if (timestamp && next.day.empty()) {
+                next.day = dayFrom(*timestamp);
+            }
+        } else if (key == "payload") {
+            od::object payload;
+            if (value.get_object().get(payload) == simdjson::SUCCESS &&
+                !readPayload(payload, next)) {
+                return;
+            }
+        }
+    }
+    state = std::move(next);
+}
+
+}  // namespace
+
+std::uint64_t responseKey(std::string_view messageID, std::string_view requestID) {
+    return fnv1a(fnv1a(fnv1a(kFnvOffset, messageID), ":"), requestID);
+}
+
+ClaudeScan claudeScan(const std::string& path) {
+    ClaudeScan result;
+    od::parser parser;
+    std::unordered_set<std::uint64_t> seenIDs;
+    bool readable = forEachLine(path, kUsageMarker, [&](const StreamedLine& text) {
+        std::optional<ClaudeLine> line = parseClaudeLine(parser, text);
+        if (!line || !line->hasMessage) {
+            return;
+        }
+        // A line without an id is never a repeat. The id counts as seen even
+        // when the line is dropped below for lack of a day.
+        if (line->id && !seenIDs.insert(fnv1a(kFnvOffset, *line->id)).second) {
+            return;
+        }
+        std::string day = dayFrom(line->timestamp.value_or(""));
+        if (day.empty()) {
+            return;
+        }
+        std::string model = shortModel(line->model.value_or("unknown"));
+        DayUsage usage = line->usage;
+        usage.messages = 1;
+        if (line->id && line->requestID) {
+            result.keyed[day][model].push_back(
+                KeyedResponse{responseKey(*line->id, *line->requestID), usage.input, usage.output,
+                              usage.cacheWrite, usage.cacheRead});
+        }
+        result.buckets[day][model] += usage;
+    });
+    if (!readable) {
+        return {};
+    }
+    return result;
+}
+
+UsageBuckets claudeUsage(const std::string& path) {
+    return claudeScan(path).buckets;
+}
+
+UsageBuckets codexUsage(const std::string& path) {
+    CodexState state;
+    od::parser parser;
+    bool readable = forEachLine(
+        path, "", [&](const StreamedLine& text) { readCodexLine(parser, text, state); });
+    if (!readable || !state.found || state.day.empty()) {
+        return {};
+    }
+    UsageBuckets result;
+    result[state.day][state.model] = DayUsage{state.input, state.output, 0, state.cached, 1};
+    return result;
+}
+
+std::string shortModel(std::string_view identifier) {
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kNames = {{
+        {"fable", "Fable"},
+        {"opus", "Opus"},
+        {"sonnet", "Sonnet"},
+        {"haiku", "Haiku"},
+        {"gpt", "GPT"},
+        {"codex", "GPT"},
+    }};
+    std::string lower = asciiLowercase(identifier);
+    for (const auto& [word, name] : kNames) {
+        if (lower.find(word) != std::string::npos) {
+            return std::string(name);
+        }
+    }
+    if (identifier.empty()) {
+        return "\u2014";
+    }
+    return std::string(identifier);
+}
+
+}  // namespace TranscriptScan
+}  // namespace vorla

@@ -1,0 +1,272 @@
+#include "engine/usage/usage_store.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+
+#include "engine/support/calendar.h"
+#include "support/temp_home.h"
+
+namespace vorla {
+namespace {
+
+using nlohmann::json;
+using std::chrono::seconds;
+
+constexpr auto kDay = seconds(86400);
+
+class FixedClock final : public Clock {
+  public:
+    explicit FixedClock(WallTime now) : now_(now) {}
+    [[nodiscard]] WallTime now() const override { return now_; }
+    [[nodiscard]] SteadyTime steadyNow() const override { return SteadyTime(); }
+
+  private:
+    WallTime now_;
+};
+
+std::string response(const std::string& id, const std::string& day, int output,
+                     const std::string& model = "claude-sonnet-4-5",
+                     const std::string& requestID = "") {
+    json line = {{"type", "assistant"},
+                 {"timestamp", day + "T12:00:00Z"},
+                 {"message",
+                  {{"id", id},
+                   {"model", model},
+                   {"usage", {{"input_tokens", 1}, {"output_tokens", output}}}}}};
+    if (!requestID.empty()) {
+        line["requestId"] = requestID;
+    }
+    return line.dump() + "\n";
+}
+
+class UsageStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previousTZ_ =
+            std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
+        setenv("TZ", "UTC", 1);
+    }
+    void TearDown() override {
+        if (previousTZ_) {
+            setenv("TZ", previousTZ_->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+    }
+
+    // Writes a transcript under the home, modified `age` before now.
+    void write(const std::string& relative, const std::string& contents,
+               seconds age = seconds(60)) {
+        home_.write(relative, contents);
+        touch(relative, now_ - age);
+    }
+    void touch(const std::string& relative, WallTime when) {
+        auto since = when.time_since_epoch();
+        auto whole = std::chrono::floor<seconds>(since);
+        timespec times[2];
+        times[0].tv_sec = times[1].tv_sec = whole.count();
+        times[0].tv_nsec = times[1].tv_nsec =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(since - whole).count();
+        ASSERT_EQ(utimensat(AT_FDCWD, home_.file(relative).c_str(), times, 0), 0);
+    }
+    UsageSnapshot snapshot(std::size_t* read = nullptr) {
+        UsageStore store(clock_);
+        UsageSnapshot result = store.snapshot(7);
+        if (read) {
+            *read = store.filesRead();
+        }
+        return result;
+    }
+    [[nodiscard]] std::string day(int daysAgo) const { return dayKey(now_ - daysAgo * kDay); }
+
+    test::TempHome home_;
+    // 2026-03-11 15:00 UTC, a Wednesday.
+    WallTime now_ = WallTime(seconds(1773241200)) + std::chrono::milliseconds(250);
+    FixedClock clock_{now_};
+    std::optional<std::string> previousTZ_;
+};
+
+TEST_F(UsageStoreTest, NoAgentFoldersGiveSevenZeroDaysAndWriteNoCache) {
+    UsageSnapshot result = snapshot();
+    EXPECT_EQ(result.today, DayUsage{});
+    EXPECT_EQ(result.week, DayUsage{});
+    EXPECT_TRUE(result.weekByModel.empty());
+    ASSERT_EQ(result.daily.size(), 7u);
+    EXPECT_EQ(result.daily.front().day, "2026-03-05");
+    EXPECT_EQ(result.daily.front().label, "Thu");
+    EXPECT_EQ(result.daily.back().day, "2026-03-11");
+    EXPECT_TRUE(result.daily.back().isToday);
+    EXPECT_EQ(result.scannedFiles, 0);
+    EXPECT_FALSE(home_.read(".vorla-agents/data/usage-cache.json").has_value());
+}
+
+TEST_F(UsageStoreTest, TotalsModelsAndDays) {
+    write(".claude/projects/app/s1.jsonl", response("a", day(0), 50'000, "claude-sonnet-4-5") +
+                                               response("b", day(0), 10'000, "claude-opus-4-1") +
+                                               response("c", day(1), 7, "") +
+                                               response("d", day(2), 9, "<synthetic>") +
+                                               response("e", day(8), 1'000'000, "claude-opus-4-1"));
+    write(
+        ".codex/sessions/2026/03/11/rollout.jsonl",
+        json({{"timestamp", day(3) + "T01:00:00Z"},
+              {"payload",
+               {{"model", "gpt-5"},
+                {"info", {{"total_token_usage", {{"input_tokens", 10}, {"output_tokens", 20}}}}}}}})
+                .dump() +
+            "\n");
+    UsageSnapshot result = snapshot();
+    EXPECT_EQ(result.scannedFiles, 2);
+    EXPECT_EQ(result.today, (DayUsage{2, 60'000, 0, 0, 2}));
+    EXPECT_EQ(result.week, (DayUsage{14, 60'036, 0, 0, 5}));
+    double todayCost = (3 + 15 * 50'000 + 15 + 75 * 10'000) / 1e6;
+    EXPECT_DOUBLE_EQ(result.todayCost, todayCost);
+    // "unknown" and "<synthetic>" count in the totals, not in the model list.
+    ASSERT_EQ(result.weekByModel.size(), 3u);
+    EXPECT_EQ(result.weekByModel[0].model, "Sonnet");
+    EXPECT_EQ(result.weekByModel[1].model, "Opus");
+    EXPECT_EQ(result.weekByModel[2].model, "GPT");
+    EXPECT_DOUBLE_EQ(result.weekByModel[2].cost, (5 * 10 + 20 * 20) / 1e6);
+    EXPECT_EQ(result.daily[6].output, 60'000);
+    EXPECT_EQ(result.daily[5].output, 7);
+    EXPECT_EQ(result.daily[3].output, 20);
+    EXPECT_DOUBLE_EQ(result.daily[6].cost, todayCost);
+}
+
+TEST_F(UsageStoreTest, OnlyRecentJsonlFilesInTheRightPlacesAreCandidates) {
+    std::string line = response("a", day(0), 1);
+    write(".claude/projects/app/cut.jsonl", line, 7 * kDay);
+    write(".claude/projects/app/in.jsonl", line, 7 * kDay - seconds(1));
+    write(".claude/projects/app/x.JSONL", line);
+    write(".claude/projects/app/x.json", line);
+    write(".claude/projects/app/deep/below.jsonl", line);
+    write(".claude/projects/.hidden/h.jsonl", line);
+    write(".claude/projects/loose.jsonl", line);
+    write(".codex/sessions/a/b/c/d/deep.jsonl",
+          json({{"timestamp", day(0)},
+                {"payload", {{"info", {{"total_token_usage", {{"output_tokens", 4}}}}}}}})
+                  .dump() +
+              "\n");
+    UsageSnapshot result = snapshot();
+    EXPECT_EQ(result.scannedFiles, 3);  // in.jsonl, .hidden/h.jsonl, deep.jsonl
+    EXPECT_EQ(result.today.output, 6);
+}
+
+TEST_F(UsageStoreTest, CacheIsReusedUntilSizeOrTimeChanges) {
+    const std::string path = ".claude/projects/app/s.jsonl";
+    write(path, response("a", day(0), 100));
+    std::size_t read = 0;
+    EXPECT_EQ(snapshot(&read).today.output, 100);
+    EXPECT_EQ(read, 1u);
+    auto cacheFile = home_.file(".vorla-agents/data/usage-cache.json");
+    struct stat before {};
+    ASSERT_EQ(stat(cacheFile.c_str(), &before), 0);
+    EXPECT_EQ(before.st_mode & 0777, 0600u);
+
+    // Same size and time, different bytes: the cache answers, nothing is read
+    // and the cache file is left alone.
+    write(path, response("a", day(0), 900));
+    EXPECT_EQ(snapshot(&read).today.output, 100);
+    EXPECT_EQ(read, 0u);
+    struct stat after {};
+    ASSERT_EQ(stat(cacheFile.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+
+    // A new time (same size) is read again.
+    write(path, response("a", day(0), 900), seconds(30));
+    EXPECT_EQ(snapshot(&read).today.output, 900);
+    EXPECT_EQ(read, 1u);
+
+    // A new size under the same whole second is read again.
+    write(path, response("a", day(0), 12345), seconds(30));
+    EXPECT_EQ(snapshot(&read).today.output, 12345);
+    EXPECT_EQ(read, 1u);
+}
+
+TEST_F(UsageStoreTest, CorruptOrForeignCacheIsRebuilt) {
+    write(".claude/projects/app/s.jsonl", response("a", day(0), 5));
+    for (const std::string& junk : {std::string("{\"/x\":{\"mtime\":\"yesterday\"}}"),
+                                    std::string("[1,2"), std::string("\xff\xfe"), std::string()}) {
+        home_.write(".vorla-agents/data/usage-cache.json", junk);
+        std::size_t read = 0;
+        EXPECT_EQ(snapshot(&read).today.output, 5) << junk;
+        EXPECT_EQ(read, 1u);
+    }
+    std::size_t read = 0;
+    EXPECT_EQ(snapshot(&read).today.output, 5);
+    EXPECT_EQ(read, 0u);
+}
+
+TEST_F(UsageStoreTest, CacheRoundTripKeepsEveryField) {
+    UsageCache cache;
+    FileUsage& entry = cache["/home/u/.claude/projects/p/\"quoted\" \u00e9.jsonl"];
+    entry.mtime = WallTime(seconds(1741529100));
+    entry.size = 123456789012;
+    entry.buckets["2025-03-09"]["Opus"] = {1, 2, 3, 4, 5};
+    entry.buckets["2025-03-09"]["\u2014"] = {0, 0, 0, 0, 1};
+    entry.keyed["2025-03-09"]["Opus"] = {{18446744073709551615ull, 1, 2, 3, 4}, {7, 0, 0, 0, 0}};
+    cache["/codex.jsonl"] = FileUsage{WallTime(seconds(0)), 0, {}, {}};
+    std::string encoded = encodeUsageCache(cache);
+    EXPECT_NE(encoded.find("\"mtime\":\"2025-03-09T14:05:00Z\""), std::string::npos);
+    EXPECT_EQ(decodeUsageCache(encoded), cache);
+}
+
+TEST_F(UsageStoreTest, ResponsesCopiedIntoContinuedSessionsCountOnce) {
+    std::string original = response("m1", day(0), 100, "claude-opus-4", "r1") +
+                           response("m2", day(0), 200, "claude-opus-4", "r2");
+    // The continued session starts with a copy of the earlier lines, then
+    // goes on; "m1" without a request id in another file is a different
+    // response (gateways reuse ids), so it counts.
+    write(".claude/projects/app/a-first.jsonl", original);
+    write(".claude/projects/app/b-continued.jsonl",
+          original + response("m3", day(0), 400, "claude-opus-4", "r3"));
+    write(".claude/projects/other/c.jsonl", response("m1", day(0), 800, "claude-opus-4"));
+    UsageSnapshot first = snapshot();
+    EXPECT_EQ(first.today.output, 1500);
+    EXPECT_EQ(first.today.messages, 4);
+    ASSERT_EQ(first.weekByModel.size(), 1u);
+    EXPECT_EQ(first.weekByModel[0].usage.messages, 4);
+
+    // The same from the cache, and when only the continued file changes.
+    EXPECT_EQ(snapshot(), first);
+    write(".claude/projects/app/b-continued.jsonl",
+          original + response("m3", day(0), 400, "claude-opus-4", "r3") +
+              response("m4", day(0), 1, "claude-opus-4", "r4"),
+          seconds(10));
+    std::size_t read = 0;
+    EXPECT_EQ(snapshot(&read).today.output, 1501);
+    EXPECT_EQ(read, 1u);
+}
+
+TEST_F(UsageStoreTest, WeekFollowsCalendarDaysAcrossDaylightSavingChanges) {
+    setenv("TZ", "Europe/Berlin", 1);
+    // Monday 2026-03-30 00:30 local, the day after the clocks went forward:
+    // 24-hour steps would skip Sunday 03-29.
+    WallTime monday = WallTime(seconds(1774823400));
+    UsageSnapshot result =
+        UsageStore::build({{"2026-03-29", {{"Opus", {0, 5, 0, 0, 1}}}}}, 0, monday);
+    ASSERT_EQ(result.daily.size(), 7u);
+    EXPECT_EQ(result.daily[6].day, "2026-03-30");
+    EXPECT_EQ(result.daily[5].day, "2026-03-29");
+    EXPECT_EQ(result.daily[0].day, "2026-03-24");
+    EXPECT_EQ(result.week.output, 5);
+}
+
+TEST_F(UsageStoreTest, JsonUsesTheSnapshotFieldNames) {
+    UsageSnapshot result = UsageStore::build({{day(0), {{"Opus", {1, 2, 3, 4, 5}}}}}, 9, now_);
+    json decoded = json::parse(encodeJSON(result));
+    EXPECT_EQ(decoded["today"],
+              json::parse(R"({"input":1,"output":2,"cacheWrite":3,"cacheRead":4,"messages":5})"));
+    EXPECT_EQ(decoded["weekByModel"][0]["model"], "Opus");
+    EXPECT_EQ(decoded["daily"].size(), 7u);
+    EXPECT_EQ(decoded["daily"][6]["isToday"], true);
+    EXPECT_EQ(decoded["scannedFiles"], 9);
+    EXPECT_DOUBLE_EQ(decoded["weekCost"].get<double>(), result.weekCost);
+}
+
+}  // namespace
+}  // namespace vorla
