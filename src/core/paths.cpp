@@ -47,4 +47,53 @@ std::string socketPath() {
     return runDir() + "/vorla.sock";
 }
 
+std::string dataDir() {
+    return vorlaHome() + "/data";
+}
+
+std::string auditDir() {
+    return vorlaHome() + "/audit";
+}
+
+namespace {
+
+// The value of XDG_DESKTOP_DIR="..." in user-dirs.dirs, with $HOME expanded;
+// empty when the file or the line is missing. The file is shell syntax, but
+// xdg-user-dirs only ever writes this one form.
+std::string desktopFromUserDirs() {
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    std::string config = (configHome != nullptr && *configHome == '/')
+                             ? std::string(configHome)
+                             : homeDirectory() + "/.config";
+    std::ifstream dirs(config + "/user-dirs.dirs");
+    std::string line;
+    const std::string prefix = "XDG_DESKTOP_DIR=\"";
+    while (std::getline(dirs, line)) {
+        if (!line.starts_with(prefix) || line.size() < prefix.size() + 1 || line.back() != '"') {
+            continue;
+        }
+        std::string value = line.substr(prefix.size(), line.size() - prefix.size() - 1);
+        if (value.starts_with("$HOME")) {
+            value = homeDirectory() + value.substr(5);
+        }
+        if (value.starts_with('/')) {
+            return value;
+        }
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string desktopDirectory() {
+    const char* fromEnv = std::getenv("XDG_DESKTOP_DIR");
+    if (fromEnv != nullptr && *fromEnv == '/') {
+        return fromEnv;
+    }
+    if (std::string fromFile = desktopFromUserDirs(); !fromFile.empty()) {
+        return fromFile;
+    }
+    return homeDirectory() + "/Desktop";
+}
+
 }  // namespace vorla

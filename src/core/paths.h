@@ -18,4 +18,14 @@ namespace vorla {
 // ~/.vorla-agents/run/vorla.sock
 [[nodiscard]] std::string socketPath();
 
+// ~/.vorla-agents/data (rules, game, preferences, usage cache)
+[[nodiscard]] std::string dataDir();
+
+// ~/.vorla-agents/audit (one JSON-lines file per local day)
+[[nodiscard]] std::string auditDir();
+
+// The user's desktop folder: $XDG_DESKTOP_DIR, else the XDG_DESKTOP_DIR line
+// of ~/.config/user-dirs.dirs (what `xdg-user-dir DESKTOP` reads), else ~/Desktop.
+[[nodiscard]] std::string desktopDirectory();
+
 }  // namespace vorla

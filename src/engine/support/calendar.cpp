@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -151,11 +152,13 @@ std::optional<WallTime> parseISO8601(std::string_view text) {
 }
 
 double toReferenceSeconds(WallTime time) {
-    return toEpochSeconds(time) - kReferenceEpochOffset;
+    return toEpochSeconds(time, static_cast<std::int64_t>(kReferenceEpochOffset));
 }
 
 WallTime fromReferenceSeconds(double seconds) {
-    return fromEpochSeconds(seconds + kReferenceEpochOffset);
+    double whole = std::floor(seconds);  // add the offset to whole seconds only: no rounding
+    return fromEpochSeconds(whole + kReferenceEpochOffset) +
+           std::chrono::round<WallTime::duration>(std::chrono::duration<double>(seconds - whole));
 }
 
 std::optional<WallTime> dayFromKey(std::string_view key) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 
 namespace vorla {
 
@@ -29,6 +30,8 @@ class SystemClock final : public Clock {
 
 // Seconds since 1970 with fraction, as used on the socket and in state.json.
 [[nodiscard]] double toEpochSeconds(WallTime time);
+// Seconds since another epoch, given as its offset from 1970 in whole seconds.
+[[nodiscard]] double toEpochSeconds(WallTime time, std::int64_t epochOffsetSeconds);
 [[nodiscard]] WallTime fromEpochSeconds(double seconds);
 
 }  // namespace vorla

@@ -1,0 +1,78 @@
+// Learned rules: "always allow" answers keyed by the tool and the first two
+// words of its detail, kept in ~/.vorla-agents/data/rules.json.
+//
+// Main thread only. Every change is saved at once, synchronously; a failed
+// save is ignored and the list in memory stays authoritative. A rules file
+// that cannot be read or decoded loads as no rules and is kept beside the new
+// one as rules.json.corrupt-<UTC stamp> when the store first saves.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/protocol.h"
+#include "engine/support/clock.h"
+#include "engine/support/data_file.h"
+#include "engine/support/observable.h"
+
+namespace vorla {
+
+struct Rule {
+    std::string key;       // RiskEngine::ruleKey of the tool and detail; unique in the store
+    std::string behavior;  // "allow" or "deny"; any other text denies
+    WallTime createdAt;    // file: seconds since 2001-01-01 00:00:00 UTC
+    std::int64_t timesFired = 0;
+
+    [[nodiscard]] const std::string& id() const { return key; }
+    friend bool operator==(const Rule&, const Rule&) = default;
+};
+
+// The file format: a compact JSON array of objects with all four keys.
+// Decoding fails as a whole (nullopt) when any rule lacks a key or has one of
+// the wrong type.
+[[nodiscard]] std::string encodeRules(const std::vector<Rule>& rules);
+[[nodiscard]] std::optional<std::vector<Rule>> decodeRules(std::string_view text);
+
+class RuleStore {
+  public:
+    // ~/.vorla-agents/data/rules.json
+    [[nodiscard]] static std::string defaultPath();
+
+    // Starts empty, then loads `path`.
+    explicit RuleStore(const Clock& clock = SystemClock::shared(),
+                       std::string path = defaultPath());
+
+    [[nodiscard]] const std::vector<Rule>& rules() const { return rules_; }
+    // Replaces the list without saving.
+    void setRules(std::vector<Rule> rules);
+
+    // Appends a rule for the key of (tool, detail) unless one exists, and saves.
+    void add(std::string_view tool, std::string_view detail, Behavior behavior);
+
+    // The first rule with the key of (tool, detail), if any: counts the hit,
+    // saves, and answers allow only for a behavior of exactly "allow".
+    [[nodiscard]] std::optional<Behavior> decision(std::string_view tool, std::string_view detail);
+
+    // Removes every rule sharing `rule`'s key, and saves.
+    void remove(const Rule& rule);
+
+    // Called after every change of rules().
+    [[nodiscard]] Subscription subscribe(std::function<void()> onChange) {
+        return changes_.subscribe(std::move(onChange));
+    }
+
+  private:
+    void load();
+    void save();
+
+    const Clock& clock_;
+    DataFile file_;
+    std::vector<Rule> rules_;
+    ChangeNotifier changes_;
+};
+
+}  // namespace vorla

@@ -1,0 +1,53 @@
+#include "engine/support/data_file.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "engine/support/calendar.h"
+
+namespace vorla {
+
+namespace {
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+DataFile::DataFile(std::string path, const Clock& clock) : path_(std::move(path)), clock_(clock) {}
+
+std::optional<std::string> DataFile::read() {
+    auto contents = readFile(path_);
+    if (!contents && exists(path_)) {
+        keepAside_ = true;  // unreadable (permissions, a folder in its place, ...)
+    }
+    return contents;
+}
+
+bool DataFile::moveAside() {
+    if (!exists(path_)) {
+        return true;  // gone meanwhile: nothing left to protect
+    }
+    std::string base = path_ + ".corrupt-" + fileStampUTC(clock_.now());
+    std::string aside = base;
+    for (int n = 2; exists(aside); ++n) {
+        aside = base + "-" + std::to_string(n);
+    }
+    return std::rename(path_.c_str(), aside.c_str()) == 0;
+}
+
+bool DataFile::write(std::string_view contents) {
+    if (keepAside_) {
+        if (!moveAside()) {
+            return false;
+        }
+        keepAside_ = false;
+    }
+    return writeFileAtomically(path_, contents, Durability::synced);
+}
+
+}  // namespace vorla

@@ -1,0 +1,133 @@
+#include "engine/policy/prefs.h"
+
+#include <gtest/gtest.h>
+
+#include "support/manual_clock.h"
+#include "support/temp_home.h"
+
+namespace vorla {
+namespace {
+
+class FakeLoginItems final : public LoginItems {
+  public:
+    std::optional<std::string> setRegistered(bool registered) override {
+        calls.push_back(registered);
+        return failure;
+    }
+    std::vector<bool> calls;
+    std::optional<std::string> failure;
+};
+
+TEST(PrefsTest, FreshUserGetsTheDefaults) {
+    MemoryPreferencesStore store;
+    Prefs prefs(store);
+    EXPECT_TRUE(prefs.soundEnabled());
+    EXPECT_FALSE(prefs.launchAtLogin());
+    EXPECT_EQ(prefs.autoApproveLevel(), 0);
+    EXPECT_FALSE(prefs.notifyEnabled());
+    EXPECT_EQ(store.writes(), 0);  // nothing written back at load
+    // Level 0 is "Auto-approve read-only".
+    EXPECT_TRUE(prefs.shouldAutoApprove(Risk::trivial));
+    EXPECT_FALSE(prefs.shouldAutoApprove(Risk::normal));
+}
+
+TEST(PrefsTest, AutoApproveLevelsCompareWithTheRiskNumber) {
+    struct Case {
+        std::int64_t level;
+        bool trivial, normal, elevated, critical;
+    };
+    for (const Case& c :
+         {Case{-1, false, false, false, false}, Case{-7, false, false, false, false},
+          Case{0, true, false, false, false}, Case{1, true, true, false, false},
+          Case{2, true, true, true, false}, Case{3, true, true, true, true}}) {
+        EXPECT_EQ(autoApproves(c.level, Risk::trivial), c.trivial) << c.level;
+        EXPECT_EQ(autoApproves(c.level, Risk::normal), c.normal) << c.level;
+        EXPECT_EQ(autoApproves(c.level, Risk::elevated), c.elevated) << c.level;
+        EXPECT_EQ(autoApproves(c.level, Risk::critical), c.critical) << c.level;
+    }
+    EXPECT_EQ(kAutoApproveChoices[1].value, 0);
+    EXPECT_EQ(kAutoApproveChoices[1].label, "Auto-approve read-only");
+}
+
+TEST(PrefsTest, StoredValuesOfTheWrongTypeReadAsDefaults) {
+    MemoryPreferencesStore store;
+    store.put("autoApproveLevel", std::string("1"));
+    store.put("soundEnabled", std::int64_t{0});
+    store.put("notifyEnabled", true);
+    Prefs prefs(store);
+    EXPECT_EQ(prefs.autoApproveLevel(), 0);
+    EXPECT_TRUE(prefs.soundEnabled());
+    EXPECT_TRUE(prefs.notifyEnabled());
+}
+
+TEST(PrefsTest, EverySetStoresEvenWhenUnchangedButNotifiesOnlyOnChange) {
+    MemoryPreferencesStore store;
+    Prefs prefs(store);
+    int changes = 0;
+    auto subscription = prefs.subscribe([&] { ++changes; });
+    prefs.setSoundEnabled(true);
+    EXPECT_EQ(store.writes(), 1);
+    EXPECT_EQ(changes, 0);
+    prefs.setAutoApproveLevel(-1);
+    EXPECT_EQ(std::get<std::int64_t>(*store.object("autoApproveLevel")), -1);
+    EXPECT_FALSE(prefs.shouldAutoApprove(Risk::trivial));
+    EXPECT_EQ(changes, 1);
+}
+
+TEST(PrefsTest, LaunchAtLoginFailureIsLoggedAndTheValueKept) {
+    MemoryPreferencesStore store;
+    FakeLoginItems login;
+    login.failure = "autostart folder is read-only";
+    testing::internal::CaptureStderr();
+    {
+        Prefs prefs(store, &login);
+        prefs.setLaunchAtLogin(true);
+        EXPECT_TRUE(prefs.launchAtLogin());
+    }
+    std::string logged = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(logged, "launch-at-login toggle failed: autostart folder is read-only\n");
+    EXPECT_EQ(login.calls, std::vector<bool>{true});
+    EXPECT_TRUE(std::get<bool>(*store.object("launchAtLogin")));
+}
+
+TEST(FilePreferencesStoreTest, ValuesSurviveARestart) {
+    test::TempHome home;
+    {
+        FilePreferencesStore file;
+        Prefs prefs(file);
+        prefs.setAutoApproveLevel(1);
+        prefs.setSoundEnabled(false);
+    }
+    EXPECT_EQ(home.read(".vorla-agents/data/prefs.json"),
+              R"({"autoApproveLevel":1,"soundEnabled":false})");
+    FilePreferencesStore file;
+    Prefs prefs(file);
+    EXPECT_EQ(prefs.autoApproveLevel(), 1);
+    EXPECT_FALSE(prefs.soundEnabled());
+    EXPECT_FALSE(prefs.notifyEnabled());
+}
+
+TEST(FilePreferencesStoreTest, HandWrittenOddValuesAndCorruptFiles) {
+    test::TempHome home;
+    test::ManualClock clock(fromEpochSeconds(1764000000));
+    home.write(".vorla-agents/data/prefs.json",
+               R"({"autoApproveLevel":2,"soundEnabled":"no","notifyEnabled":null})");
+    {
+        FilePreferencesStore file(FilePreferencesStore::defaultPath(), clock);
+        Prefs prefs(file);
+        EXPECT_EQ(prefs.autoApproveLevel(), 2);  // not range-checked
+        EXPECT_TRUE(prefs.soundEnabled());
+        EXPECT_FALSE(prefs.notifyEnabled());
+    }
+    home.write(".vorla-agents/data/prefs.json", "{\"autoApproveLevel\":");
+    FilePreferencesStore file(FilePreferencesStore::defaultPath(), clock);
+    Prefs prefs(file);
+    EXPECT_EQ(prefs.autoApproveLevel(), 0);
+    prefs.setNotifyEnabled(true);
+    EXPECT_EQ(home.read(".vorla-agents/data/prefs.json.corrupt-20251124-160000"),
+              "{\"autoApproveLevel\":");
+    EXPECT_EQ(home.read(".vorla-agents/data/prefs.json"), R"({"notifyEnabled":true})");
+}
+
+}  // namespace
+}  // namespace vorla
