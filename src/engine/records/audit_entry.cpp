@@ -1,0 +1,149 @@
+#include "engine/records/audit_entry.h"
+
+#include <simdjson.h>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "engine/support/calendar.h"
+
+namespace vorla {
+
+namespace {
+
+namespace od = simdjson::ondemand;
+
+// Fills `entry` from one object; false when a required key is missing or
+// any known key has the wrong type. Throws simdjson_error on malformed JSON.
+bool decodeObject(od::object object, AuditEntry& entry) {
+    enum Field : unsigned {
+        ts = 1,
+        agent = 2,
+        session = 4,
+        project = 8,
+        kind = 16,
+        tool = 32,
+        detail = 64,
+        all = 127
+    };
+    unsigned seen = 0;
+    auto text = [](od::value value) { return std::string(std::string_view(value.get_string())); };
+    for (auto field : object) {
+        std::string_view key = field.unescaped_key();
+        od::value value = field.value();
+        if (key == "ts") {
+            auto when = parseISO8601(std::string_view(value.get_string()));
+            if (!when) {
+                return false;
+            }
+            entry.ts = *when;
+            seen |= ts;
+        } else if (key == "agent") {
+            entry.agent = text(value);
+            seen |= agent;
+        } else if (key == "sessionID") {
+            entry.sessionID = text(value);
+            seen |= session;
+        } else if (key == "project") {
+            entry.project = text(value);
+            seen |= project;
+        } else if (key == "kind") {
+            entry.kind = text(value);
+            seen |= kind;
+        } else if (key == "tool") {
+            entry.tool = text(value);
+            seen |= tool;
+        } else if (key == "detail") {
+            entry.detail = text(value);
+            seen |= detail;
+        } else if (key == "risk") {
+            if (value.is_null()) {
+                entry.risk.reset();
+                continue;
+            }
+            double number = value.get_double();
+            if (std::trunc(number) != number || std::fabs(number) > 1e9) {
+                return false;
+            }
+            entry.risk = static_cast<int>(number);
+        }
+    }
+    return seen == all;
+}
+
+std::optional<AuditEntry> decodeLine(od::parser& parser, const char* data, std::size_t length,
+                                     std::size_t capacity) {
+    // The parser stops after the object; text after it must not pass as part
+    // of the line.
+    std::string_view line(data, length);
+    std::size_t last = line.find_last_not_of(" \t\r");
+    if (last == std::string_view::npos || line[last] != '}') {
+        return std::nullopt;
+    }
+    try {
+        od::document document = parser.iterate(data, length, capacity);
+        AuditEntry entry;
+        if (!decodeObject(document.get_object(), entry)) {
+            return std::nullopt;
+        }
+        return entry;
+    } catch (const simdjson::simdjson_error&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+std::string AuditEntry::id() const {
+    std::array<char, 64> digits{};
+    auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(),
+                                      toEpochSeconds(ts), std::chars_format::fixed);
+    std::string seconds(digits.data(), error == std::errc() ? end : digits.data());
+    if (seconds.find('.') == std::string::npos) {
+        seconds += ".0";
+    }
+    return seconds + "-" + tool + "-" + sessionID;
+}
+
+std::string encodeAuditLine(const AuditEntry& entry) {
+    nlohmann::ordered_json object = {
+        {"ts", iso8601UTC(entry.ts)}, {"agent", entry.agent}, {"sessionID", entry.sessionID},
+        {"project", entry.project},   {"kind", entry.kind},   {"tool", entry.tool},
+        {"detail", entry.detail},
+    };
+    if (entry.risk) {
+        object["risk"] = *entry.risk;
+    }
+    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+bool decodeAuditLines(std::string_view text, const std::function<void(AuditEntry&&)>& sink) {
+    if (!simdjson::validate_utf8(text.data(), text.size())) {
+        return false;
+    }
+    // One padded copy of the whole text lets every line be parsed in place.
+    simdjson::padded_string padded(text);
+    od::parser parser;
+    const char* data = padded.data();
+    const std::size_t size = padded.size();
+    std::size_t start = 0;
+    while (start < size) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = size;
+        }
+        if (end > start) {
+            auto entry = decodeLine(parser, data + start, end - start,
+                                    size - start + simdjson::SIMDJSON_PADDING);
+            if (entry) {
+                sink(std::move(*entry));
+            }
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace vorla

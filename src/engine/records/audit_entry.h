@@ -1,0 +1,49 @@
+// One record of the audit log: a finished tool run or an approval decision,
+// and its JSON-lines form on disk. Plain value; safe to copy between threads.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/support/clock.h"
+
+namespace vorla {
+
+// The kinds written by the session store; any other kind is kept and shown
+// but counted by nothing.
+namespace AuditKind {
+inline constexpr std::string_view tool = "tool";
+inline constexpr std::string_view approved = "approved";
+inline constexpr std::string_view denied = "denied";
+inline constexpr std::string_view autoAllowed = "auto-allowed";
+inline constexpr std::string_view autoDenied = "auto-denied";
+}  // namespace AuditKind
+
+struct AuditEntry {
+    WallTime ts;        // on disk: ISO 8601 UTC, whole seconds
+    std::string agent;  // source raw name: "claude", "codex", "grok", "kiro"
+    std::string sessionID;
+    std::string project;  // last path component of the session's cwd
+    std::string kind;     // see AuditKind
+    std::string tool;
+    std::string detail;       // one-line preview of the tool input, or empty
+    std::optional<int> risk;  // Risk raw value when one was assessed
+
+    // Row key for lists: "<ts as seconds since 1970>-<tool>-<sessionID>".
+    [[nodiscard]] std::string id() const;
+
+    friend bool operator==(const AuditEntry&, const AuditEntry&) = default;
+};
+
+// One compact JSON object, without the line feed; `risk` omitted when absent.
+[[nodiscard]] std::string encodeAuditLine(const AuditEntry& entry);
+
+// Decodes every line of a JSON-lines text, calling `sink` for each entry in
+// file order. Blank lines and lines that are not a complete entry (a
+// truncated last line, another JSON shape, a bad timestamp) are skipped.
+// Returns false, decoding nothing, when the text is not valid UTF-8.
+bool decodeAuditLines(std::string_view text, const std::function<void(AuditEntry&&)>& sink);
+
+}  // namespace vorla

@@ -1,0 +1,243 @@
+#include "engine/records/audit_log.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "core/paths.h"
+#include "core/protocol.h"
+#include "engine/support/atomic_file.h"
+#include "engine/support/calendar.h"
+
+namespace vorla {
+
+namespace {
+
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Appends one line, creating the file (0600) when it is missing. Never
+// truncates or replaces: an existing day's history is never at risk. If a
+// crash left the last line without its line feed, one is added first so the
+// new line stays readable.
+void appendLine(const std::string& path, const std::string& line) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return;
+    }
+    struct stat info {};
+    char last = '\n';
+    if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+        int reader = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (reader >= 0) {
+            if (::pread(reader, &last, 1, info.st_size - 1) != 1) {
+                last = '\n';
+            }
+            ::close(reader);
+        }
+    }
+    (void)writeAll(fd, last == '\n' ? line : "\n" + line);
+    ::close(fd);
+}
+
+// Names in `directory`, or nullopt when it cannot be listed.
+std::optional<std::vector<std::string>> listNames(const std::string& directory) {
+    DIR* dir = ::opendir(directory.c_str());
+    if (dir == nullptr) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    while (const dirent* item = ::readdir(dir)) {
+        names.emplace_back(item->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+void appendCSVField(std::string& out, std::string_view text) {
+    out += '"';
+    for (char c : text) {
+        if (c == '"') {
+            out += '"';
+        }
+        out += c;
+    }
+    out += '"';
+}
+
+// Bare as stored, unless the text would break the row (a comma, a quote or a
+// line break): then quoted like the detail.
+void appendPlainField(std::string& out, std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += text;
+    } else {
+        appendCSVField(out, text);
+    }
+}
+
+std::string csvRow(const AuditEntry& entry) {
+    std::string row = iso8601UTC(entry.ts);
+    for (const std::string* field : {&entry.agent, &entry.project, &entry.kind, &entry.tool}) {
+        row += ',';
+        appendPlainField(row, *field);
+    }
+    row += ',';
+    row += entry.risk ? std::to_string(*entry.risk) : "-1";
+    row += ',';
+    appendCSVField(row, entry.detail);
+    return row;
+}
+
+std::string displayNameOf(const std::string& agent) {
+    auto source = sourceFromRaw(agent);
+    return source ? std::string(displayName(*source)) : agent;
+}
+
+}  // namespace
+
+int AuditLog::Score::trustPercent() const {
+    if (approved + denied == 0) {
+        return 100;
+    }
+    return approved * 100 / (approved + denied);
+}
+
+AuditLog::AuditLog(const Clock& clock, std::string directory)
+    : clock_(clock), directory_(directory.empty() ? auditDir() : std::move(directory)) {
+    load();
+}
+
+std::string AuditLog::fileFor(WallTime time) const {
+    return directory_ + "/" + dayKey(time) + ".jsonl";
+}
+
+std::vector<AuditEntry> AuditLog::readDay(WallTime time) const {
+    std::vector<AuditEntry> entries;
+    if (auto text = readFile(fileFor(time))) {
+        decodeAuditLines(*text, [&](AuditEntry&& entry) { entries.push_back(std::move(entry)); });
+    }
+    return entries;
+}
+
+void AuditLog::load() {
+    (void)ensurePrivateDirectory(directory_);
+    auto text = readFile(fileFor(clock_.now()));
+    if (!text) {
+        return;
+    }
+    std::vector<AuditEntry> entries;
+    if (!decodeAuditLines(*text,
+                          [&](AuditEntry&& entry) { entries.push_back(std::move(entry)); })) {
+        return;
+    }
+    std::reverse(entries.begin(), entries.end());
+    today_ = std::move(entries);
+    changes_.notify();
+}
+
+void AuditLog::record(const AuditEntry& entry) {
+    today_.insert(today_.begin(), entry);
+    if (today_.size() > kTodayLimit) {
+        today_.pop_back();
+    }
+    if (ensurePrivateDirectory(directory_)) {
+        appendLine(fileFor(entry.ts), encodeAuditLine(entry) + "\n");
+    }
+    changes_.notify();
+}
+
+std::vector<AuditEntry> AuditLog::recent(int days) const {
+    std::vector<AuditEntry> result;
+    const WallTime now = clock_.now();
+    for (int i = 0; i < days; ++i) {
+        auto day = readDay(now - std::chrono::seconds(std::int64_t{86400} * i));
+        result.insert(result.end(), std::make_move_iterator(day.begin()),
+                      std::make_move_iterator(day.end()));
+    }
+    std::stable_sort(result.begin(), result.end(),
+                     [](const AuditEntry& a, const AuditEntry& b) { return a.ts > b.ts; });
+    return result;
+}
+
+std::string auditCSV(const std::vector<std::string>& files) {
+    std::string csv = "timestamp,agent,project,event,tool,risk,detail";
+    for (const std::string& file : files) {
+        auto text = readFile(file);
+        if (!text) {
+            continue;
+        }
+        decodeAuditLines(*text, [&](AuditEntry&& entry) {
+            csv += '\n';
+            csv += csvRow(entry);
+        });
+    }
+    return csv;
+}
+
+std::optional<std::string> AuditLog::exportCSV() const {
+    (void)ensurePrivateDirectory(directory_);
+    auto names = listNames(directory_);
+    if (!names) {
+        return std::nullopt;
+    }
+    std::erase_if(*names, [](const std::string& name) { return !name.ends_with(".jsonl"); });
+    std::sort(names->begin(), names->end());
+    std::vector<std::string> files;
+    for (const std::string& name : *names) {
+        files.push_back(directory_ + "/" + name);
+    }
+    std::string target = desktopDirectory() + "/vorla-agents-audit.csv";
+    (void)writeFileAtomically(target, auditCSV(files));
+    return target;
+}
+
+std::vector<AuditLog::Score> AuditLog::scoreboard() const {
+    std::vector<Score> scores;
+    for (const AuditEntry& entry : today_) {
+        auto it = std::find_if(scores.begin(), scores.end(),
+                               [&](const Score& s) { return s.agent == entry.agent; });
+        if (it == scores.end()) {
+            scores.push_back(Score{entry.agent, displayNameOf(entry.agent)});
+            it = scores.end() - 1;
+        }
+        if (entry.kind == AuditKind::tool) {
+            ++it->toolsRun;
+        } else if (entry.kind == AuditKind::approved) {
+            ++it->approved;
+        } else if (entry.kind == AuditKind::denied || entry.kind == AuditKind::autoDenied) {
+            ++it->denied;
+        } else if (entry.kind == AuditKind::autoAllowed) {
+            ++it->autoAllowed;
+            ++it->approved;
+        }
+        if (entry.risk && *entry.risk >= 2) {
+            ++it->risky;
+        }
+    }
+    std::stable_sort(scores.begin(), scores.end(),
+                     [](const Score& a, const Score& b) { return a.toolsRun > b.toolsRun; });
+    return scores;
+}
+
+int AuditLog::clicksSaved() const {
+    return static_cast<int>(std::count_if(today_.begin(), today_.end(), [](const AuditEntry& e) {
+        return e.kind.starts_with("auto");
+    }));
+}
+
+}  // namespace vorla

@@ -1,0 +1,207 @@
+#include "engine/records/audit_log.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "engine/support/calendar.h"
+#include "support/manual_clock.h"
+#include "support/scoped_env.h"
+#include "support/temp_home.h"
+
+namespace vorla {
+namespace {
+
+WallTime at(const char* iso) {
+    return *parseISO8601(iso);
+}
+
+AuditEntry entry(const char* iso, std::string kind, std::optional<int> risk = std::nullopt,
+                 std::string agent = "claude", std::string detail = "npm test") {
+    return AuditEntry{at(iso), std::move(agent),  "s1", "app", std::move(kind),
+                      "Bash",  std::move(detail), risk};
+}
+
+// Berlin in winter is UTC+1: local midnight of 2026-01-15 is 2026-01-14T23:00:00Z.
+class AuditLogTest : public ::testing::Test {
+  protected:
+    std::string dayFile(const std::string& day) const {
+        return ".vorla-agents/audit/" + day + ".jsonl";
+    }
+    std::size_t lineCount(const std::string& day) const {
+        auto text = home_.read(dayFile(day));
+        return text ? static_cast<std::size_t>(std::count(text->begin(), text->end(), '\n')) : 0;
+    }
+
+    test::ScopedEnv zone_{"TZ", "Europe/Berlin"};
+    test::TempHome home_;
+    test::ManualClock clock_{at("2026-01-15T09:00:00Z")};
+};
+
+TEST_F(AuditLogTest, RecordAppendsTheExactLineToTheEntrysOwnDay) {
+    AuditLog log(clock_);
+    // 23:59:59 local on the 14th, recorded after midnight: goes to the 14th's file.
+    log.record(entry("2026-01-14T22:59:59Z", "tool"));
+    log.record(entry("2026-01-15T08:00:00Z", "approved", 2, "codex", "a \"b\"\tc"));
+    EXPECT_EQ(*home_.read(dayFile("2026-01-14")),
+              R"({"ts":"2026-01-14T22:59:59Z","agent":"claude","sessionID":"s1","project":"app",)"
+              R"("kind":"tool","tool":"Bash","detail":"npm test"})"
+              "\n");
+    EXPECT_EQ(*home_.read(dayFile("2026-01-15")),
+              R"({"ts":"2026-01-15T08:00:00Z","agent":"codex","sessionID":"s1","project":"app",)"
+              R"("kind":"approved","tool":"Bash","detail":"a \"b\"\tc","risk":2})"
+              "\n");
+    ASSERT_EQ(log.today().size(), 2u);
+    EXPECT_EQ(log.today()[0].kind, "approved");
+    struct stat info {};
+    ASSERT_EQ(::stat(home_.file(dayFile("2026-01-15")).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(home_.file(".vorla-agents/audit").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST_F(AuditLogTest, ExistingDayFilesAreAppendedToNeverReplaced) {
+    const std::string earlier = encodeAuditLine(entry("2026-01-15T07:00:00Z", "tool")) + "\n";
+    home_.write(dayFile("2026-01-15"), earlier + "{\"ts\":\"2026-01-15T07:01:00Z\",\"ag");
+    struct stat before {};
+    ASSERT_EQ(::stat(home_.file(dayFile("2026-01-15")).c_str(), &before), 0);
+
+    AuditLog log(clock_);
+    ASSERT_EQ(log.today().size(), 1u);  // the torn last line is skipped
+    log.record(entry("2026-01-15T08:00:00Z", "denied"));
+
+    struct stat after {};
+    ASSERT_EQ(::stat(home_.file(dayFile("2026-01-15")).c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);  // same file, not a replacement
+    auto text = *home_.read(dayFile("2026-01-15"));
+    EXPECT_TRUE(text.starts_with(earlier + "{\"ts\":\"2026-01-15T07:01:00Z\",\"ag\n"));
+    AuditLog reloaded(clock_);
+    ASSERT_EQ(reloaded.today().size(), 2u);  // the new line was not glued to the torn one
+    EXPECT_EQ(reloaded.today()[0].kind, "denied");
+}
+
+TEST_F(AuditLogTest, LoadKeepsOnlyWellFormedLinesNewestFirst) {
+    std::string text =
+        encodeAuditLine(entry("2026-01-15T07:00:00Z", "tool")) + "\n\n" +
+        R"({"ts":"2026-01-15T07:00:01Z","agent":"claude"})" + "\n" + R"(["not","an","entry"])" +
+        "\n" +
+        R"({"ts":"yesterday","agent":"a","sessionID":"s","project":"p","kind":"k","tool":"t","detail":""})" +
+        "\n" +
+        R"({"ts":"2026-01-15T07:00:02Z","agent":"a","sessionID":"s","project":"p","kind":"k","tool":"t","detail":"","risk":"high"})" +
+        "\n" +
+        R"({"ts":"2026-01-15T07:00:03Z","agent":"a","sessionID":"s","project":"p","kind":"k","tool":"t","detail":"","risk":null,"extra":[1]})" +
+        "\n" +
+        R"({"ts":"2026-01-15T07:00:04Z","agent":"a","sessionID":"s","project":"p","kind":"k","tool":"t","detail":""} trailing)" +
+        "\n" + encodeAuditLine(entry("2026-01-15T07:00:05Z", "approved", 1));
+    home_.write(dayFile("2026-01-15"), text);
+    AuditLog log(clock_);
+    ASSERT_EQ(log.today().size(), 3u);
+    EXPECT_EQ(log.today()[0].risk, 1);
+    EXPECT_EQ(log.today()[1].ts, at("2026-01-15T07:00:03Z"));
+    EXPECT_EQ(log.today()[1].risk, std::nullopt);
+    EXPECT_EQ(log.today()[2].kind, "tool");
+}
+
+TEST_F(AuditLogTest, InvalidUTF8FileLoadsNothing) {
+    home_.write(dayFile("2026-01-15"),
+                encodeAuditLine(entry("2026-01-15T07:00:00Z", "tool")) + "\n\xff\xfe\n");
+    AuditLog log(clock_);
+    EXPECT_TRUE(log.today().empty());
+    EXPECT_TRUE(log.recent(1).empty());
+}
+
+TEST_F(AuditLogTest, TodayIsCappedByRecordButTheFileKeepsEverything) {
+    std::string big;
+    for (int i = 0; i < 800; ++i) {
+        big += encodeAuditLine(entry("2026-01-15T07:00:00Z", "tool")) + "\n";
+    }
+    home_.write(dayFile("2026-01-14"), big);
+    clock_.set(at("2026-01-14T12:00:00Z"));
+    AuditLog loaded(clock_);
+    EXPECT_EQ(loaded.today().size(), 800u);  // no cap at load
+    loaded.record(entry("2026-01-14T12:00:00Z", "approved"));
+    EXPECT_EQ(loaded.today().size(), 800u);  // one in, one out
+
+    clock_.set(at("2026-01-15T09:00:00Z"));
+    AuditLog log(clock_);
+    for (int i = 0; i < 501; ++i) {
+        AuditEntry e = entry("2026-01-15T08:00:00Z", "tool");
+        e.sessionID = "s" + std::to_string(i);
+        log.record(e);
+    }
+    ASSERT_EQ(log.today().size(), AuditLog::kTodayLimit);
+    EXPECT_EQ(log.today().front().sessionID, "s500");
+    EXPECT_EQ(log.today().back().sessionID, "s1");
+    EXPECT_EQ(lineCount("2026-01-15"), 501u);
+}
+
+TEST_F(AuditLogTest, RecentReadsWholeDayStepsNewestFirst) {
+    AuditLog log(clock_);
+    log.record(entry("2026-01-13T10:00:00Z", "approved"));  // two days back
+    log.record(entry("2026-01-15T06:00:00Z", "tool"));
+    AuditEntry tieA = entry("2026-01-14T10:00:00Z", "approved");
+    AuditEntry tieB = tieA;
+    tieB.sessionID = "s2";
+    log.record(tieA);
+    log.record(tieB);
+    log.record(entry("2026-01-10T10:00:00Z", "denied"));  // outside a 3-day window
+
+    EXPECT_TRUE(log.recent(0).empty());
+    ASSERT_EQ(log.recent(1).size(), 1u);  // only the current day's file
+    auto three = log.recent(3);
+    ASSERT_EQ(three.size(), 4u);
+    EXPECT_EQ(three[0].ts, at("2026-01-15T06:00:00Z"));
+    EXPECT_EQ(three[1].sessionID, "s1");  // equal stamps keep file order
+    EXPECT_EQ(three[2].sessionID, "s2");
+    EXPECT_EQ(three[3].ts, at("2026-01-13T10:00:00Z"));
+}
+
+TEST_F(AuditLogTest, ExportWritesEveryDayInOrderWithQuoting) {
+    test::ScopedEnv noDesktopEnv("XDG_DESKTOP_DIR", std::nullopt);
+    test::ScopedEnv noConfigEnv("XDG_CONFIG_HOME", std::nullopt);
+    AuditLog log(clock_);
+    EXPECT_EQ(log.exportCSV(), home_.path() + "/Desktop/vorla-agents-audit.csv");
+    EXPECT_EQ(home_.read("Desktop/vorla-agents-audit.csv"),
+              "timestamp,agent,project,event,tool,risk,detail");
+
+    log.record(entry("2026-01-15T08:00:00Z", "approved", 3, "claude", R"(echo "a, b" "c")"));
+    log.record(entry("2026-01-13T10:00:00Z", "tool", std::nullopt, "my,agent", ""));
+    home_.write(".vorla-agents/audit/notes.txt", "ignored");
+    home_.write(".config/user-dirs.dirs",
+                "# written by xdg-user-dirs-update\n"
+                "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+    auto path = log.exportCSV();
+    EXPECT_EQ(path, home_.path() + "/Schreibtisch/vorla-agents-audit.csv");
+    EXPECT_EQ(home_.read("Schreibtisch/vorla-agents-audit.csv"),
+              "timestamp,agent,project,event,tool,risk,detail\n"
+              "2026-01-13T10:00:00Z,\"my,agent\",app,tool,Bash,-1,\"\"\n"
+              "2026-01-15T08:00:00Z,claude,app,approved,Bash,3,\"echo \"\"a, b\"\" \"\"c\"\"\"");
+}
+
+TEST_F(AuditLogTest, ScoreboardAndClicksCountTodayByKind) {
+    AuditLog log(clock_);
+    log.record(entry("2026-01-15T08:00:00Z", "approved", 0, "codex"));
+    log.record(entry("2026-01-15T08:00:01Z", "auto-allowed", 0, "codex"));
+    log.record(entry("2026-01-15T08:00:02Z", "auto-denied", 3, "codex"));
+    log.record(entry("2026-01-15T08:00:03Z", "tool", 3, "claude"));
+    log.record(entry("2026-01-15T08:00:04Z", "tool", std::nullopt, "claude"));
+    log.record(entry("2026-01-15T08:00:05Z", "custom", 2, "pi"));
+
+    auto scores = log.scoreboard();
+    ASSERT_EQ(scores.size(), 3u);
+    EXPECT_EQ(scores[0], (AuditLog::Score{"claude", "Claude Code", 2, 0, 0, 0, 1}));
+    EXPECT_EQ(scores[1], (AuditLog::Score{"pi", "pi", 0, 0, 0, 0, 1}));
+    EXPECT_EQ(scores[2], (AuditLog::Score{"codex", "Codex", 0, 2, 1, 1, 1}));
+    EXPECT_EQ(scores[2].trustPercent(), 66);
+    EXPECT_EQ(scores[0].trustPercent(), 100);
+    EXPECT_EQ(log.clicksSaved(), 2);
+}
+
+TEST(AuditEntryTest, IdUsesEpochSecondsToolAndSession) {
+    AuditEntry e{fromEpochSeconds(1764000000.5), "claude", "abc", "p", "tool", "Bash", "", {}};
+    EXPECT_EQ(e.id(), "1764000000.5-Bash-abc");
+    e.ts = fromEpochSeconds(1764000000);
+    EXPECT_EQ(e.id(), "1764000000.0-Bash-abc");
+}
+
+}  // namespace
+}  // namespace vorla
