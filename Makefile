@@ -3,12 +3,16 @@
 JOBS ?= $(shell nproc)
 APP   = build/debug/src/app/vorla-agents
 
-.PHONY: all deps build run test test-debug tsan asan bench fuzz lint format clean
+.PHONY: all deps node-deps build run test test-debug tsan asan bench fuzz lint format clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
+
+# playwright-core for the browser test, into build/node (outside git).
+node-deps: deps
+	@scripts/install-node-deps.sh
 
 build: deps
 	@cmake --preset debug >/dev/null
@@ -19,10 +23,10 @@ run: build
 
 test: test-debug tsan
 
-test-debug: build
+test-debug: build node-deps
 	@ctest --preset debug
 
-tsan: deps
+tsan: deps node-deps
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan -j $(JOBS)
 	@ctest --preset tsan

@@ -10,9 +10,15 @@ packages=(
   nlohmann-json3-dev libsimdjson-dev libre2-dev libqrencode-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev hyperfine python3 time
+  # the phone page in a real browser, and reading its QR code back
+  chromium zbar-tools
   # fuzzing, lint and formatting (make fuzz, make lint, make format)
   clang libclang-rt-14-dev clang-tidy clang-format
 )
+
+# npm drives the browser test; a machine that already has Node (for instance
+# from NodeSource) keeps it rather than mixing in Debian's packages.
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,368 @@
+#include "engine/phone/http_listener.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "engine/phone/http_message.h"
+
+namespace vorla::phone {
+
+namespace {
+
+// Dual-stack where the machine has IPv6 (a phone may resolve the .local name
+// to either family), IPv4 otherwise.
+int bindAllInterfaces(std::uint16_t port, int& error) {
+    int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int yes = 1;
+    int no = 0;
+    if (fd >= 0) {
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_addr = in6addr_any;
+        address.sin6_port = htons(port);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            return fd;
+        }
+        error = errno;
+        ::close(fd);
+        if (error != EAFNOSUPPORT && error != EADDRNOTAVAIL) {
+            return -1;
+        }
+    }
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        error = errno;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::uint16_t localPort(int fd) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    if (address.ss_family == AF_INET6) {
+        return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+    }
+    return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+}
+
+}  // namespace
+
+// What the owner's thread and Replies share with the I/O thread.
+struct HttpListener::Shared {
+    std::mutex mutex;
+    std::condition_variable listenClosed;
+    // Protected by mutex:
+    int wakeFd = -1;      // valid while !closed
+    bool closed = false;  // the listener is going away: replies are dropped
+    bool stopListen = false;
+    bool stop = false;
+    bool listenFdClosed = false;
+    std::vector<std::pair<std::uint64_t, std::string>> replies;
+
+    void wake() const {  // mutex held
+        std::uint64_t one = 1;
+        (void)!::write(wakeFd, &one, sizeof one);
+    }
+};
+
+struct HttpListener::Connection {
+    enum class State { reading, draining, awaitingReply, writing, lingering };
+    std::uint64_t id = 0;
+    int fd = -1;
+    State state = State::reading;
+    std::chrono::steady_clock::time_point deadline;
+    std::string out;
+    std::size_t sent = 0;
+
+    void close() {
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+};
+
+std::unique_ptr<HttpListener> HttpListener::open(std::uint16_t port, Handler handler,
+                                                 HttpLimits limits, std::string& error) {
+    int code = 0;
+    int fd = bindAllInterfaces(port, code);
+    if (fd >= 0 && ::listen(fd, 64) != 0) {
+        code = errno;
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd < 0) {
+        error = std::strerror(code);
+        return nullptr;
+    }
+    int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wake < 0) {
+        error = std::strerror(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<HttpListener>(
+        new HttpListener(fd, wake, localPort(fd), std::move(handler), limits));
+}
+
+HttpListener::HttpListener(int listenFd, int wakeFd, std::uint16_t port, Handler handler,
+                           HttpLimits limits)
+    : port_(port),
+      handler_(std::move(handler)),
+      limits_(limits),
+      wakeFd_(wakeFd),
+      shared_(std::make_shared<Shared>()),
+      listenFd_(listenFd) {
+    shared_->wakeFd = wakeFd;
+    thread_ = std::thread([this] { serve(); });
+}
+
+HttpListener::~HttpListener() {
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->closed = true;
+        shared_->stop = true;
+        shared_->wake();
+    }
+    thread_.join();
+    ::close(wakeFd_);
+}
+
+void HttpListener::stopListening() {
+    std::unique_lock lock(shared_->mutex);
+    shared_->stopListen = true;
+    shared_->wake();
+    shared_->listenClosed.wait(lock, [this] { return shared_->listenFdClosed; });
+}
+
+void HttpListener::takeMessages(std::vector<Connection>& connections, bool& stopListen,
+                                bool& stop) {
+    std::vector<std::pair<std::uint64_t, std::string>> replies;
+    {
+        std::lock_guard lock(shared_->mutex);
+        replies.swap(shared_->replies);
+        stopListen = shared_->stopListen;
+        stop = shared_->stop;
+    }
+    auto now = std::chrono::steady_clock::now();
+    for (auto& [id, bytes] : replies) {
+        auto found = std::find_if(connections.begin(), connections.end(),
+                                  [id = id](const Connection& c) { return c.id == id; });
+        if (found != connections.end() && found->state == Connection::State::awaitingReply) {
+            found->out = std::move(bytes);
+            found->state = Connection::State::writing;
+            found->deadline = now + limits_.write;
+        }
+    }
+}
+
+void HttpListener::acceptAll(std::vector<Connection>& connections) {
+    while (connections.size() < limits_.maxConnections) {
+        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            return;  // EAGAIN, or a connection that vanished before we took it
+        }
+        Connection connection;
+        connection.fd = fd;
+        connection.deadline = std::chrono::steady_clock::now() + limits_.read;
+        connections.push_back(std::move(connection));
+    }
+}
+
+void HttpListener::serve() {
+    std::vector<Connection> connections;
+    for (;;) {
+        bool stopListen = false;
+        bool stop = false;
+        takeMessages(connections, stopListen, stop);
+        if (stop) {
+            break;
+        }
+        if (stopListen && listenFd_ >= 0) {
+            closeListener();
+        }
+        if (listenFd_ < 0 && connections.empty()) {
+            break;
+        }
+        bool pollListen = listenFd_ >= 0 && connections.size() < limits_.maxConnections;
+        std::vector<pollfd> fds = pollSet(connections, pollListen);
+        if (::poll(fds.data(), fds.size(), pollTimeout(connections)) < 0 && errno != EINTR) {
+            break;
+        }
+        if ((fds[0].revents & POLLIN) != 0) {
+            std::uint64_t count = 0;
+            (void)!::read(wakeFd_, &count, sizeof count);
+        }
+        std::size_t base = pollListen ? 2 : 1;
+        auto now = Clock::now();
+        for (std::size_t i = 0; i < connections.size(); ++i) {
+            advance(connections[i], fds[base + i].revents, now);
+        }
+        std::erase_if(connections, [](const Connection& c) { return c.fd < 0; });
+        if (pollListen && (fds[1].revents & POLLIN) != 0) {
+            acceptAll(connections);
+        }
+    }
+    for (Connection& c : connections) {
+        c.close();
+    }
+    closeListener();
+    finished_.store(true);
+}
+
+void HttpListener::closeListener() {
+    if (listenFd_ >= 0) {
+        ::close(listenFd_);
+        listenFd_ = -1;
+    }
+    std::lock_guard lock(shared_->mutex);
+    shared_->listenFdClosed = true;
+    shared_->listenClosed.notify_all();
+}
+
+std::vector<pollfd> HttpListener::pollSet(const std::vector<Connection>& connections,
+                                          bool pollListen) const {
+    std::vector<pollfd> fds;
+    fds.push_back({wakeFd_, POLLIN, 0});
+    if (pollListen) {
+        fds.push_back({listenFd_, POLLIN, 0});
+    }
+    for (const Connection& c : connections) {
+        short events = 0;
+        if (c.state == Connection::State::writing) {
+            events = POLLOUT;
+        } else if (c.state != Connection::State::awaitingReply) {
+            events = POLLIN;
+        }
+        fds.push_back({c.fd, events, 0});
+    }
+    return fds;
+}
+
+int HttpListener::pollTimeout(const std::vector<Connection>& connections) {
+    if (connections.empty()) {
+        return -1;
+    }
+    auto earliest = std::min_element(connections.begin(), connections.end(),
+                                     [](const Connection& a, const Connection& b) {
+                                         return a.deadline < b.deadline;
+                                     })
+                        ->deadline;
+    auto wait = std::chrono::ceil<std::chrono::milliseconds>(earliest - Clock::now());
+    return static_cast<int>(std::max<std::int64_t>(0, wait.count()));
+}
+
+void HttpListener::advance(Connection& c, short revents, Clock::time_point now) {
+    using State = Connection::State;
+    if (now >= c.deadline) {
+        c.close();
+        return;
+    }
+    if (revents == 0) {
+        return;
+    }
+    switch (c.state) {
+        case State::reading:
+            readRequest(c, now);
+            break;
+        case State::draining:
+        case State::lingering:
+            discardInput(c);
+            break;
+        case State::writing:
+            if ((revents & (POLLERR | POLLHUP)) != 0) {
+                c.close();
+            } else {
+                writeReply(c, now);
+            }
+            break;
+        case State::awaitingReply:
+            if ((revents & (POLLERR | POLLHUP)) != 0) {
+                c.close();  // the peer is gone; its reply would go nowhere
+            }
+            break;
+    }
+}
+
+void HttpListener::readRequest(Connection& c, Clock::time_point now) {
+    ssize_t n = ::recv(c.fd, buffer_.data(), buffer_.size(), 0);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+        return;
+    }
+    if (n <= 0) {
+        c.close();
+        return;
+    }
+    std::string_view got(buffer_.data(), static_cast<std::size_t>(n));
+    if (got.size() == buffer_.size()) {
+        got = got.substr(0, withoutCutCharacter(got));
+    }
+    if (!isValidUTF8(got)) {
+        c.state =
+            Connection::State::draining;  // no answer; closed when the peer or the limit ends it
+        return;
+    }
+    c.id = nextID_++;
+    c.state = Connection::State::awaitingReply;
+    c.deadline = now + limits_.reply;
+    std::weak_ptr<Shared> weak = shared_;
+    handler_(std::string(got), [weak, id = c.id](std::string bytes) {
+        if (auto shared = weak.lock()) {
+            std::lock_guard lock(shared->mutex);
+            if (!shared->closed) {
+                shared->replies.emplace_back(id, std::move(bytes));
+                shared->wake();
+            }
+        }
+    });
+}
+
+void HttpListener::discardInput(Connection& c) {
+    ssize_t n = ::recv(c.fd, buffer_.data(), buffer_.size(), 0);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+        c.close();
+    }
+}
+
+void HttpListener::writeReply(Connection& c, Clock::time_point now) {
+    ssize_t n = ::send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+        return;
+    }
+    if (n < 0) {
+        c.close();
+        return;
+    }
+    c.sent += static_cast<std::size_t>(n);
+    if (c.sent == c.out.size()) {
+        ::shutdown(c.fd, SHUT_WR);
+        c.state = Connection::State::lingering;
+        c.deadline = now + limits_.linger;
+    }
+}
+
+}  // namespace vorla::phone

@@ -1,0 +1,115 @@
+#include "engine/phone/remote_approval.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+
+#include "engine/phone/http_message.h"
+#include "engine/phone/token.h"
+
+namespace vorla {
+
+std::string pairingHostName() {
+    std::array<char, 256> name{};
+    if (::gethostname(name.data(), name.size() - 1) != 0 || name[0] == '\0') {
+        return "localhost";
+    }
+    std::string host(name.data());
+    std::replace(host.begin(), host.end(), ' ', '-');
+    return host;
+}
+
+RemoteApproval::RemoteApproval(MainQueue& mainQueue, std::uint16_t port, phone::HttpLimits limits)
+    : mainQueue_(mainQueue),
+      limits_(limits),
+      port_(port),
+      self_(std::make_shared<RemoteApproval*>(this)) {}
+
+RemoteApproval::~RemoteApproval() {
+    self_.reset();
+    listener_.reset();
+    retired_.clear();
+}
+
+std::uint16_t RemoteApproval::boundPort() const {
+    return listener_ ? listener_->port() : port_;
+}
+
+void RemoteApproval::enable() {
+    if (enabled()) {
+        return;
+    }
+    reapFinished();
+    token_ = phone::makeToken();
+    std::weak_ptr<RemoteApproval*> weak = self_;
+    MainQueue* queue = &mainQueue_;
+    auto handler = [weak, queue](std::string request, phone::HttpListener::Reply reply) {
+        queue->post([weak, request = std::move(request), reply = std::move(reply)] {
+            if (auto self = weak.lock()) {
+                reply((*self)->respond(request));
+            }
+        });
+    };
+    std::string error;
+    listener_ = phone::HttpListener::open(port_, handler, limits_, error);
+    if (!listener_) {
+        token_.clear();
+        lastError_ = "Could not listen on port " + std::to_string(port_) + ": " + error;
+    } else {
+        lastError_.reset();
+    }
+    changed_.notify();
+}
+
+void RemoteApproval::disable() {
+    if (listener_) {
+        listener_->stopListening();
+        retired_.push_back(std::move(listener_));
+    }
+    reapFinished();
+    token_.clear();
+    changed_.notify();
+}
+
+void RemoteApproval::reapFinished() {
+    std::erase_if(retired_, [](const auto& listener) { return listener->finished(); });
+}
+
+std::string RemoteApproval::pairingURL() const {
+    return "http://" + pairingHostName() + ".local:" + std::to_string(boundPort()) +
+           "/?t=" + token_;
+}
+
+std::optional<phone::QRMatrix> RemoteApproval::qrCode() const {
+    return phone::qrMatrix(pairingURL());
+}
+
+std::string RemoteApproval::respond(std::string_view request) {
+    return phone::serialize(answer(request));
+}
+
+phone::HttpResponse RemoteApproval::answer(std::string_view request) {
+    auto line = phone::parseRequestLine(request);
+    if (!line) {
+        return phone::badRequest();
+    }
+    if (!phone::authorised(line->target, token_)) {
+        return phone::unauthorised();
+    }
+    if (line->method != "POST") {
+        return phone::ok(phone::page(gates_ ? gates_() : std::vector<phone::GateCard>{}, token_),
+                         "text/html; charset=utf-8");
+    }
+    auto id = phone::parameter("id", line->target);
+    auto action = phone::parameter("a", line->target);
+    if (!id || !action) {
+        return phone::badRequest();
+    }
+    if (onDecision_) {
+        onDecision_(*id, *action == "allow" ? Behavior::allow : Behavior::deny);
+    }
+    return phone::ok("ok");
+}
+
+}  // namespace vorla
