@@ -1,7 +1,5 @@
 #include "engine/phone/page.h"
 
-#include <algorithm>
-
 namespace vorla::phone {
 
 namespace {
@@ -43,7 +41,7 @@ std::string scriptString(std::string_view id) {
 }
 
 std::string riskLine(const GateCard& gate) {
-    std::string line = std::string(riskLabel(gate.riskLevel)) + "  ";
+    std::string line = std::string(label(gate.risk)) + "  ";
     if (!gate.reasons.empty()) {
         std::string joined;
         for (const std::string& reason : gate.reasons) {
@@ -80,29 +78,17 @@ std::string escapeHTML(std::string_view text) {
     return out;
 }
 
-std::string_view riskLabel(int level) {
-    switch (std::clamp(level, 0, 3)) {
-        case 0:
-            return "read-only";
-        case 1:
-            return "writes files";
-        case 2:
-            return "elevated";
-        default:
-            return "DESTRUCTIVE";
-    }
-}
-
-std::string_view riskColour(int level) {
-    switch (std::clamp(level, 0, 3)) {
-        case 0:
-        case 1:
+std::string_view riskColour(Risk risk) {
+    switch (risk) {
+        case Risk::trivial:
+        case Risk::normal:
             return "#8ce88c";
-        case 2:
+        case Risk::elevated:
             return "#fad96b";
-        default:
+        case Risk::critical:
             return "#fa87bf";
     }
+    return "#8ce88c";
 }
 
 std::string card(const GateCard& gate) {
@@ -110,8 +96,8 @@ std::string card(const GateCard& gate) {
     return "<div class=\"card\"><div class=\"row\"><b>" + escapeHTML(gate.agentName) +
            "</b><span class=\"tool\">" + escapeHTML(gate.toolName) +
            "</span></div><div class=\"proj\">" + escapeHTML(gate.project) +
-           "</div><div class=\"risk\" style=\"color:" + std::string(riskColour(gate.riskLevel)) +
-           "\">" + riskLine(gate) + "</div><pre>" + escapeHTML(gate.detail) +
+           "</div><div class=\"risk\" style=\"color:" + std::string(riskColour(gate.risk)) + "\">" +
+           riskLine(gate) + "</div><pre>" + escapeHTML(gate.detail) +
            "</pre><div class=\"btns\"><button class=\"deny\" onclick=\"d(" + id +
            ",'deny')\">Deny</button><button class=\"allow\" onclick=\"d(" + id +
            ",'allow')\">Allow</button></div></div>";

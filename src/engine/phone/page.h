@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/policy/risk_engine.h"
+
 namespace vorla::phone {
 
 // What one card shows, gathered on the main thread from the session store.
@@ -14,7 +16,7 @@ struct GateCard {
     std::string agentName;  // display name, or "Agent" without a session
     std::string toolName;
     std::string project;  // last path component of the session's cwd
-    int riskLevel = 0;    // 0 trivial, 1 normal, 2 elevated, 3 critical
+    Risk risk = Risk::normal;
     std::vector<std::string> reasons;
     std::string detail;
 };
@@ -22,9 +24,8 @@ struct GateCard {
 // "&", "<", ">" and the double quote as entities.
 [[nodiscard]] std::string escapeHTML(std::string_view text);
 
-// "read-only", "writes files", "elevated", "DESTRUCTIVE" and their colours.
-[[nodiscard]] std::string_view riskLabel(int level);
-[[nodiscard]] std::string_view riskColour(int level);
+// The colour of a risk's label on the card.
+[[nodiscard]] std::string_view riskColour(Risk risk);
 
 [[nodiscard]] std::string card(const GateCard& gate);
 

@@ -14,8 +14,13 @@ namespace {
 TEST(PhoneBrowser, allowOnTheCardReachesTheServer) {
     LoopMainQueue queue;
     RemoteApproval remote(queue, 0);
-    std::vector<phone::GateCard> gates = {
-        {"G-7", "Claude Code", "Bash", "shop", 2, {"installs packages"}, "npm install left-pad"}};
+    std::vector<phone::GateCard> gates = {{"G-7",
+                                           "Claude Code",
+                                           "Bash",
+                                           "shop",
+                                           Risk::elevated,
+                                           {"installs packages"},
+                                           "npm install left-pad"}};
     std::vector<std::pair<std::string, Behavior>> decisions;
     remote.setGateSource([&] { return gates; });
     remote.setOnDecision([&](const std::string& id, Behavior behavior) {

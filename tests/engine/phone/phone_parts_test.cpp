@@ -63,7 +63,13 @@ TEST(HttpMessage, responsesCarryTheirByteLength) {
 }
 
 TEST(Page, cardShowsEscapedFieldsRiskAndButtons) {
-    GateCard gate{"G-1", "Codex", "Bash", "a\"b", 3, {"rm -rf", "force push"}, "rm -rf <dir> && x"};
+    GateCard gate{"G-1",
+                  "Codex",
+                  "Bash",
+                  "a\"b",
+                  Risk::critical,
+                  {"rm -rf", "force push"},
+                  "rm -rf <dir> && x"};
     EXPECT_EQ(
         card(gate),
         "<div class=\"card\"><div class=\"row\"><b>Codex</b><span class=\"tool\">Bash</span>"
@@ -71,13 +77,13 @@ TEST(Page, cardShowsEscapedFieldsRiskAndButtons) {
         "DESTRUCTIVE   \u00b7 rm -rf, force push</div><pre>rm -rf &lt;dir&gt; &amp;&amp; x</pre>"
         "<div class=\"btns\"><button class=\"deny\" onclick=\"d('G-1','deny')\">Deny</button>"
         "<button class=\"allow\" onclick=\"d('G-1','allow')\">Allow</button></div></div>");
-    gate.riskLevel = 0;
+    gate.risk = Risk::trivial;
     gate.reasons.clear();
     EXPECT_NE(card(gate).find("style=\"color:#8ce88c\">read-only  </div>"), std::string::npos);
 }
 
 TEST(Page, aQuoteInAGateIdentifierCannotBreakOutOfTheHandler) {
-    GateCard gate{"x');alert(1);//\"", "Agent", "t", "", 1, {}, ""};
+    GateCard gate{"x');alert(1);//\"", "Agent", "t", "", Risk::normal, {}, ""};
     std::string html = card(gate);
     EXPECT_NE(html.find("d('x\\');alert(1);//&quot;','deny')"), std::string::npos);
 }

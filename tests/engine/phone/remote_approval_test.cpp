@@ -107,8 +107,14 @@ TEST_F(RemoteApprovalTest, postedDecisionsReachTheMainThread) {
 }
 
 TEST_F(RemoteApprovalTest, cardsAreEscapedAndLengthsCountBytes) {
-    gates = {{"G1", "Claude Code", "Bash", "api", 2, {"installs packages"}, "<script>x()</script>"},
-             {"G2", "Agent", "Write", "", 1, {}, "b & c"}};
+    gates = {{"G1",
+              "Claude Code",
+              "Bash",
+              "api",
+              Risk::elevated,
+              {"installs packages"},
+              "<script>x()</script>"},
+             {"G2", "Agent", "Write", "", Risk::normal, {}, "b & c"}};
     auto page = request("GET", withToken("/?"));
     EXPECT_EQ(page.headers["Content-Length"], std::to_string(page.body.size()));
     EXPECT_NE(page.body.find("<pre>&lt;script&gt;x()&lt;/script&gt;</pre>"), std::string::npos);
