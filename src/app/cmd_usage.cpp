@@ -1,5 +1,6 @@
 // `vorla-agents usage [--json]`: the Usage page's numbers in a terminal.
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 
@@ -64,28 +65,53 @@ void printTable(const UsageSnapshot& snapshot) {
         static_cast<long long>(snapshot.scannedFiles), snapshot.scannedFiles == 1 ? "" : "s");
 }
 
+// {"<day>":{"input":..,...}} over all models, every day the window's
+// transcripts mention: for scripts and for comparing with other tools.
+std::string byDayJSON(const UsageBuckets& totals) {
+    nlohmann::json days = nlohmann::json::object();
+    for (const auto& [day, models] : totals) {
+        DayUsage sum;
+        for (const auto& [model, usage] : models) {
+            sum += usage;
+        }
+        days[day] = {{"input", sum.input},
+                     {"output", sum.output},
+                     {"cacheWrite", sum.cacheWrite},
+                     {"cacheRead", sum.cacheRead},
+                     {"messages", sum.messages}};
+    }
+    return days.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 }  // namespace
 
 int runUsage(int argc, char** argv) {
-    bool json = false;
+    enum class Form { table, json, byDay } form = Form::table;
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
         if (argument == "--json") {
-            json = true;
+            form = Form::json;
+        } else if (argument == "--by-day") {
+            form = Form::byDay;
         } else {
-            std::fprintf(
-                stderr,
-                "vorla-agents usage: unknown option '%s'\nUsage: vorla-agents usage [--json]\n",
-                argv[i]);
+            std::fprintf(stderr,
+                         "vorla-agents usage: unknown option '%s'\nUsage: vorla-agents usage "
+                         "[--json | --by-day]\n",
+                         argv[i]);
             return 2;
         }
     }
     UsageStore store;
-    UsageSnapshot snapshot = store.snapshot(7);
-    if (json) {
-        std::printf("%s\n", encodeJSON(snapshot).c_str());
-    } else {
-        printTable(snapshot);
+    switch (form) {
+        case Form::table:
+            printTable(store.snapshot(7));
+            break;
+        case Form::json:
+            std::printf("%s\n", encodeJSON(store.snapshot(7)).c_str());
+            break;
+        case Form::byDay:
+            std::printf("%s\n", byDayJSON(store.totals(7)).c_str());
+            break;
     }
     return 0;
 }

@@ -13,8 +13,8 @@ namespace {
 const std::array<Command, 2> kCommands = {
     Command{"hooks", "hooks [install|remove|evict <agent>]",
             "show or change the hooks each agent runs (claude, codex, grok)", runHooks},
-    Command{"usage", "usage [--json]", "token usage and estimated cost of the last 7 days",
-            runUsage},
+    Command{"usage", "usage [--json | --by-day]",
+            "token usage and estimated cost of the last 7 days", runUsage},
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <simdjson.h>
 
+#include <array>
 #include <charconv>
 #include <nlohmann/json.hpp>
 
@@ -63,21 +64,96 @@ void appendNested(std::string& out, const Map& days, AppendValue appendValue) {
     out += '}';
 }
 
+// Keyed responses are many (one per response) and read at every snapshot, so
+// they are packed: per response the key as 8 little-endian bytes, then the
+// four counts as LEB128 varints (zig-zag, so a negative count survives), all
+// written as one hex string. Parsing that is far cheaper than five JSON
+// numbers per response.
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+void appendByte(std::string& out, unsigned byte) {
+    out += kHexDigits[byte >> 4];
+    out += kHexDigits[byte & 15];
+}
+
+void appendVarint(std::string& out, std::int64_t value) {
+    auto zigzag =
+        (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63);
+    while (zigzag >= 0x80) {
+        appendByte(out, static_cast<unsigned>(zigzag & 0x7F) | 0x80);
+        zigzag >>= 7;
+    }
+    appendByte(out, static_cast<unsigned>(zigzag));
+}
+
 void appendKeyed(std::string& out, const std::vector<TranscriptScan::KeyedResponse>& responses) {
-    out += '[';
-    bool first = true;
+    out += '"';
     for (const auto& r : responses) {
-        if (!std::exchange(first, false)) {
-            out += ',';
+        for (int shift = 0; shift < 64; shift += 8) {
+            appendByte(out, static_cast<unsigned>(r.key >> shift) & 0xFF);
         }
-        appendNumber(out, r.key);
         for (std::int64_t count : {r.input, r.output, r.cacheWrite, r.cacheRead}) {
-            out += ',';
-            appendNumber(out, count);
+            appendVarint(out, count);
         }
     }
-    out += ']';
+    out += '"';
 }
+
+class HexReader {
+  public:
+    explicit HexReader(std::string_view text) : text_(text) {}
+    [[nodiscard]] bool atEnd() const { return at_ >= text_.size(); }
+
+    unsigned byte() {
+        if (at_ + 2 > text_.size()) {
+            throw simdjson::simdjson_error(simdjson::INCORRECT_TYPE);
+        }
+        unsigned value = digit(text_[at_]) << 4 | digit(text_[at_ + 1]);
+        at_ += 2;
+        return value;
+    }
+    std::uint64_t fixed64() {
+        std::uint64_t value = 0;
+        for (int shift = 0; shift < 64; shift += 8) {
+            value |= static_cast<std::uint64_t>(byte()) << shift;
+        }
+        return value;
+    }
+    std::int64_t varint() {
+        std::uint64_t zigzag = 0;
+        for (int shift = 0;; shift += 7) {
+            unsigned b = byte();
+            if (shift > 63) {
+                throw simdjson::simdjson_error(simdjson::NUMBER_ERROR);
+            }
+            zigzag |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+            if ((b & 0x80) == 0) {
+                break;
+            }
+        }
+        return static_cast<std::int64_t>(zigzag >> 1) ^ -static_cast<std::int64_t>(zigzag & 1);
+    }
+
+  private:
+    static unsigned digit(char c) {
+        static constexpr auto kValues = [] {
+            std::array<std::uint8_t, 256> values{};
+            values.fill(0xFF);
+            for (int i = 0; i < 16; ++i) {
+                values[static_cast<unsigned char>(kHexDigits[i])] = static_cast<std::uint8_t>(i);
+            }
+            return values;
+        }();
+        std::uint8_t value = kValues[static_cast<unsigned char>(c)];
+        if (value == 0xFF) {
+            throw simdjson::simdjson_error(simdjson::INCORRECT_TYPE);
+        }
+        return value;
+    }
+
+    std::string_view text_;
+    std::size_t at_ = 0;
+};
 
 // Throws simdjson_error on any mismatch; the caller turns that into nullopt.
 DayUsage decodeUsage(od::object object) {
@@ -118,22 +194,18 @@ TranscriptScan::KeyedBuckets decodeKeyed(od::object days) {
         auto& models = keyed[std::string(std::string_view(day.unescaped_key()))];
         for (auto model : day.value().get_object()) {
             auto& responses = models[std::string(std::string_view(model.unescaped_key()))];
-            std::array<std::int64_t, 4> counts{};
-            std::size_t slot = 0;
-            std::uint64_t key = 0;
-            for (auto number : model.value().get_array()) {
-                if (slot == 0) {
-                    key = number.get_uint64();
-                } else {
-                    counts[slot - 1] = number.get_int64();
-                }
-                if (++slot == 5) {
-                    responses.push_back({key, counts[0], counts[1], counts[2], counts[3]});
-                    slot = 0;
-                }
-            }
-            if (slot != 0) {
-                throw simdjson::simdjson_error(simdjson::INCORRECT_TYPE);
+            std::string_view packed = model.value().get_string();
+            // At least 12 bytes (24 digits) per response.
+            responses.reserve(packed.size() / 24);
+            HexReader reader(packed);
+            while (!reader.atEnd()) {
+                TranscriptScan::KeyedResponse r;
+                r.key = reader.fixed64();
+                r.input = reader.varint();
+                r.output = reader.varint();
+                r.cacheWrite = reader.varint();
+                r.cacheRead = reader.varint();
+                responses.push_back(r);
             }
         }
     }
@@ -194,8 +266,9 @@ std::string encodeUsageCache(const UsageCache& cache) {
     return out;
 }
 
-std::optional<UsageCache> decodeUsageCache(std::string_view json) {
-    simdjson::padded_string padded(json);
+namespace {
+
+std::optional<UsageCache> decodePadded(const simdjson::padded_string& padded) {
     od::parser parser;
     try {
         UsageCache cache;
@@ -208,6 +281,20 @@ std::optional<UsageCache> decodeUsageCache(std::string_view json) {
     } catch (const simdjson::simdjson_error&) {
         return std::nullopt;
     }
+}
+
+}  // namespace
+
+std::optional<UsageCache> decodeUsageCache(std::string_view json) {
+    return decodePadded(simdjson::padded_string(json));
+}
+
+std::optional<UsageCache> loadUsageCache(const std::string& path) {
+    simdjson::padded_string text;
+    if (simdjson::padded_string::load(path).get(text) != simdjson::SUCCESS) {
+        return std::nullopt;
+    }
+    return decodePadded(text);
 }
 
 std::string usageCachePath() {

@@ -34,12 +34,16 @@ using UsageCache = std::unordered_map<std::string, FileUsage>;
 
 // Compact JSON: {"<path>":{"mtime":"2025-03-09T14:05:00Z","size":1,
 // "buckets":{"<day>":{"<model>":{"input":..,"output":..,"cacheWrite":..,
-// "cacheRead":..,"messages":..}}},"keyed":{"<day>":{"<model>":[key,input,
-// output,cacheWrite,cacheRead,key,...]}}}}
+// "cacheRead":..,"messages":..}}},"keyed":{"<day>":{"<model>":"<hex>"}}}}
+// where <hex> packs each keyed response as its 64-bit key (8 bytes, little
+// endian) and its four counts (zig-zag LEB128 varints).
 [[nodiscard]] std::string encodeUsageCache(const UsageCache& cache);
 
 // nullopt when `json` is not a cache in the form above.
 [[nodiscard]] std::optional<UsageCache> decodeUsageCache(std::string_view json);
+
+// Reads and decodes the cache file; nullopt when it is missing or unusable.
+[[nodiscard]] std::optional<UsageCache> loadUsageCache(const std::string& path);
 
 // ~/.vorla-agents/data/usage-cache.json
 [[nodiscard]] std::string usageCachePath();

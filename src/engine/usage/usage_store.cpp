@@ -1,10 +1,11 @@
 #include "engine/usage/usage_store.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <numeric>
 #include <thread>
@@ -16,8 +17,6 @@
 #include "engine/usage/pricing.h"
 
 namespace vorla {
-
-namespace fs = std::filesystem;
 
 struct UsageStore::Candidate {
     std::string path;
@@ -34,14 +33,16 @@ namespace {
 
 constexpr auto kDay = std::chrono::seconds(86400);
 
-bool isTranscriptName(const fs::path& path) {
-    return path.extension() == ".jsonl";
+bool isTranscriptName(std::string_view name) {
+    // "x.jsonl", not ".jsonl" (a hidden file without extension) nor "x.JSONL".
+    return name.size() > 6 && name.ends_with(".jsonl");
 }
 
-// Modification time and size of a regular file; nullopt otherwise.
-std::optional<std::pair<WallTime, std::int64_t>> fileStamp(const std::string& path) {
+// Modification time and size of a regular file; nullopt otherwise. Relative
+// to an open folder, so the kernel does not walk the whole path each time.
+std::optional<std::pair<WallTime, std::int64_t>> fileStamp(int folder, const char* name) {
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fstatat(folder, name, &info, 0) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
     auto since =
@@ -50,59 +51,153 @@ std::optional<std::pair<WallTime, std::int64_t>> fileStamp(const std::string& pa
                      static_cast<std::int64_t>(info.st_size)};
 }
 
-// Entries of one folder, sorted so the order (and so which copy of a repeated
-// response is counted) does not depend on the file system.
-std::vector<fs::path> sortedEntries(const fs::path& folder) {
-    std::vector<fs::path> entries;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        entries.push_back(it->path());
+struct Entry {
+    std::string name;
+    bool directory = false;  // a real folder, not a link to one
+};
+
+class Folder {
+  public:
+    explicit Folder(const std::string& path) : dir_(opendir(path.c_str())) {}
+    ~Folder() {
+        if (dir_ != nullptr) {
+            closedir(dir_);
+        }
     }
-    std::sort(entries.begin(), entries.end());
-    return entries;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    [[nodiscard]] bool isOpen() const { return dir_ != nullptr; }
+    [[nodiscard]] int fd() const { return dirfd(dir_); }
+
+    // Entries (hidden ones included), sorted by name so the order, and so
+    // which copy of a repeated response counts, does not depend on the file
+    // system.
+    [[nodiscard]] std::vector<Entry> sortedEntries() const {
+        std::vector<Entry> entries;
+        if (dir_ == nullptr) {
+            return entries;
+        }
+        while (const dirent* item = readdir(dir_)) {
+            std::string_view name = item->d_name;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            bool directory = item->d_type == DT_DIR;
+            if (item->d_type == DT_UNKNOWN) {
+                struct stat info {};
+                directory = fstatat(fd(), item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                            S_ISDIR(info.st_mode);
+            }
+            entries.push_back({std::string(name), directory});
+        }
+        std::sort(entries.begin(), entries.end(),
+                  [](const Entry& a, const Entry& b) { return a.name < b.name; });
+        return entries;
+    }
+
+  private:
+    DIR* dir_;
+};
+
+void addIfRecent(std::vector<UsageStore::Candidate>& out, const Folder& folder,
+                 const std::string& folderPath, const std::string& name, bool claude,
+                 WallTime cutoff) {
+    auto stamp = fileStamp(folder.fd(), name.c_str());
+    if (stamp && stamp->first > cutoff) {
+        out.push_back(
+            UsageStore::Candidate{folderPath + "/" + name, stamp->first, stamp->second, claude});
+    }
 }
 
-void addIfRecent(std::vector<UsageStore::Candidate>& out, const std::string& path, bool claude,
-                 WallTime cutoff) {
-    auto stamp = fileStamp(path);
-    if (stamp && stamp->first > cutoff) {
-        out.push_back(UsageStore::Candidate{path, stamp->first, stamp->second, claude});
+// Every "*.jsonl" below `path`, at any depth, in sorted order.
+void collectCodex(const std::string& path, WallTime cutoff, std::vector<UsageStore::Candidate>& out,
+                  int depth = 0) {
+    Folder folder(path);
+    if (!folder.isOpen() || depth > 64) {
+        return;
+    }
+    for (const Entry& entry : folder.sortedEntries()) {
+        if (entry.directory) {
+            collectCodex(path + "/" + entry.name, cutoff, out, depth + 1);
+        } else if (isTranscriptName(entry.name)) {
+            addIfRecent(out, folder, path, entry.name, false, cutoff);
+        }
     }
 }
+
+// A set of 64-bit keys with open addressing: the cross-file dedup inserts one
+// key per keyed response at every snapshot, so it must not allocate per key.
+class KeySet {
+  public:
+    // True when `key` was not in the set yet.
+    bool insert(std::uint64_t key) {
+        if (key == 0) {
+            return !std::exchange(hasZero_, true);
+        }
+        if ((count_ + 1) * 2 > slots_.size()) {
+            grow();
+        }
+        if (!place(slots_, key)) {
+            return false;
+        }
+        ++count_;
+        return true;
+    }
+
+  private:
+    static bool place(std::vector<std::uint64_t>& slots, std::uint64_t key) {
+        std::size_t mask = slots.size() - 1;
+        for (std::size_t i = (key * 0x9E3779B97F4A7C15ull) >> 20 & mask;; i = (i + 1) & mask) {
+            if (slots[i] == key) {
+                return false;
+            }
+            if (slots[i] == 0) {
+                slots[i] = key;
+                return true;
+            }
+        }
+    }
+    void grow() {
+        std::vector<std::uint64_t> bigger(std::max<std::size_t>(1024, slots_.size() * 2), 0);
+        for (std::uint64_t key : slots_) {
+            if (key != 0) {
+                place(bigger, key);
+            }
+        }
+        slots_ = std::move(bigger);
+    }
+
+    std::vector<std::uint64_t> slots_;
+    std::size_t count_ = 0;
+    bool hasZero_ = false;
+};
+
 }  // namespace
 
 UsageStore::UsageStore(const Clock& clock) : clock_(clock), cachePath_(usageCachePath()) {
     (void)ensurePrivateDirectory(vorlaHome() + "/data");
-    if (auto text = readFile(cachePath_)) {
-        if (auto decoded = decodeUsageCache(*text)) {
-            cache_ = std::move(*decoded);
-        }
+    if (auto loaded = loadUsageCache(cachePath_)) {
+        cache_ = std::move(*loaded);
     }
 }
 
 std::vector<UsageStore::Candidate> UsageStore::candidates(WallTime cutoff) const {
     std::vector<Candidate> found;
     std::string home = homeDirectory();
-    for (const fs::path& project : sortedEntries(home + "/.claude/projects")) {
-        for (const fs::path& file : sortedEntries(project)) {
-            if (isTranscriptName(file)) {
-                addIfRecent(found, file.string(), true, cutoff);
+    std::string projects = home + "/.claude/projects";
+    Folder root(projects);
+    for (const Entry& project : root.sortedEntries()) {
+        // Only files directly inside a project folder (a link to a folder counts).
+        std::string path = projects + "/" + project.name;
+        Folder folder(path);
+        for (const Entry& file : folder.sortedEntries()) {
+            if (isTranscriptName(file.name)) {
+                addIfRecent(found, folder, path, file.name, true, cutoff);
             }
         }
     }
-    std::vector<std::string> codex;
-    std::error_code error;
-    fs::recursive_directory_iterator it(home + "/.codex/sessions",
-                                        fs::directory_options::skip_permission_denied, error);
-    for (fs::recursive_directory_iterator end; !error && it != end; it.increment(error)) {
-        if (isTranscriptName(it->path())) {
-            codex.push_back(it->path().string());
-        }
-    }
-    std::sort(codex.begin(), codex.end());
-    for (const std::string& path : codex) {
-        addIfRecent(found, path, false, cutoff);
-    }
+    collectCodex(home + "/.codex/sessions", cutoff, found);
     return found;
 }
 
@@ -152,6 +247,16 @@ void UsageStore::scan(const std::vector<const Candidate*>& queue) {
 
 UsageSnapshot UsageStore::snapshot(int days) {
     WallTime now = clock_.now();
+    std::int64_t fileCount = 0;
+    UsageBuckets total = collect(now, days, &fileCount);
+    return build(total, fileCount, now);
+}
+
+UsageBuckets UsageStore::totals(int days, std::int64_t* fileCount) {
+    return collect(clock_.now(), days, fileCount);
+}
+
+UsageBuckets UsageStore::collect(WallTime now, int days, std::int64_t* fileCount) {
     std::vector<Candidate> files = candidates(now - days * kDay);
     std::vector<const Candidate*> queue;
     for (const Candidate& file : files) {
@@ -169,21 +274,24 @@ UsageSnapshot UsageStore::snapshot(int days) {
     // Candidate order decides which copy of a repeated response counts: the
     // first. Copies in later files are taken back out of their file's share.
     UsageBuckets total;
-    std::unordered_set<std::uint64_t> counted;
+    KeySet counted;
     for (const Candidate& file : files) {
         const FileUsage& entry = cache_.at(file.path);
         merge(total, entry.buckets);
         for (const auto& [day, models] : entry.keyed) {
             for (const auto& [model, responses] : models) {
                 for (const TranscriptScan::KeyedResponse& response : responses) {
-                    if (!counted.insert(response.key).second) {
+                    if (!counted.insert(response.key)) {
                         total[day][model] -= response.usage();
                     }
                 }
             }
         }
     }
-    return build(total, static_cast<std::int64_t>(files.size()), now);
+    if (fileCount) {
+        *fileCount = static_cast<std::int64_t>(files.size());
+    }
+    return total;
 }
 
 UsageSnapshot UsageStore::build(const UsageBuckets& total, std::int64_t fileCount, WallTime now) {

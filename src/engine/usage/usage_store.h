@@ -59,6 +59,12 @@ class UsageStore {
     // Usage of the transcripts modified within the last `days` days.
     [[nodiscard]] UsageSnapshot snapshot(int days);
 
+    // The usage behind snapshot(): every (day, model) of the transcripts
+    // modified within the last `days` days, each repeated response once.
+    // Also updates the cache like snapshot(). fileCount receives the number
+    // of transcripts in the window.
+    [[nodiscard]] UsageBuckets totals(int days, std::int64_t* fileCount = nullptr);
+
     // How many transcripts the last snapshot() actually read.
     [[nodiscard]] std::size_t filesRead() const { return filesRead_; }
 
@@ -68,6 +74,7 @@ class UsageStore {
 
   private:
     [[nodiscard]] std::vector<Candidate> candidates(WallTime cutoff) const;
+    UsageBuckets collect(WallTime now, int days, std::int64_t* fileCount);
     void scan(const std::vector<const Candidate*>& queue);
 
     const Clock& clock_;

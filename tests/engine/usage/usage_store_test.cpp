@@ -213,6 +213,15 @@ TEST_F(UsageStoreTest, CacheRoundTripKeepsEveryField) {
     std::string encoded = encodeUsageCache(cache);
     EXPECT_NE(encoded.find("\"mtime\":\"2025-03-09T14:05:00Z\""), std::string::npos);
     EXPECT_EQ(decodeUsageCache(encoded), cache);
+    // A truncated or foreign packed list spoils the whole cache, like any other fault.
+    for (std::string keyed : {"0a", "zz", "00000000000000008"}) {
+        EXPECT_FALSE(
+            decodeUsageCache(
+                R"({"/a":{"mtime":"2025-03-09T14:05:00Z","size":1,"buckets":{},"keyed":{"d":{"m":")" +
+                keyed + "\"}}}}")
+                .has_value())
+            << keyed;
+    }
 }
 
 TEST_F(UsageStoreTest, ResponsesCopiedIntoContinuedSessionsCountOnce) {
