@@ -126,12 +126,10 @@ std::string AuditLog::fileFor(WallTime time) const {
     return directory_ + "/" + dayKey(time) + ".jsonl";
 }
 
-std::vector<AuditEntry> AuditLog::readDay(WallTime time) const {
-    std::vector<AuditEntry> entries;
+void AuditLog::readDay(WallTime time, std::vector<AuditEntry>& into) const {
     if (auto text = readFile(fileFor(time))) {
-        decodeAuditLines(*text, [&](AuditEntry&& entry) { entries.push_back(std::move(entry)); });
+        decodeAuditLines(*text, [&](AuditEntry&& entry) { into.push_back(std::move(entry)); });
     }
-    return entries;
 }
 
 void AuditLog::load() {
@@ -162,15 +160,25 @@ void AuditLog::record(const AuditEntry& entry) {
 }
 
 std::vector<AuditEntry> AuditLog::recent(int days) const {
-    std::vector<AuditEntry> result;
+    std::vector<AuditEntry> read;
     const WallTime now = clock_.now();
     for (int i = 0; i < days; ++i) {
-        auto day = readDay(now - std::chrono::seconds(std::int64_t{86400} * i));
-        result.insert(result.end(), std::make_move_iterator(day.begin()),
-                      std::make_move_iterator(day.end()));
+        readDay(now - std::chrono::seconds(std::int64_t{86400} * i), read);
     }
-    std::stable_sort(result.begin(), result.end(),
-                     [](const AuditEntry& a, const AuditEntry& b) { return a.ts > b.ts; });
+    // Sort small (stamp, position) pairs and move each entry once: sorting
+    // the entries themselves moved seven strings per step.
+    std::vector<std::pair<WallTime, std::size_t>> order;
+    order.reserve(read.size());
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        order.emplace_back(read[i].ts, i);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<AuditEntry> result;
+    result.reserve(read.size());
+    for (const auto& [ts, index] : order) {
+        result.push_back(std::move(read[index]));
+    }
     return result;
 }
 

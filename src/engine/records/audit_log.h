@@ -82,7 +82,8 @@ class AuditLog {
     }
 
   private:
-    [[nodiscard]] std::vector<AuditEntry> readDay(WallTime time) const;
+    // Appends the entries of the file of `time`'s day, in file order.
+    void readDay(WallTime time, std::vector<AuditEntry>& into) const;
 
     const Clock& clock_;
     std::string directory_;

@@ -105,7 +105,6 @@ std::string fileStampUTC(WallTime time) {
 }
 
 std::optional<WallTime> parseISO8601(std::string_view text) {
-    std::tm parts{};
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     if (text.size() < 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
         text[13] != ':' || text[16] != ':' || !readInt(text, 0, 4, year) ||
@@ -140,15 +139,15 @@ std::optional<WallTime> parseISO8601(std::string_view text) {
     if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
         return std::nullopt;
     }
-    parts.tm_year = year - 1900;
-    parts.tm_mon = month - 1;
-    parts.tm_mday = day;
-    parts.tm_hour = hour;
-    parts.tm_min = minute;
-    parts.tm_sec = second;
-    std::time_t utc = timegm(&parts) - offsetSeconds;
-    return std::chrono::system_clock::from_time_t(utc) +
-           std::chrono::duration_cast<WallTime::duration>(std::chrono::duration<double>(fraction));
+    // Calendar arithmetic instead of timegm(): the audit log parses tens of
+    // thousands of stamps per read. Out-of-range days roll over like timegm.
+    using namespace std::chrono;
+    sys_days date = sys_days(year_month_day(std::chrono::year(year),
+                                            std::chrono::month(static_cast<unsigned>(month)),
+                                            std::chrono::day(1))) +
+                    days(day - 1);
+    sys_seconds utc = date + hours(hour) + minutes(minute) + seconds(second - offsetSeconds);
+    return WallTime(utc) + duration_cast<WallTime::duration>(duration<double>(fraction));
 }
 
 double toReferenceSeconds(WallTime time) {
