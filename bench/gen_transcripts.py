@@ -69,6 +69,8 @@ class Writer:
         """Lines of one session, about `budget` bytes."""
         rng = self.rng
         lines, size, t = [], 0, start
+        # Long sessions run faster so that they end before "now".
+        pace = min(1.0, (self.now - start) / max(1.0, budget / 25000 * 500))
         parent = None
         model = rng.choice(MODELS)
         common = '"isSidechain":false,"userType":"external","cwd":%s,"sessionId":"%s","version":"2.0.14","gitBranch":"main"' % (
@@ -86,7 +88,7 @@ class Writer:
                 json.dumps(parent), common, prompt, u, self.stamp(t)))
             parent = u
             for _ in range(rng.randint(1, 6)):
-                t += rng.uniform(2, 40)
+                t += rng.uniform(2, 40) * pace
                 msg_id = "msg_01" + "".join(rng.choice("ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz0123456789") for _ in range(22))
                 req_id = "req_011C" + "".join(rng.choice("ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz0123456789") for _ in range(20))
                 cache_write = rng.randint(0, 8000)
@@ -107,7 +109,7 @@ class Writer:
                     emit('{"parentUuid":"%s",%s,"message":{"id":"%s","type":"message","role":"assistant","model":"%s","content":[%s],"stop_reason":null,"stop_sequence":null,"usage":%s},"requestId":"%s","type":"assistant","uuid":"%s","timestamp":"%s"}' % (
                         parent, common, msg_id, model, content, usage, req_id, u, self.stamp(t)))
                     parent = u
-                t += rng.uniform(0.5, 20)
+                t += rng.uniform(0.5, 20) * pace
                 u = str(uuid.UUID(int=rng.getrandbits(128)))
                 body = self.text(self.tool_result_size())
                 extra = ""
@@ -122,7 +124,7 @@ class Writer:
                 emit('{"parentUuid":"%s",%s,"type":"assistant","uuid":"%s","timestamp":"%s","message":{"id":"%s","container":null,"model":"<synthetic>","role":"assistant","stop_reason":"stop_sequence","stop_sequence":"","type":"message","usage":{"input_tokens":0,"output_tokens":0,"cache_creation_input_tokens":0,"cache_read_input_tokens":0,"server_tool_use":{"web_search_requests":0},"service_tier":null},"content":[{"type":"text","text":"No response requested."}]},"isApiErrorMessage":false}' % (
                     parent, common, u, self.stamp(t), str(uuid.UUID(int=rng.getrandbits(128)))))
                 parent = u
-            t += rng.uniform(5, 600)
+            t += rng.uniform(5, 600) * pace
         return lines, t
 
     def write_claude(self, home, total_bytes, files, big_bytes):

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,12 +16,18 @@ struct StreamedLine {
     std::size_t capacity = 0;  // readable bytes from data on; at least size + 64
 };
 
-// Calls `visit` for every non-empty line ("\n"-separated) that contains
-// `marker`, in file order; with an empty marker, for every non-empty line.
-// Lines without the marker are never split out: the search runs over whole
-// blocks. The line is valid only during the call. False when the file cannot
-// be opened or read (lines already visited stay visited).
-bool forEachLine(const std::string& path, std::string_view marker,
-                 const std::function<void(const StreamedLine&)>& visit);
+enum class LineSelection {
+    all,     // every non-empty line
+    marked,  // only lines that contain one of the markers
+};
+
+// Calls `visit` for the wanted non-empty lines ("\n"-separated), in file
+// order; `visit` returns which lines it wants from then on, starting with
+// `selection`. Unwanted lines are never split out: the marker search runs
+// over whole blocks. The line is valid only during the call. False when the
+// file cannot be opened or read (lines already visited stay visited).
+bool forEachLine(const std::string& path, std::span<const std::string_view> markers,
+                 LineSelection selection,
+                 const std::function<LineSelection(const StreamedLine&)>& visit);
 
 }  // namespace vorla

@@ -27,7 +27,10 @@ namespace {
 
 namespace od = simdjson::ondemand;
 
-constexpr std::string_view kUsageMarker = "\"usage\"";
+constexpr std::string_view kUsageMarker[] = {"\"usage\""};
+// Once a Codex log's day is known, only lines that name a model or carry
+// totals can change the result; every other line is skipped unparsed.
+constexpr std::string_view kCodexMarkers[] = {"\"model\"", "\"total_token_usage\""};
 
 // A token count: a number with an exact integer value; anything else is 0.
 std::int64_t countFrom(od::value value) {
@@ -279,34 +282,46 @@ std::uint64_t responseKey(std::string_view messageID, std::string_view requestID
     return fnv1a(fnv1a(fnv1a(kFnvOffset, messageID), ":"), requestID);
 }
 
+namespace {
+
+// Applies the counting rules to one line that mentions usage.
+void countClaudeLine(od::parser& parser, const StreamedLine& text,
+                     std::unordered_set<std::uint64_t>& seenIDs, ClaudeScan& result) {
+    std::optional<ClaudeLine> line = parseClaudeLine(parser, text);
+    if (!line || !line->hasMessage) {
+        return;
+    }
+    // A line without an id is never a repeat. The id counts as seen even
+    // when the line is dropped below for lack of a day.
+    if (line->id && !seenIDs.insert(fnv1a(kFnvOffset, *line->id)).second) {
+        return;
+    }
+    std::string day = dayFrom(line->timestamp.value_or(""));
+    if (day.empty()) {
+        return;
+    }
+    std::string model = shortModel(line->model.value_or("unknown"));
+    DayUsage usage = line->usage;
+    usage.messages = 1;
+    if (line->id && line->requestID) {
+        result.keyed[day][model].push_back(KeyedResponse{responseKey(*line->id, *line->requestID),
+                                                         usage.input, usage.output,
+                                                         usage.cacheWrite, usage.cacheRead});
+    }
+    result.buckets[day][model] += usage;
+}
+
+}  // namespace
+
 ClaudeScan claudeScan(const std::string& path) {
     ClaudeScan result;
     od::parser parser;
     std::unordered_set<std::uint64_t> seenIDs;
-    bool readable = forEachLine(path, kUsageMarker, [&](const StreamedLine& text) {
-        std::optional<ClaudeLine> line = parseClaudeLine(parser, text);
-        if (!line || !line->hasMessage) {
-            return;
-        }
-        // A line without an id is never a repeat. The id counts as seen even
-        // when the line is dropped below for lack of a day.
-        if (line->id && !seenIDs.insert(fnv1a(kFnvOffset, *line->id)).second) {
-            return;
-        }
-        std::string day = dayFrom(line->timestamp.value_or(""));
-        if (day.empty()) {
-            return;
-        }
-        std::string model = shortModel(line->model.value_or("unknown"));
-        DayUsage usage = line->usage;
-        usage.messages = 1;
-        if (line->id && line->requestID) {
-            result.keyed[day][model].push_back(
-                KeyedResponse{responseKey(*line->id, *line->requestID), usage.input, usage.output,
-                              usage.cacheWrite, usage.cacheRead});
-        }
-        result.buckets[day][model] += usage;
-    });
+    bool readable =
+        forEachLine(path, kUsageMarker, LineSelection::marked, [&](const StreamedLine& text) {
+            countClaudeLine(parser, text, seenIDs, result);
+            return LineSelection::marked;
+        });
     if (!readable) {
         return {};
     }
@@ -320,8 +335,11 @@ UsageBuckets claudeUsage(const std::string& path) {
 UsageBuckets codexUsage(const std::string& path) {
     CodexState state;
     od::parser parser;
-    bool readable = forEachLine(
-        path, "", [&](const StreamedLine& text) { readCodexLine(parser, text, state); });
+    bool readable =
+        forEachLine(path, kCodexMarkers, LineSelection::all, [&](const StreamedLine& text) {
+            readCodexLine(parser, text, state);
+            return state.day.empty() ? LineSelection::all : LineSelection::marked;
+        });
     if (!readable || !state.found || state.day.empty()) {
         return {};
     }

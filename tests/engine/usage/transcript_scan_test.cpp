@@ -142,7 +142,10 @@ TEST_F(ScanTest, StreamingFindsResponsesAroundHugeLinesAndAtTheEndWithoutLineFee
     EXPECT_EQ(claudeUsage(file), expected);
 
     int lines = 0;
-    EXPECT_TRUE(forEachLine(file, "", [&](const StreamedLine&) { ++lines; }));
+    EXPECT_TRUE(forEachLine(file, {}, LineSelection::all, [&](const StreamedLine&) {
+        ++lines;
+        return LineSelection::all;
+    }));
     EXPECT_EQ(lines, 5);
 }
 
