@@ -154,14 +154,5 @@ TEST(RiskEngineTest, RuleKeysUseTheFirstTwoSpaceSeparatedWords) {
     EXPECT_EQ(RiskEngine::ruleKey("Read", "   "), "Read");
 }
 
-TEST(RiskTest, RawValuesAndLabels) {
-    EXPECT_EQ(riskFromRaw(3), Risk::critical);
-    EXPECT_EQ(riskFromRaw(4), std::nullopt);
-    EXPECT_EQ(riskFromRaw(-1), std::nullopt);
-    EXPECT_EQ(label(Risk::trivial), "read-only");
-    EXPECT_EQ(label(Risk::critical), "DESTRUCTIVE");
-    EXPECT_LT(Risk::normal, Risk::elevated);
-}
-
 }  // namespace
 }  // namespace vorla
