@@ -46,13 +46,8 @@ TEST(ImproveEngineTest, AnyDenialOrCriticalRiskSuppressesAKey) {
 }
 
 TEST(ImproveEngineTest, SortedByApprovalsWithBareToolKeys) {
-    std::vector<AuditEntry> entries;
-    for (int i = 0; i < 4; ++i) {
-        entries.push_back(decided("approved", "", 0, "WebSearch"));
-    }
-    for (int i = 0; i < 6; ++i) {
-        entries.push_back(decided("approved", "npm test"));
-    }
+    std::vector<AuditEntry> entries(4, decided("approved", "", 0, "WebSearch"));
+    entries.insert(entries.end(), 6, decided("approved", "npm test"));
     auto suggestions = ImproveEngine::mine(entries, 3);
     ASSERT_EQ(suggestions.size(), 2u);
     EXPECT_EQ(suggestions[0].approvals, 6);
