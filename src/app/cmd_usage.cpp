@@ -1,4 +1,5 @@
 // `vorla-agents usage [--json]`: the Usage page's numbers in a terminal.
+#include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -51,7 +52,8 @@ void printTable(const UsageSnapshot& snapshot) {
         highest = std::max(highest, point.cost);
     }
     for (const auto& point : snapshot.daily) {
-        int width = highest > 0 ? static_cast<int>(point.cost / highest * kBarWidth + 0.5) : 0;
+        int width =
+            highest > 0 ? static_cast<int>(std::lround(point.cost / highest * kBarWidth)) : 0;
         std::string bar;
         for (int i = 0; i < width; ++i) {
             bar += "\u2588";

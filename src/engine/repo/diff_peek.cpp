@@ -14,7 +14,7 @@ namespace {
 constexpr const char* kGit = "/usr/bin/git";
 constexpr double kGitTimeoutSeconds = 5.0;
 
-std::string git(const std::string& cwd, std::vector<std::string> arguments) {
+std::string git(const std::string& cwd, const std::vector<std::string>& arguments) {
     return Shell::run(kGit, arguments, cwd, kGitTimeoutSeconds);
 }
 
