@@ -16,7 +16,8 @@ class ManualClock final : public Clock {
     }
 
     void set(WallTime now) { now_ = now; }
-    void advance(std::chrono::seconds by) { now_ += by; }
+    // Any duration: seconds, milliseconds, ...
+    void advance(WallTime::duration by) { now_ += by; }
 
   private:
     WallTime now_;

@@ -1,0 +1,46 @@
+#include "engine/session/gate_box.h"
+
+namespace vorla {
+
+bool GateBox::resolve(Behavior behavior, std::optional<std::string> message) {
+    {
+        std::lock_guard lock(mutex_);
+        if (decision_ || finished_) {
+            return false;
+        }
+        decision_ = Decision{behavior, std::move(message)};
+    }
+    signalled_.notify_all();
+    return true;
+}
+
+Decision GateBox::wait(std::chrono::steady_clock::duration timeout) {
+    // Saturate: a huge time-out must not overflow into the past.
+    auto now = std::chrono::steady_clock::now();
+    auto deadline = timeout >= std::chrono::steady_clock::time_point::max() - now
+                        ? std::chrono::steady_clock::time_point::max()
+                        : now + timeout;
+    std::unique_lock lock(mutex_);
+    bool woken =
+        signalled_.wait_until(lock, deadline, [this] { return decision_ || abandoned_; });
+    finished_ = true;
+    if (decision_) {
+        return *decision_;
+    }
+    return Decision{Behavior::deny, woken ? kInternalErrorMessage : kNoResponseMessage};
+}
+
+void GateBox::abandon() {
+    {
+        std::lock_guard lock(mutex_);
+        abandoned_ = true;
+    }
+    signalled_.notify_all();
+}
+
+std::optional<Decision> GateBox::decision() const {
+    std::lock_guard lock(mutex_);
+    return decision_;
+}
+
+}  // namespace vorla

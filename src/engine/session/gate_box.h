@@ -1,0 +1,55 @@
+// The rendezvous between a server connection thread, which waits for a
+// decision, and the main thread, where a rule, the policy, the island or the
+// phone gives it. The first decision wins; later ones are ignored.
+//
+// Safe from any thread; shared (shared_ptr) by the server and the gate.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "core/protocol.h"
+
+namespace vorla {
+
+// Reason texts sent with decisions, beginning with the product name.
+inline constexpr const char* kMatchedRuleMessage = "Vorla Agents: matched your rule";
+inline constexpr const char* kAutoApprovedMessage = "Vorla Agents: auto-approved (safe)";
+inline constexpr const char* kPhoneApprovedMessage = "Vorla Agents: approved from your phone";
+inline constexpr const char* kPhoneDeniedMessage = "Vorla Agents: denied from your phone";
+inline constexpr const char* kNoResponseMessage = "Vorla Agents: no response, denied by default";
+inline constexpr const char* kInternalErrorMessage =
+    "Vorla Agents: internal error, denied for safety";
+
+class GateBox {
+public:
+    // Stores the decision and wakes the waiter, unless one is already
+    // stored or the wait has already ended (the answer could no longer reach
+    // the agent). Returns whether this call's decision was the one stored.
+    bool resolve(Behavior behavior, std::optional<std::string> message);
+
+    // Blocks until a decision is stored, the box is abandoned, or `timeout`
+    // has passed, then closes the box to later decisions. Returns the stored decision if there is one (even one that
+    // arrived just as the time ran out); otherwise a denial with
+    // kNoResponseMessage after a time-out and kInternalErrorMessage when the
+    // box was abandoned.
+    [[nodiscard]] Decision wait(std::chrono::steady_clock::duration timeout);
+
+    // Wakes the waiter without a decision (the server is shutting down).
+    void abandon();
+
+    [[nodiscard]] std::optional<Decision> decision() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable signalled_;
+    // Guarded by mutex_:
+    std::optional<Decision> decision_;
+    bool abandoned_ = false;
+    bool finished_ = false;  // the wait has returned
+};
+
+}  // namespace vorla

@@ -1,0 +1,101 @@
+// The application's end of the bridge socket. One accept thread; one thread
+// per connection, which reads the one event line and hands it to the store on
+// the main thread. A gating connection blocks its thread on a GateBox until a
+// decision or the time-out, then writes the decision line back.
+//
+// start() and stop() are called from the main thread; the server never
+// touches the store from its own threads, it only posts to the MainQueue.
+// The store and the queue must outlive the server.
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/session/gate_box.h"
+#include "engine/session/session_store.h"
+#include "engine/support/main_queue.h"
+
+namespace vorla {
+
+class Server {
+public:
+    struct Options {
+        // Socket path; empty: socketPath() at start().
+        std::string path;
+        // How long a gate waits for a decision before denying (86000 s).
+        std::chrono::milliseconds gateTimeout{std::chrono::seconds(86000)};
+        // Pause after a transient accept failure (descriptor limit, memory).
+        std::chrono::milliseconds acceptBackoff{50};
+        // A client that connects and never sends its line is dropped after this.
+        std::chrono::milliseconds readTimeout{std::chrono::seconds(30)};
+        int backlog = 32;
+    };
+
+    Server(SessionStore& store, MainQueue& queue);
+    Server(SessionStore& store, MainQueue& queue, Options options);
+    // Stops (see stop()).
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Listens (replacing a stale socket file), starts the accept thread and
+    // logs "Vorla Agents listening on <path>". Throws UnixSocket::Error, in
+    // which case nothing else happened. Call once.
+    void start();
+
+    // Termination: stops accepting, closes the listening descriptor, removes
+    // the socket file if it is still ours (another instance may have taken
+    // the path over), and drops every waiting gate's connection without an
+    // answer, so its bridge exits quietly. Joins every thread. Idempotent.
+    void stop();
+
+    // The listening descriptor, -1 before start() and after stop().
+    [[nodiscard]] int listenFD() const { return listenFD_.load(); }
+    [[nodiscard]] const std::string& path() const { return path_; }
+    // Connections being served right now (gates waiting included).
+    [[nodiscard]] std::size_t openConnections() const;
+
+private:
+    struct Connection {
+        int fd = -1;                    // -1 once the worker closed it
+        std::shared_ptr<GateBox> box;   // set while a gate waits
+        std::thread thread;
+    };
+
+    void acceptLoop();
+    bool pauseAccepting();  // false when stop() interrupted the pause
+    void spawn(int fd);
+    void serve(std::uint64_t id, int fd);
+    void finish(std::uint64_t id);
+    void reapFinished();
+
+    SessionStore& store_;
+    MainQueue& queue_;
+    const Options options_;
+
+    // Written by start()/stop() on the main thread.
+    std::string path_;
+    std::atomic<int> listenFD_{-1};
+    int wakeFD_ = -1;  // eventfd that interrupts the accept loop's poll
+    dev_t socketDevice_ = 0;
+    ino_t socketInode_ = 0;
+    std::thread acceptThread_;
+    std::atomic<bool> stopping_{false};
+
+    mutable std::mutex mutex_;
+    // Guarded by mutex_:
+    std::map<std::uint64_t, Connection> connections_;
+    std::vector<std::uint64_t> finished_;
+    std::uint64_t nextID_ = 0;
+};
+
+}  // namespace vorla

@@ -1,0 +1,402 @@
+#include "engine/session/session_store.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+
+#include "engine/session/state_snapshot.h"
+#include "engine/support/path_component.h"
+
+namespace vorla {
+
+namespace {
+
+constexpr const char* kUnknownTool = "tool";
+
+std::string toolOrDefault(const Event& event) { return event.toolName.value_or(kUnknownTool); }
+
+std::string detailOf(const Event& event) {
+    return event.toolInput ? event.toolInput->preview() : std::string();
+}
+
+bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// Characters counted as UTF-8 code points; byte offset of the `count`-th.
+std::size_t byteOffsetOfChar(std::string_view text, std::size_t count) {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!isContinuationByte(text[i])) {
+            if (chars == count) {
+                return i;
+            }
+            ++chars;
+        }
+    }
+    return text.size();
+}
+
+std::size_t charCount(std::string_view text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return !isContinuationByte(c); }));
+}
+
+}  // namespace
+
+SessionStore::SessionStore(MainQueue& queue, const Clock& clock)
+    : SessionStore(queue, clock, Options{}) {}
+
+SessionStore::SessionStore(MainQueue& queue, const Clock& clock, Options options)
+    : queue_(queue), clock_(clock), options_(std::move(options)) {}
+
+SessionStore::~SessionStore() { celebrationTask_.cancel(); }
+
+void SessionStore::setHovering(bool hovering) {
+    if (assignIfChanged(hovering_, hovering)) {
+        changed_.notify();
+    }
+}
+
+void SessionStore::setMeasuredHeight(double height) {
+    if (assignIfChanged(measuredHeight_, height)) {
+        changed_.notify();
+    }
+}
+
+void SessionStore::setCelebration(std::optional<Source> source) {
+    if (assignIfChanged(celebration_, source)) {
+        changed_.notify();
+    }
+}
+
+SessionStore::SessionRef SessionStore::findSession(std::string_view id) const {
+    for (const auto& session : sessions_) {
+        if (session->id() == id) {
+            return session;
+        }
+    }
+    return nullptr;
+}
+
+SessionStore::GateRef SessionStore::gate(const std::string& id) const {
+    for (const auto& gate : gates_) {
+        if (gate->id == id) {
+            return gate;
+        }
+    }
+    return nullptr;
+}
+
+SessionStore::SessionRef SessionStore::sessionFor(const Event& event) {
+    std::string key = event.sessionID.value_or(std::string(rawValue(event.source)) + "-unknown");
+    if (auto session = findSession(key)) {
+        if (event.cwd) {
+            session->setCwd(*event.cwd);
+        }
+        if (event.transcriptPath) {
+            session->setTranscriptPath(event.transcriptPath);
+        }
+        session->setLastSeen(clock_.now());
+        return session;
+    }
+    auto session = std::make_shared<Session>(key, event.source, event.cwd.value_or("~"), clock_);
+    session->setTerminal(event.terminal);
+    session->setTranscriptPath(event.transcriptPath);
+    sessions_.push_back(session);
+    changed_.notify();
+    return session;
+}
+
+void SessionStore::removeSession(const std::string& id) {
+    auto removed = std::erase_if(sessions_, [&](const SessionRef& s) { return s->id() == id; });
+    if (removed > 0) {
+        changed_.notify();
+    }
+}
+
+void SessionStore::apply(const Event& event) {
+    SessionRef session = sessionFor(event);
+    switch (event.event) {
+        case Canonical::sessionStart:
+            session->setState(SpriteKind::idle);
+            session->setActivity("Session started");
+            break;
+        case Canonical::sessionEnd:
+            removeSession(session->id());
+            break;
+        case Canonical::userPromptSubmit:
+            session->setState(SpriteKind::thinking);
+            session->setActivity("Thinking");
+            break;
+        case Canonical::preToolUse:
+            if (event.toolName) {
+                session->setState(spriteFor(*event.toolName));
+                session->setActivity("Running " + shortTool(*event.toolName));
+            } else {
+                session->setState(SpriteKind::thinking);
+                session->setActivity("Working");
+            }
+            break;
+        case Canonical::postToolUse:
+            session->setToolCount(session->toolCount() + 1);
+            if (event.toolName) {
+                session->setState(spriteFor(*event.toolName));
+                session->setActivity("Ran " + shortTool(*event.toolName));
+            } else {
+                session->setState(SpriteKind::thinking);
+                session->setActivity("Working");
+            }
+            recordTool(*session, event);
+            break;
+        case Canonical::stop:
+            if (session->state() != SpriteKind::done) {
+                if (onSessionDone) {
+                    onSessionDone();
+                }
+                celebrate(session->source());
+            }
+            session->setState(SpriteKind::done);
+            session->setActivity("Done");
+            break;
+        case Canonical::notification:
+            session->setActivity("Notification");
+            break;
+        case Canonical::permissionRequest:
+        case Canonical::other:
+            break;
+    }
+    emitState();
+}
+
+void SessionStore::recordTool(const Session& session, const Event& event) {
+    if (!audit) {
+        return;
+    }
+    audit(AuditEntry{clock_.now(), std::string(rawValue(session.source())), session.id(),
+                     lastPathComponent(session.cwd()), "tool", toolOrDefault(event),
+                     detailOf(event), std::nullopt});
+}
+
+void SessionStore::recordDecision(const Session& session, const char* kind,
+                                  const std::string& tool, const std::string& detail, Risk risk) {
+    if (!audit) {
+        return;
+    }
+    audit(AuditEntry{clock_.now(), std::string(rawValue(session.source())), session.id(),
+                     lastPathComponent(session.cwd()), kind, tool, detail,
+                     static_cast<int>(risk)});
+}
+
+void SessionStore::refreshContext() {
+    for (const auto& session : sessions_) {
+        if (!session->transcriptPath()) {
+            continue;
+        }
+        auto usage = ContextMeter::read(*session->transcriptPath(), options_.contextLimit);
+        if (usage) {
+            session->setContext(usage);
+        }
+    }
+    const WallTime now = clock_.now();
+    auto pruned = std::erase_if(sessions_, [&](const SessionRef& s) {
+        return s->state() == SpriteKind::done && now - s->lastSeen() > options_.pruneAfter;
+    });
+    if (pruned > 0) {
+        changed_.notify();
+    }
+    emitState();
+}
+
+std::vector<std::string> SessionStore::conflicts() const {
+    std::map<std::string, int> live;
+    for (const auto& session : sessions_) {
+        if (session->state() != SpriteKind::done) {
+            ++live[session->cwd()];
+        }
+    }
+    std::vector<std::string> shared;
+    for (const auto& [cwd, count] : live) {
+        if (count >= 2) {
+            shared.push_back(cwd);  // std::map keeps them sorted
+        }
+    }
+    return shared;
+}
+
+void SessionStore::celebrate(Source source) {
+    setCelebration(source);
+    celebrationTask_.cancel();
+    std::weak_ptr<SessionStore*> weak = self_;
+    celebrationTask_ = queue_.postAfter(options_.celebrationDuration, [weak] {
+        if (auto store = weak.lock()) {
+            (*store)->setCelebration(std::nullopt);
+        }
+    });
+}
+
+void SessionStore::openGate(const Event& event, std::shared_ptr<GateBox> box) {
+    SessionRef session = sessionFor(event);
+    const std::string tool = toolOrDefault(event);
+    const std::string detail = detailOf(event);
+    RiskVerdict verdict = RiskEngine::assess(tool, detail, event.cwd);
+
+    if (auto ruled = autoDecide ? autoDecide(tool, detail) : std::nullopt) {
+        box->resolve(*ruled, kMatchedRuleMessage);
+        if (*ruled == Behavior::allow) {
+            session->setState(spriteFor(tool));
+            session->setActivity("Running " + shortTool(tool));
+        } else {
+            session->setState(SpriteKind::error);
+            session->setActivity("Blocked " + shortTool(tool));
+        }
+        recordDecision(*session, *ruled == Behavior::allow ? "auto-allowed" : "auto-denied", tool,
+                       detail, verdict.level);
+        emitState();
+        return;
+    }
+    if (shouldAutoApprove && shouldAutoApprove(verdict)) {
+        box->resolve(Behavior::allow, kAutoApprovedMessage);
+        session->setState(spriteFor(tool));
+        session->setActivity("Running " + shortTool(tool));
+        session->setToolCount(session->toolCount() + 1);
+        if (onWorkFlowed) {
+            onWorkFlowed();
+        }
+        recordDecision(*session, "auto-allowed", tool, detail, verdict.level);
+        emitState();
+        return;
+    }
+    session->setState(SpriteKind::needsApproval);
+    session->setActivity("Waiting on you");
+    gates_.push_back(std::make_shared<const Gate>(Gate{event.id, session->id(), tool, detail,
+                                                       spriteFor(tool), std::move(verdict),
+                                                       clock_.now(), std::move(box)}));
+    changed_.notify();
+    if (onGateOpened) {
+        onGateOpened();
+    }
+    emitState();
+}
+
+void SessionStore::closeGate(const GateRef& gate, std::optional<Behavior> behavior) {
+    if (!gate) {
+        return;
+    }
+    GateRef keep = gate;  // the caller's reference may point into gates_
+    if (std::erase_if(gates_, [&](const GateRef& g) { return g->id == keep->id; }) == 0) {
+        return;
+    }
+    changed_.notify();
+    SessionRef session = findSession(keep->sessionID);
+    if (behavior) {
+        if (onGateClosed) {
+            onGateClosed(*behavior);
+        }
+        if (session) {
+            recordDecision(*session, *behavior == Behavior::allow ? "approved" : "denied",
+                           keep->toolName, keep->detail, keep->risk.level);
+        }
+    }
+    bool sessionStillWaits = std::any_of(gates_.begin(), gates_.end(), [&](const GateRef& g) {
+        return g->sessionID == keep->sessionID;
+    });
+    if (session && !sessionStillWaits) {
+        if (!behavior) {
+            session->setState(SpriteKind::thinking);
+            session->setActivity("Working");
+        } else if (*behavior == Behavior::deny) {
+            session->setState(SpriteKind::error);
+            session->setActivity("Blocked " + shortTool(keep->toolName));
+        } else {
+            session->setState(spriteFor(keep->toolName));
+            session->setActivity("Running " + shortTool(keep->toolName));
+        }
+    }
+    emitState();
+}
+
+void SessionStore::closeGate(const std::string& id) { closeGate(gate(id), std::nullopt); }
+
+void SessionStore::resolveRemotely(const std::string& id, Behavior behavior) {
+    decide(id, behavior,
+           behavior == Behavior::allow ? kPhoneApprovedMessage : kPhoneDeniedMessage);
+}
+
+void SessionStore::resolveOnIsland(const std::string& id, Behavior behavior) {
+    decide(id, behavior, std::nullopt);
+}
+
+void SessionStore::decide(const std::string& id, Behavior behavior,
+                          std::optional<std::string> message) {
+    GateRef found = gate(id);
+    if (!found) {
+        return;
+    }
+    bool delivered = found->box->resolve(behavior, std::move(message));
+    // Too late (the wait already ended): the agent never gets this answer, so
+    // it is neither signalled nor recorded.
+    closeGate(found, delivered ? std::optional(behavior) : std::nullopt);
+}
+
+std::optional<std::pair<SessionStore::SessionRef, SessionStore::GateRef>>
+SessionStore::activeGate() const {
+    if (gates_.empty()) {
+        return std::nullopt;
+    }
+    if (auto session = findSession(gates_.front()->sessionID)) {
+        return std::pair(session, gates_.front());
+    }
+    return std::nullopt;
+}
+
+void SessionStore::emitState() {
+    writeSnapshot(options_.snapshotPath.empty() ? defaultSnapshotPath() : options_.snapshotPath,
+                  buildSnapshot(sessions_, gates_, clock_.now()));
+}
+
+SpriteKind SessionStore::spriteFor(std::string_view tool) {
+    std::string lower(tool);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    auto has = [&](std::initializer_list<std::string_view> parts) {
+        return std::any_of(parts.begin(), parts.end(), [&](std::string_view part) {
+            return lower.find(part) != std::string::npos;
+        });
+    };
+    if (has({"plan"})) {
+        return SpriteKind::planReview;
+    }
+    if (has({"question", "ask"})) {
+        return SpriteKind::question;
+    }
+    if (has({"bash", "terminal", "shell", "exec"})) {
+        return SpriteKind::shell;
+    }
+    if (has({"write", "edit", "create"})) {
+        return SpriteKind::writing;
+    }
+    if (has({"read", "grep", "glob", "search"})) {
+        return SpriteKind::reading;
+    }
+    return SpriteKind::needsApproval;
+}
+
+std::string SessionStore::shortTool(std::string_view name) {
+    std::string label(name);
+    if (name.starts_with("mcp__")) {
+        // Split left to right, as "a___b" splits into "a" and "_b".
+        std::size_t pieceStart = 0;
+        for (auto at = name.find("__"); at != std::string_view::npos; at = name.find("__", at + 2)) {
+            pieceStart = at + 2;
+        }
+        std::string_view piece = name.substr(pieceStart);
+        if (!piece.empty()) {
+            label = std::string(piece);
+        }
+    }
+    if (charCount(label) < 17) {
+        return label;
+    }
+    return label.substr(0, byteOffsetOfChar(label, 15)) + "…";
+}
+
+}  // namespace vorla

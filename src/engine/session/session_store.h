@@ -1,0 +1,144 @@
+// The one store of live sessions and open approval gates: turns every event
+// from an agent into a change of a session, decides approvals (learned rule,
+// then auto-approve policy, then a person or the time-out), and publishes the
+// state snapshot after every change.
+//
+// Main thread only: the server and the phone reach it through MainQueue::post.
+// Observable: subscribe() fires synchronously after a change of sessions,
+// gates, hovering, measuredHeight or celebration (setting an equal value does
+// not fire); each Session has its own subscription for its fields.
+// Operations never fail: missing event fields take defaults.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "core/protocol.h"
+#include "engine/policy/risk_engine.h"
+#include "engine/records/audit_log.h"
+#include "engine/session/gates.h"
+#include "engine/session/session.h"
+#include "engine/support/clock.h"
+#include "engine/support/main_queue.h"
+#include "engine/support/observable.h"
+
+namespace vorla {
+
+class SessionStore {
+public:
+    using SessionRef = std::shared_ptr<Session>;
+    using GateRef = std::shared_ptr<const Gate>;
+
+    struct Options {
+        // How long a celebration shows.
+        std::chrono::milliseconds celebrationDuration{1600};
+        // A done session is pruned once its last event is strictly older.
+        std::chrono::milliseconds pruneAfter{25000};
+        // Context window assumed for every session's meter reading.
+        std::int64_t contextLimit = 200000;
+        // Where the snapshot goes; empty: defaultSnapshotPath() at each write.
+        std::string snapshotPath;
+    };
+
+    // `queue` runs the celebration timer; both must outlive the store.
+    SessionStore(MainQueue& queue, const Clock& clock);
+    SessionStore(MainQueue& queue, const Clock& clock, Options options);
+    ~SessionStore();
+    SessionStore(const SessionStore&) = delete;
+    SessionStore& operator=(const SessionStore&) = delete;
+
+    // Callbacks, set once by the composition root before the server starts.
+    // An unset callback is skipped. They run synchronously inside the store's
+    // operations and must not change sessions or gates re-entrantly.
+    std::function<void()> onGateOpened;             // a gate waits for a person
+    std::function<void(Behavior)> onGateClosed;     // a person or phone decided
+    std::function<void()> onSessionDone;            // a session first reached done
+    std::function<std::optional<Behavior>(const std::string& tool, const std::string& detail)>
+        autoDecide;                                  // learned-rule lookup
+    std::function<void(const AuditEntry&)> audit;   // every audit record
+    std::function<bool(const RiskVerdict&)> shouldAutoApprove;  // the policy
+    std::function<void()> onWorkFlowed;             // the policy allowed a gate
+
+    // Observable state.
+    [[nodiscard]] const std::vector<SessionRef>& sessions() const { return sessions_; }
+    [[nodiscard]] const std::vector<GateRef>& gates() const { return gates_; }
+    [[nodiscard]] bool hovering() const { return hovering_; }
+    void setHovering(bool hovering);
+    [[nodiscard]] double measuredHeight() const { return measuredHeight_; }
+    void setMeasuredHeight(double height);
+    [[nodiscard]] std::optional<Source> celebration() const { return celebration_; }
+
+    [[nodiscard]] Subscription subscribe(std::function<void()> onChange) {
+        return changed_.subscribe(std::move(onChange));
+    }
+
+    // Ingests one non-gating event.
+    void apply(const Event& event);
+    // Finds (by sessionID, else "<source>-unknown") or creates the event's
+    // session and refreshes cwd, transcriptPath and lastSeen from it.
+    SessionRef sessionFor(const Event& event);
+    // Re-reads every session's context use, prunes done sessions, writes the
+    // snapshot. Run every 2 seconds.
+    void refreshContext();
+    // Working folders shared by at least two sessions that are not done, sorted.
+    [[nodiscard]] std::vector<std::string> conflicts() const;
+    // Shows `source`'s celebration for celebrationDuration (a new one replaces it).
+    void celebrate(Source source);
+
+    // The gate path. openGate answers `box` at once by rule or policy, or
+    // queues a Gate for a person.
+    void openGate(const Event& event, std::shared_ptr<GateBox> box);
+    // Removes the gate (idempotent) and, with a behavior, signals and records it.
+    void closeGate(const GateRef& gate, std::optional<Behavior> behavior);
+    void closeGate(const std::string& id);
+    // A decision from the phone page; unknown ids are ignored. A decision
+    // that comes after the server's wait has ended (time-out) closes the gate
+    // without being signalled or recorded: the agent never received it.
+    void resolveRemotely(const std::string& id, Behavior behavior);
+    // The island's Allow/Deny buttons: the same, without a reason text.
+    void resolveOnIsland(const std::string& id, Behavior behavior);
+    // The oldest gate with its session; absent when there is no gate or the
+    // oldest gate's session is gone.
+    [[nodiscard]] std::optional<std::pair<SessionRef, GateRef>> activeGate() const;
+    [[nodiscard]] GateRef gate(const std::string& id) const;
+
+    // Rewrites the snapshot file.
+    void emitState();
+
+    [[nodiscard]] static SpriteKind spriteFor(std::string_view tool);
+    // "mcp__github__create_issue" -> "create_issue"; longer than 16
+    // characters -> the first 15 and "…".
+    [[nodiscard]] static std::string shortTool(std::string_view name);
+
+private:
+    [[nodiscard]] SessionRef findSession(std::string_view id) const;
+    void removeSession(const std::string& id);
+    void recordTool(const Session& session, const Event& event);
+    void recordDecision(const Session& session, const char* kind, const std::string& tool,
+                        const std::string& detail, Risk risk);
+    void setCelebration(std::optional<Source> source);
+    void decide(const std::string& id, Behavior behavior, std::optional<std::string> message);
+
+    MainQueue& queue_;
+    const Clock& clock_;
+    const Options options_;
+
+    std::vector<SessionRef> sessions_;
+    std::vector<GateRef> gates_;
+    bool hovering_ = false;
+    double measuredHeight_ = 0;
+    std::optional<Source> celebration_;
+    TimerHandle celebrationTask_;
+    // Lets a pending celebration timer see that the store is gone.
+    std::shared_ptr<SessionStore*> self_ = std::make_shared<SessionStore*>(this);
+
+    ChangeNotifier changed_;
+};
+
+}  // namespace vorla

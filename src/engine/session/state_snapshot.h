@@ -1,0 +1,35 @@
+// The published state file ~/.vorla-agents/run/state.json: which sessions are
+// live, what each does and which approvals wait. Other programs of the user
+// poll it; nothing here reads it back.
+//
+// Main thread only (it reads sessions and gates). Writing never fails
+// visibly: the next change or refresh tries again.
+#pragma once
+
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/session/gates.h"
+#include "engine/session/session.h"
+
+namespace vorla {
+
+// "idle", "working" or "waiting".
+[[nodiscard]] std::string_view snapshotStatus(SpriteKind state);
+
+// {"ts":…,"sessions":[…],"pending":[…]} with every key always present.
+[[nodiscard]] nlohmann::json buildSnapshot(const std::vector<std::shared_ptr<Session>>& sessions,
+                                           const std::vector<std::shared_ptr<const Gate>>& gates,
+                                           WallTime now);
+
+// ~/.vorla-agents/run/state.json (follows $HOME at each call).
+[[nodiscard]] std::string defaultSnapshotPath();
+
+// Encodes compactly and replaces the file atomically (mode 0600), creating
+// the folder. Failures are ignored.
+void writeSnapshot(const std::string& path, const nlohmann::json& snapshot);
+
+}  // namespace vorla

@@ -1,0 +1,74 @@
+#include "engine/usage/context_files.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <set>
+
+#include "core/paths.h"
+#include "engine/support/calendar.h"
+#include "engine/support/path_component.h"
+
+namespace vorla {
+
+namespace {
+
+constexpr std::array<const char*, 7> kGlobalFiles = {
+    "CLAUDE.md",         ".claude/CLAUDE.md", ".claude/settings.json", ".codex/AGENTS.md",
+    ".codex/config.toml", ".grok/config.toml", "AGENTS.md"};
+
+constexpr std::array<const char*, 5> kProjectFiles = {
+    "CLAUDE.md", "AGENTS.md", ".claude/settings.json", ".cursorrules",
+    ".claude/settings.local.json"};
+
+void addIfPresent(std::vector<ContextFile>& files, const std::string& path,
+                  const std::string& scope) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return;
+    }
+    WallTime modified{std::chrono::duration_cast<WallTime::duration>(
+        std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec))};
+    files.push_back(ContextFile{lastPathComponent(path), path, scope,
+                                static_cast<std::int64_t>(info.st_size), modified});
+}
+
+}  // namespace
+
+std::string ContextFile::sizeDisplay() const {
+    if (bytes > 1023) {
+        return std::to_string(bytes / 1024) + " KB";
+    }
+    return std::to_string(bytes) + " B";
+}
+
+namespace ContextScanner {
+
+std::vector<ContextFile> scan(const std::vector<std::string>& projects, const Clock& clock) {
+    std::vector<ContextFile> files;
+    const std::string home = homeDirectory();
+    for (const char* relative : kGlobalFiles) {
+        addIfPresent(files, home + "/" + relative, "Global");
+    }
+    for (const std::string& project : std::set<std::string>(projects.begin(), projects.end())) {
+        std::string scope = lastPathComponent(project);
+        for (const char* relative : kProjectFiles) {
+            addIfPresent(files, project + "/" + relative, scope);
+        }
+    }
+    const WallTime now = clock.now();
+    std::stable_sort(files.begin(), files.end(), [now](const ContextFile& a, const ContextFile& b) {
+        bool aToday = isSameDay(a.modified, now);
+        bool bToday = isSameDay(b.modified, now);
+        if (aToday != bToday) {
+            return aToday;
+        }
+        return a.modified > b.modified;
+    });
+    return files;
+}
+
+}  // namespace ContextScanner
+
+}  // namespace vorla

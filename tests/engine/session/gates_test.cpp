@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "engine/session/gate_box.h"
+#include "store_fixture.h"
+
+namespace vorla::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(GateBox, FirstDecisionWinsAndLaterOnesAreIgnored) {
+    GateBox box;
+    EXPECT_TRUE(box.resolve(Behavior::allow, std::nullopt));
+    EXPECT_FALSE(box.resolve(Behavior::deny, "late"));
+    EXPECT_EQ(box.wait(0ms), (Decision{Behavior::allow, std::nullopt}));
+}
+
+TEST(GateBox, TimesOutWithTheNoResponseDenialAndThenRefusesDecisions) {
+    GateBox box;
+    EXPECT_EQ(box.wait(10ms), (Decision{Behavior::deny, kNoResponseMessage}));
+    EXPECT_FALSE(box.resolve(Behavior::allow, std::nullopt));
+}
+
+TEST(GateBox, AbandonedWaitDeniesForSafety) {
+    GateBox box;
+    std::thread waker([&] { box.abandon(); });
+    EXPECT_EQ(box.wait(std::chrono::hours(24)),
+              (Decision{Behavior::deny, kInternalErrorMessage}));
+    waker.join();
+}
+
+TEST(GateBox, ConcurrentResolversDeliverExactlyOneDecision) {
+    for (int round = 0; round < 50; ++round) {
+        GateBox box;
+        std::atomic<int> stored{0};
+        std::vector<std::thread> deciders;
+        for (int i = 0; i < 4; ++i) {
+            deciders.emplace_back([&, i] {
+                if (box.resolve(i % 2 == 0 ? Behavior::allow : Behavior::deny,
+                                std::to_string(i))) {
+                    ++stored;
+                }
+            });
+        }
+        Decision got = box.wait(std::chrono::seconds(10));
+        for (auto& t : deciders) {
+            t.join();
+        }
+        EXPECT_EQ(stored.load(), 1);
+        EXPECT_EQ(box.decision(), got);
+    }
+}
+
+using GatesTest = StoreTest;
+
+TEST_F(GatesTest, AnAllowRuleAnswersBeforeThePolicyWhateverTheRisk) {
+    store.autoDecide = [](const std::string& tool, const std::string& detail) {
+        return tool == "Bash" && detail == "rm -rf build" ? std::optional(Behavior::allow)
+                                                          : std::nullopt;
+    };
+    bool policyAsked = false;
+    store.shouldAutoApprove = [&](const RiskVerdict&) { return policyAsked = true; };
+    auto box = gate({.tool = "Bash", .command = "rm -rf build"});
+
+    EXPECT_EQ(box->decision(), (Decision{Behavior::allow, kMatchedRuleMessage}));
+    EXPECT_FALSE(policyAsked);
+    EXPECT_TRUE(store.gates().empty());
+    EXPECT_EQ(gatesOpened, 0);
+    EXPECT_EQ(only()->state(), SpriteKind::shell);
+    EXPECT_EQ(only()->activity(), "Running Bash");
+    EXPECT_EQ(only()->toolCount(), 0);
+    ASSERT_EQ(audited.size(), 1u);
+    EXPECT_EQ(audited[0].kind, "auto-allowed");
+    EXPECT_EQ(audited[0].risk, 3);
+    EXPECT_TRUE(closedWith.empty());
+}
+
+TEST_F(GatesTest, ADenyRuleBlocksAndRecordsAutoDenied) {
+    store.autoDecide = [](const std::string&, const std::string&) {
+        return std::optional(Behavior::deny);
+    };
+    auto box = gate({.tool = "WebFetch"});
+    EXPECT_EQ(box->decision(), (Decision{Behavior::deny, kMatchedRuleMessage}));
+    EXPECT_EQ(only()->state(), SpriteKind::error);
+    EXPECT_EQ(only()->activity(), "Blocked WebFetch");
+    ASSERT_EQ(audited.size(), 1u);
+    EXPECT_EQ(audited[0].kind, "auto-denied");
+    EXPECT_EQ(audited[0].detail, "");
+}
+
+TEST_F(GatesTest, ThePolicyAllowsUpToItsLevelAndCountsTheTool) {
+    const int level = 0;
+    store.shouldAutoApprove = [&](const RiskVerdict& verdict) {
+        return level >= static_cast<int>(verdict.level);
+    };
+    auto read = gate({.tool = "Read"});
+    EXPECT_EQ(read->decision(), (Decision{Behavior::allow, kAutoApprovedMessage}));
+    EXPECT_EQ(only()->toolCount(), 1);
+    EXPECT_EQ(only()->state(), SpriteKind::reading);
+    EXPECT_EQ(gatesOpened, 0);
+    EXPECT_EQ(audited.at(0).kind, "auto-allowed");
+    EXPECT_EQ(audited.at(0).risk, 0);
+
+    auto install = gate({.tool = "Bash", .command = "npm install"});
+    EXPECT_FALSE(install->decision().has_value());
+    EXPECT_EQ(gatesOpened, 1);
+    EXPECT_EQ(only()->state(), SpriteKind::needsApproval);
+    EXPECT_EQ(only()->activity(), "Waiting on you");
+    ASSERT_EQ(store.gates().size(), 1u);
+    EXPECT_EQ(store.gates()[0]->risk.level, Risk::elevated);
+    EXPECT_EQ(store.gates()[0]->kind, SpriteKind::shell);
+    EXPECT_EQ(store.gates()[0]->detail, "npm install");
+}
+
+TEST_F(GatesTest, TwoGatesOfOneSessionKeepItWaitingUntilTheLastCloses) {
+    std::string first;
+    std::string second;
+    gate({.tool = "Bash", .command = "make"}, &first);
+    gate({.tool = "Edit"}, &second);
+    store.resolveOnIsland(first, Behavior::allow);
+    EXPECT_EQ(only()->state(), SpriteKind::needsApproval);
+    EXPECT_EQ(only()->activity(), "Waiting on you");
+    store.resolveOnIsland(second, Behavior::allow);
+    EXPECT_EQ(only()->state(), SpriteKind::writing);
+    EXPECT_EQ(only()->activity(), "Running Edit");
+    EXPECT_EQ(closedWith, (std::vector{Behavior::allow, Behavior::allow}));
+    ASSERT_EQ(audited.size(), 2u);
+    EXPECT_EQ(audited[0].kind, "approved");
+    EXPECT_EQ(audited[0].detail, "make");
+}
+
+TEST_F(GatesTest, IslandDenyIsSentWithoutAMessageAndRecordedOnce) {
+    std::string id;
+    auto box = gate({.tool = "Bash", .command = "sudo ls"}, &id);
+    store.resolveOnIsland(id, Behavior::deny);
+    store.resolveOnIsland(id, Behavior::allow);  // a double click
+    store.closeGate(id);                         // the server's own close
+    EXPECT_EQ(box->decision(), (Decision{Behavior::deny, std::nullopt}));
+    EXPECT_EQ(only()->state(), SpriteKind::error);
+    EXPECT_EQ(only()->activity(), "Blocked Bash");
+    EXPECT_EQ(audited.size(), 1u);
+    EXPECT_EQ(audited.at(0).kind, "denied");
+    EXPECT_EQ(closedWith.size(), 1u);
+}
+
+TEST_F(GatesTest, PhoneDecisionsCarryTheirTextsAndUnknownIdsAreIgnored) {
+    std::string a;
+    std::string b;
+    auto approve = gate({.tool = "Bash"}, &a);
+    auto deny = gate({.sessionID = "s2", .tool = "Bash"}, &b);
+    store.resolveRemotely("no-such-gate", Behavior::allow);
+    store.resolveRemotely(a, Behavior::allow);
+    store.resolveRemotely(b, Behavior::deny);
+    EXPECT_EQ(approve->decision(), (Decision{Behavior::allow, kPhoneApprovedMessage}));
+    EXPECT_EQ(deny->decision(), (Decision{Behavior::deny, kPhoneDeniedMessage}));
+    EXPECT_TRUE(store.gates().empty());
+}
+
+TEST_F(GatesTest, AGateClosedAfterItsWaitEndedWritesNoRecordAndShowsWorking) {
+    std::string id;
+    auto box = gate({.tool = "Bash"}, &id);
+    EXPECT_EQ(box->wait(1ms), (Decision{Behavior::deny, kNoResponseMessage}));
+    // A phone answer that comes after the time-out never reaches the agent.
+    store.resolveRemotely(id, Behavior::allow);
+    EXPECT_TRUE(store.gates().empty());
+    EXPECT_TRUE(audited.empty());
+    EXPECT_TRUE(closedWith.empty());
+    EXPECT_EQ(only()->state(), SpriteKind::thinking);
+    EXPECT_EQ(only()->activity(), "Working");
+}
+
+TEST_F(GatesTest, ActiveGateIsTheOldestAndNeedsItsSession) {
+    std::string g1;
+    std::string g2;
+    gate({.sessionID = "A", .tool = "Bash"}, &g1);
+    gate({.sessionID = "B", .tool = "Edit"}, &g2);
+    auto active = store.activeGate();
+    ASSERT_TRUE(active);
+    EXPECT_EQ(active->first->id(), "A");
+    EXPECT_EQ(active->second->id, g1);
+    store.resolveOnIsland(g1, Behavior::allow);
+    EXPECT_EQ(store.activeGate()->second->id, g2);
+
+    // The session of the oldest gate ended: no card, but the gate stays
+    // decidable and closing it records nothing.
+    send({.kind = Canonical::sessionEnd, .sessionID = "B"});
+    EXPECT_FALSE(store.activeGate());
+    ASSERT_EQ(store.gates().size(), 1u);
+    std::size_t records = audited.size();
+    store.resolveRemotely(g2, Behavior::deny);
+    EXPECT_EQ(audited.size(), records);
+    EXPECT_TRUE(store.gates().empty());
+}
+
+TEST_F(GatesTest, SnapshotListsPendingGatesOldestFirstEvenWithoutTheirSession) {
+    gate({.sessionID = "A", .source = Source::grok, .tool = "Bash", .command = "npm install",
+          .cwd = "/src/shop"});
+    clock.advance(2s);
+    gate({.sessionID = "B", .tool = "Write"});
+    send({.kind = Canonical::sessionEnd, .sessionID = "B"});
+    auto json = snapshot();
+    ASSERT_EQ(json["pending"].size(), 2u);
+    const auto& first = json["pending"][0];
+    EXPECT_EQ(first["agent"], "grok");
+    EXPECT_EQ(first["agentName"], "Grok Build");
+    EXPECT_EQ(first["project"], "shop");
+    EXPECT_EQ(first["tool"], "Bash");
+    EXPECT_EQ(first["detail"], "npm install");
+    EXPECT_EQ(first["risk"], 2);
+    EXPECT_DOUBLE_EQ(double(first["sinceTs"]), toEpochSeconds(clock.now()) - 2.0);
+    const auto& orphan = json["pending"][1];
+    EXPECT_EQ(orphan["agent"], "");
+    EXPECT_EQ(orphan["agentName"], "");
+    EXPECT_EQ(orphan["project"], "");
+    EXPECT_EQ(json["sessions"][0]["status"], "waiting");
+}
+
+}  // namespace
+}  // namespace vorla::test

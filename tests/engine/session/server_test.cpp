@@ -1,0 +1,206 @@
+#include "engine/session/server.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "core/unix_socket.h"
+#include "store_fixture.h"
+#include "support/session_harness.h"
+
+namespace vorla::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// One bridge-like client: connects, sends a line, optionally reads the reply.
+class Client {
+public:
+    explicit Client(const std::string& path) : fd_(UnixSocket::connect(path)) {}
+    ~Client() { ::close(fd_); }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    void send(const std::string& line) { UnixSocket::writeLine(fd_, line); }
+    // The reply, or nullopt when the server closed without one.
+    std::optional<std::string> reply() { return UnixSocket::readLine(fd_); }
+    void closeWrite() { ::shutdown(fd_, SHUT_WR); }
+    [[nodiscard]] int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::string gatingLine(const std::string& session, const std::string& tool, std::string* id) {
+    Event event = makeEvent({.kind = Canonical::permissionRequest, .sessionID = session,
+                             .tool = tool, .command = "echo hi"});
+    event.gating = true;
+    *id = event.id;
+    return encode(event);
+}
+
+class ServerTest : public ::testing::Test {
+protected:
+    explicit ServerTest(Server::Options options = {}) : engine(std::move(options)) {
+        engine.store.audit = [this](const AuditEntry& e) { kinds.push_back(e.kind); };
+        engine.server->start();
+    }
+    [[nodiscard]] std::string path() const { return engine.server->path(); }
+    bool gateOpen(const std::string& id) {
+        return engine.waitFor([&](SessionStore& s) { return s.gate(id) != nullptr; });
+    }
+
+    SessionHarness engine;
+    std::vector<std::string> kinds;  // main thread only
+};
+
+TEST_F(ServerTest, AnOrdinaryEventIsAppliedAndAnsweredWithNothing) {
+    Client client(path());
+    client.send(encode(makeEvent({.kind = Canonical::userPromptSubmit, .sessionID = "x"})));
+    EXPECT_EQ(client.reply(), std::nullopt);
+    ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions().size() == 1; }));
+    EXPECT_EQ(engine.onMain([&] { return engine.store.sessions()[0]->activity(); }), "Thinking");
+}
+
+TEST_F(ServerTest, GarbageAndEmptyConnectionsAreDroppedWithoutTouchingTheStore) {
+    {
+        Client garbage(path());
+        garbage.send("hello");
+        EXPECT_EQ(garbage.reply(), std::nullopt);
+    }
+    {
+        Client empty(path());
+        empty.closeWrite();
+        EXPECT_EQ(empty.reply(), std::nullopt);
+    }
+    engine.settle();
+    EXPECT_TRUE(engine.onMain([&] { return engine.store.sessions().empty(); }));
+    EXPECT_FALSE(std::filesystem::exists(engine.home.file(".vorla-agents/run/state.json")));
+}
+
+TEST_F(ServerTest, TwoGatesDecidedOutOfOrderAnswerEachClientAtItsOwnTime) {
+    std::string firstID;
+    std::string secondID;
+    Client first(path());
+    Client second(path());
+    first.send(gatingLine("A", "Bash", &firstID));
+    second.send(gatingLine("B", "Write", &secondID));
+    ASSERT_TRUE(gateOpen(firstID));
+    ASSERT_TRUE(gateOpen(secondID));
+
+    engine.onMain([&] { engine.store.resolveOnIsland(secondID, Behavior::allow); });
+    EXPECT_EQ(second.reply(), R"({"behavior":"allow"})");
+    EXPECT_EQ(engine.server->openConnections(), 1u);  // the first still waits
+
+    engine.onMain([&] { engine.store.resolveRemotely(firstID, Behavior::deny); });
+    auto reply = first.reply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(decodeDecision(*reply), (Decision{Behavior::deny, kPhoneDeniedMessage}));
+    ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.gates().empty(); }));
+    EXPECT_EQ(engine.onMain([&] { return kinds; }),
+              (std::vector<std::string>{"approved", "denied"}));
+}
+
+TEST_F(ServerTest, AClientKilledWhileItsGateWaitsLeavesTheGateDecidable) {
+    std::string id;
+    {
+        Client gone(path());
+        gone.send(gatingLine("A", "Bash", &id));
+        ASSERT_TRUE(gateOpen(id));
+    }
+    engine.onMain([&] { engine.store.resolveOnIsland(id, Behavior::allow); });
+    ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.gates().empty(); }));
+    // Still serving.
+    Client next(path());
+    next.send(encode(makeEvent({.kind = Canonical::stop, .sessionID = "A"})));
+    EXPECT_TRUE(engine.waitFor(
+        [](SessionStore& s) { return s.sessions()[0]->state() == SpriteKind::done; }));
+}
+
+TEST_F(ServerTest, StoppingDropsWaitingGatesWithoutAnAnswerAndRemovesTheSocket) {
+    std::string id;
+    Client waiting(path());
+    waiting.send(gatingLine("A", "Bash", &id));
+    ASSERT_TRUE(gateOpen(id));
+    engine.server->stop();
+    EXPECT_EQ(waiting.reply(), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(path()));
+    EXPECT_EQ(engine.server->listenFD(), -1);
+}
+
+TEST_F(ServerTest, ASecondInstanceTakesOverThePathAndTheFirstLeavesItAlone) {
+    Server second(engine.store, engine.queue, Server::Options{});
+    second.start();
+    engine.server->stop();  // the first instance quits
+    ASSERT_TRUE(std::filesystem::exists(path()));
+    Client client(path());
+    client.send(encode(makeEvent({.kind = Canonical::sessionStart, .sessionID = "via-second"})));
+    EXPECT_EQ(client.reply(), std::nullopt);
+    EXPECT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions().size() == 1; }));
+}
+
+class ShortGateServerTest : public ServerTest {
+protected:
+    ShortGateServerTest() : ServerTest(Server::Options{.gateTimeout = 150ms}) {}
+};
+
+TEST_F(ShortGateServerTest, AnUnansweredGateTimesOutWithTheDefaultDenial) {
+    std::string id;
+    Client client(path());
+    client.send(gatingLine("A", "Bash", &id));
+    auto reply = client.reply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(decodeDecision(*reply), (Decision{Behavior::deny, kNoResponseMessage}));
+    ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.gates().empty(); }));
+    EXPECT_EQ(engine.onMain([&] { return engine.store.sessions()[0]->activity(); }), "Working");
+    EXPECT_TRUE(engine.onMain([&] { return kinds.empty(); }));
+}
+
+// Restores the descriptor limit when the test ends, however it ends.
+class FileLimit {
+public:
+    explicit FileLimit(rlim_t soft) {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = soft;
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~FileLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+TEST_F(ServerTest, AcceptingResumesAfterTheDescriptorTableWasFull) {
+    std::vector<int> hogs;
+    std::optional<Client> early;
+    {
+        int highest = ::dup(0);
+        ::close(highest);
+        FileLimit limit(static_cast<rlim_t>(highest + 64));
+        for (int fd; (fd = ::dup(0)) >= 0;) {
+            hogs.push_back(fd);
+        }
+        ASSERT_EQ(errno, EMFILE);
+        ::close(hogs.back());  // room for exactly one client, none for the server
+        hogs.pop_back();
+        early.emplace(path());
+        early->send(encode(makeEvent({.kind = Canonical::sessionStart, .sessionID = "early"})));
+        std::this_thread::sleep_for(300ms);  // several failed accepts and back-offs
+        EXPECT_TRUE(engine.onMain([&] { return engine.store.sessions().empty(); }));
+        for (int fd : hogs) {
+            ::close(fd);
+        }
+    }
+    EXPECT_EQ(early->reply(), std::nullopt);
+    EXPECT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions().size() == 1; }));
+    Client later(path());
+    later.send(encode(makeEvent({.kind = Canonical::sessionStart, .sessionID = "later"})));
+    EXPECT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions().size() == 2; }));
+}
+
+}  // namespace
+}  // namespace vorla::test

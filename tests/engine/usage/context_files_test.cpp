@@ -1,0 +1,80 @@
+#include "engine/usage/context_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/support/calendar.h"
+#include "support/manual_clock.h"
+#include "support/temp_home.h"
+
+namespace vorla {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class ContextFilesTest : public ::testing::Test {
+protected:
+    ContextFilesTest() { ::setenv("TZ", "UTC", 1); }
+    ~ContextFilesTest() override { ::unsetenv("TZ"); }
+
+    void touch(const std::string& relative, WallTime modified, std::size_t bytes = 10) {
+        home.write(relative, std::string(bytes, 'x'));
+        fs::last_write_time(home.file(relative),
+                            fs::file_time_type::clock::from_sys(
+                                std::chrono::time_point_cast<fs::file_time_type::duration>(
+                                    modified)));
+    }
+
+    test::TempHome home;
+    test::ManualClock clock;
+};
+
+TEST_F(ContextFilesTest, ListsGlobalAndProjectFilesTodayFirstNewestFirst) {
+    WallTime today = startOfDay(clock.now());
+    touch("CLAUDE.md", today + 1min);                  // today 00:01
+    touch(".codex/config.toml", today - 1min, 2048);   // yesterday 23:59
+    touch("p/one/AGENTS.md", today + 2h);
+    touch("p/one/.cursorrules", today - 48h);
+    touch("q/one/CLAUDE.md", today + 3h);              // same folder name elsewhere
+    touch("p/one/notes.md", today + 4h);               // not a context file
+    std::vector<std::string> projects = {home.file("p/one"), home.file("q/one"),
+                                         home.file("p/one")};
+
+    auto files = ContextScanner::scan(projects, clock);
+
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const auto& file : files) {
+        got.emplace_back(file.scope, file.path.substr(home.path().size() + 1));
+    }
+    EXPECT_EQ(got, (std::vector<std::pair<std::string, std::string>>{
+                       {"one", "q/one/CLAUDE.md"},
+                       {"one", "p/one/AGENTS.md"},
+                       {"Global", "CLAUDE.md"},
+                       {"Global", ".codex/config.toml"},
+                       {"one", "p/one/.cursorrules"},
+                   }));
+    EXPECT_EQ(files[3].name, "config.toml");
+    EXPECT_EQ(files[3].bytes, 2048);
+    EXPECT_EQ(files[3].sizeDisplay(), "2 KB");
+}
+
+TEST_F(ContextFilesTest, TheHomeFolderAsAProjectListsItsFilesTwice) {
+    touch("AGENTS.md", clock.now());
+    auto files = ContextScanner::scan({home.path()}, clock);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_NE(files[0].scope, files[1].scope);
+}
+
+TEST(ContextFile, SizeDisplayUsesWholeKilobytesAbove1023Bytes) {
+    auto sized = [](std::int64_t bytes) { return ContextFile{"", "", "", bytes, {}}.sizeDisplay(); };
+    EXPECT_EQ(sized(0), "0 B");
+    EXPECT_EQ(sized(1023), "1023 B");
+    EXPECT_EQ(sized(1024), "1 KB");
+    EXPECT_EQ(sized(2047), "1 KB");
+    EXPECT_EQ(sized(10000), "9 KB");
+}
+
+}  // namespace
+}  // namespace vorla
