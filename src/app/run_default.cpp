@@ -1,18 +1,50 @@
-#include <cstdio>
+// The application itself: no subcommand, or --headless. Until the desktop
+// window exists, both run the engine without a window.
+#include <pthread.h>
+#include <signal.h>
 
+#include <thread>
+
+#include "app/app_core.h"
 #include "app/commands.h"
-#include "core/paths.h"
+#include "engine/support/main_queue.h"
 
 namespace vorla::app {
 
+namespace {
+
+// Blocks the termination signals in this thread and every thread created
+// after it, so that only the waiter below receives them.
+sigset_t blockTerminationSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    return signals;
+}
+
+}  // namespace
+
 int runDefault(int /*argc*/, char** /*argv*/) {
-    std::printf(
-        "Vorla Agents is not wired up yet: the bridge and its socket protocol are.\n"
-        "Try it by hand:\n"
-        "  socat UNIX-LISTEN:%s,fork - &\n"
-        "  echo '{\"hook_event_name\":\"Stop\",\"session_id\":\"s1\"}' | "
-        "build/debug/src/bridge/vorla-bridge --source claude\n",
-        socketPath().c_str());
+    ::signal(SIGPIPE, SIG_IGN);  // a vanished bridge must not end the app
+    sigset_t signals = blockTerminationSignals();
+
+    LoopMainQueue queue;
+    std::thread waiter([&queue, signals] {
+        int received = 0;
+        sigwait(&signals, &received);
+        queue.quit();
+    });
+
+    {
+        AppCore app(queue, SystemClock::shared());
+        app.setUp();
+        queue.run();
+        app.terminate();
+    }
+    waiter.join();
     return 0;
 }
 

@@ -172,18 +172,19 @@ void SessionStore::recordTool(const Session& session, const Event& event) {
         return;
     }
     audit(AuditEntry{clock_.now(), std::string(rawValue(session.source())), session.id(),
-                     lastPathComponent(session.cwd()), "tool", toolOrDefault(event),
+                     lastPathComponent(session.cwd()), std::string(AuditKind::tool),
+                     toolOrDefault(event),
                      detailOf(event), std::nullopt});
 }
 
-void SessionStore::recordDecision(const Session& session, const char* kind,
+void SessionStore::recordDecision(const Session& session, std::string_view kind,
                                   const std::string& tool, const std::string& detail, Risk risk) {
     if (!audit) {
         return;
     }
     audit(AuditEntry{clock_.now(), std::string(rawValue(session.source())), session.id(),
-                     lastPathComponent(session.cwd()), kind, tool, detail,
-                     static_cast<int>(risk)});
+                     lastPathComponent(session.cwd()), std::string(kind), tool, detail,
+                     rawValue(risk)});
 }
 
 void SessionStore::refreshContext() {
@@ -248,8 +249,9 @@ void SessionStore::openGate(const Event& event, std::shared_ptr<GateBox> box) {
             session->setState(SpriteKind::error);
             session->setActivity("Blocked " + shortTool(tool));
         }
-        recordDecision(*session, *ruled == Behavior::allow ? "auto-allowed" : "auto-denied", tool,
-                       detail, verdict.level);
+        recordDecision(*session,
+                       *ruled == Behavior::allow ? AuditKind::autoAllowed : AuditKind::autoDenied,
+                       tool, detail, verdict.level);
         emitState();
         return;
     }
@@ -261,7 +263,7 @@ void SessionStore::openGate(const Event& event, std::shared_ptr<GateBox> box) {
         if (onWorkFlowed) {
             onWorkFlowed();
         }
-        recordDecision(*session, "auto-allowed", tool, detail, verdict.level);
+        recordDecision(*session, AuditKind::autoAllowed, tool, detail, verdict.level);
         emitState();
         return;
     }
@@ -292,7 +294,8 @@ void SessionStore::closeGate(const GateRef& gate, std::optional<Behavior> behavi
             onGateClosed(*behavior);
         }
         if (session) {
-            recordDecision(*session, *behavior == Behavior::allow ? "approved" : "denied",
+            recordDecision(*session,
+                           *behavior == Behavior::allow ? AuditKind::approved : AuditKind::denied,
                            keep->toolName, keep->detail, keep->risk.level);
         }
     }

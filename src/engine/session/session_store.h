@@ -21,7 +21,7 @@
 
 #include "core/protocol.h"
 #include "engine/policy/risk_engine.h"
-#include "engine/records/audit_log.h"
+#include "engine/records/audit_entry.h"
 #include "engine/session/gates.h"
 #include "engine/session/session.h"
 #include "engine/support/clock.h"
@@ -120,7 +120,7 @@ private:
     [[nodiscard]] SessionRef findSession(std::string_view id) const;
     void removeSession(const std::string& id);
     void recordTool(const Session& session, const Event& event);
-    void recordDecision(const Session& session, const char* kind, const std::string& tool,
+    void recordDecision(const Session& session, std::string_view kind, const std::string& tool,
                         const std::string& detail, Risk risk);
     void setCelebration(std::optional<Source> source);
     void decide(const std::string& id, Behavior behavior, std::optional<std::string> message);

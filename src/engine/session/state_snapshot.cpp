@@ -42,7 +42,7 @@ nlohmann::json pendingJson(const Gate& gate, const Session* session) {
             {"project", session ? lastPathComponent(session->cwd()) : ""},
             {"tool", gate.toolName},
             {"detail", gate.detail},
-            {"risk", static_cast<int>(gate.risk.level)},
+            {"risk", rawValue(gate.risk.level)},
             {"sinceTs", toEpochSeconds(gate.openedAt)}};
 }
 

@@ -67,11 +67,13 @@ TEST_F(ContextMeterTest, ACutInsideAMultiByteCharacterStillGivesAReading) {
         body += euroLine;
     }
     body += tail;
-    // Shift until the cut falls on a continuation byte of a "€".
-    std::size_t cut = body.size() - ContextMeter::kTailBytes;
-    while ((static_cast<unsigned char>(body[cut]) & 0xC0) != 0x80) {
-        body.insert(0, "\n");
-        cut = body.size() - ContextMeter::kTailBytes;
+    // Trailing empty lines move the cut forward until it falls on a
+    // continuation byte of a "€".
+    auto cutByte = [&] {
+        return static_cast<unsigned char>(body[body.size() - ContextMeter::kTailBytes]);
+    };
+    while ((cutByte() & 0xC0) != 0x80) {
+        body += "\n";
     }
     EXPECT_EQ(ContextMeter::parse(write("t.jsonl", body), 200000), (ContextUsage{600, 200000}));
 }

@@ -1,0 +1,80 @@
+#include "app/app_core.h"
+
+#include <algorithm>
+
+#include "core/unix_socket.h"
+#include "engine/support/log.h"
+
+namespace vorla::app {
+
+AppCore::AppCore(MainQueue& queue, const Clock& clock)
+    : queue_(queue),
+      clock_(clock),
+      store_(queue, clock),
+      prefs_(preferencesFile_),
+      rules_(clock),
+      auditLog_(clock),
+      game_(clock) {}
+
+AppCore::~AppCore() { terminate(); }
+
+void AppCore::setUp() {
+    if (didSetUp_) {
+        return;
+    }
+    didSetUp_ = true;
+    scheduleRefresh();
+    connectCallbacks();
+    startServer();
+    // No notch and no screen without a window.
+    logLine("Vorla Agents up. notch=false w=0 h=0 screen=0");
+}
+
+void AppCore::connectCallbacks() {
+    // The store and the game are members of this object, so their callbacks
+    // cannot outlive it; `this` is safe to capture.
+    store_.autoDecide = [this](const std::string& tool, const std::string& detail) {
+        return rules_.decision(tool, detail);
+    };
+    store_.shouldAutoApprove = [this](const RiskVerdict& verdict) {
+        return prefs_.shouldAutoApprove(verdict.level);
+    };
+    store_.onSessionDone = [this] { game_.agentCompleted(); };
+    store_.audit = [this](const AuditEntry& entry) { auditAndAchieve(entry); };
+}
+
+void AppCore::auditAndAchieve(const AuditEntry& entry) {
+    auditLog_.record(entry);
+    auto live = std::count_if(store_.sessions().begin(), store_.sessions().end(),
+                              [](const auto& s) { return s->state() != SpriteKind::done; });
+    game_.applyEntryRules(entry, static_cast<int>(live));
+}
+
+void AppCore::scheduleRefresh() {
+    std::weak_ptr<AppCore*> weak = self_;
+    refreshTimer_ = queue_.postAfter(kRefreshInterval, [weak] {
+        if (auto self = weak.lock()) {
+            (*self)->store_.refreshContext();
+            (*self)->scheduleRefresh();
+        }
+    });
+}
+
+void AppCore::startServer() {
+    server_ = std::make_unique<Server>(store_, queue_);
+    try {
+        server_->start();
+    } catch (const UnixSocket::Error& error) {
+        logLine("Vorla Agents: could not open socket: " + error.describe());
+        server_.reset();
+    }
+}
+
+void AppCore::terminate() {
+    refreshTimer_.cancel();
+    if (server_) {
+        server_->stop();
+    }
+}
+
+}  // namespace vorla::app

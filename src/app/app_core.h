@@ -1,0 +1,79 @@
+// The engine half of the composition root, shared by the desktop app and
+// `vorla-agents --headless`: it creates and holds for the life of the process
+// the session store, preferences, learned rules, audit log, game and event
+// server, connects them through the store's callbacks, runs the 2-second
+// refresh, and cleans up at termination. The desktop app adds its windows,
+// sound and notifications on top.
+//
+// Main thread only (the thread that runs `queue`).
+#pragma once
+
+#include <memory>
+
+#include "engine/policy/prefs.h"
+#include "engine/policy/rule_store.h"
+#include "engine/records/audit_log.h"
+#include "engine/records/game.h"
+#include "engine/session/server.h"
+#include "engine/session/session_store.h"
+#include "engine/support/clock.h"
+#include "engine/support/main_queue.h"
+
+namespace vorla::app {
+
+class AppCore {
+  public:
+    // Objects are created in start-up order: store, prefs, rules (loaded from
+    // their file), audit log, game. `queue` and `clock` must outlive this.
+    AppCore(MainQueue& queue, const Clock& clock);
+    // Terminates (see terminate()).
+    ~AppCore();
+    AppCore(const AppCore&) = delete;
+    AppCore& operator=(const AppCore&) = delete;
+
+    // Once: installs the store's callbacks and the game's, starts the
+    // 2-second refresh, starts the event server (logging why when it cannot)
+    // and logs the "up" line. Later calls do nothing.
+    void setUp();
+
+    // Termination: the server stops accepting, the listening socket is closed
+    // and its file removed; bridges still waiting see their connection close
+    // and leave their agents to their default behaviour. Idempotent.
+    void terminate();
+
+    [[nodiscard]] SessionStore& store() { return store_; }
+    [[nodiscard]] Prefs& prefs() { return prefs_; }
+    [[nodiscard]] RuleStore& rules() { return rules_; }
+    [[nodiscard]] AuditLog& auditLog() { return auditLog_; }
+    [[nodiscard]] Game& game() { return game_; }
+    // Null until setUp(), and when the socket could not be opened.
+    [[nodiscard]] Server* server() { return server_.get(); }
+
+    // Period of refreshContext().
+    static constexpr std::chrono::milliseconds kRefreshInterval{2000};
+
+  private:
+    void connectCallbacks();
+    void scheduleRefresh();
+    void startServer();
+    // Every audit record: into the log, then through the achievement rules.
+    void auditAndAchieve(const AuditEntry& entry);
+
+    MainQueue& queue_;
+    const Clock& clock_;
+
+    SessionStore store_;
+    FilePreferencesStore preferencesFile_;
+    Prefs prefs_;
+    RuleStore rules_;
+    AuditLog auditLog_;
+    Game game_;
+    std::unique_ptr<Server> server_;
+
+    bool didSetUp_ = false;
+    TimerHandle refreshTimer_;
+    // Lets a pending refresh tick see that the object is gone.
+    std::shared_ptr<AppCore*> self_ = std::make_shared<AppCore*>(this);
+};
+
+}  // namespace vorla::app

@@ -1,0 +1,197 @@
+// The session engine in this process against real vorla-bridge processes.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <nlohmann/json.hpp>
+
+#include "engine/policy/prefs.h"
+#include "engine/policy/rule_store.h"
+#include "support/child_process.h"
+#include "support/session_harness.h"
+
+namespace vorla::test {
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+json hook(const std::string& name, const std::string& session, json extra = json::object()) {
+    extra["hook_event_name"] = name;
+    extra["session_id"] = session;
+    extra.emplace("cwd", "/work/shop");
+    return extra;
+}
+
+json permission(const std::string& session, const std::string& tool, const std::string& command) {
+    return hook("PermissionRequest", session,
+                {{"tool_name", tool}, {"tool_input", {{"command", command}}}});
+}
+
+ChildOptions bridgeOptions(const json& payload, const std::string& source = "claude") {
+    ChildOptions options;
+    options.args = {VORLA_BRIDGE_PATH, "--source", source};
+    options.input = payload.dump();
+    options.timeout = 20s;
+    return options;
+}
+
+ChildResult runBridge(const json& payload, const std::string& source = "claude") {
+    return runChild(bridgeOptions(payload, source));
+}
+
+// The decision part of a Claude PermissionRequest answer.
+json claudeDecision(const ChildResult& result) {
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    auto out = json::parse(result.out, nullptr, false);
+    return out.is_object() ? out["hookSpecificOutput"]["decision"] : json();
+}
+
+class ServerBridgeTest : public ::testing::Test {
+protected:
+    explicit ServerBridgeTest(Server::Options options = {}) : engine(std::move(options)) {
+        engine.store.audit = [this](const AuditEntry& entry) { audited.push_back(entry); };
+        engine.server->start();
+    }
+
+    // Waits until the gate of `session` is open and returns its id.
+    std::string openGateOf(const std::string& session) {
+        std::string id;
+        EXPECT_TRUE(engine.waitFor([&](SessionStore& store) {
+            for (const auto& gate : store.gates()) {
+                if (gate->sessionID == session) {
+                    id = gate->id;
+                    return true;
+                }
+            }
+            return false;
+        }));
+        return id;
+    }
+
+    SessionHarness engine;
+    std::vector<AuditEntry> audited;  // main thread only
+};
+
+TEST_F(ServerBridgeTest, OrdinaryHookEventsDriveTheSession) {
+    EXPECT_EQ(runBridge(hook("SessionStart", "s1")).out, "");
+    ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions().size() == 1; }));
+    runBridge(hook("UserPromptSubmit", "s1", {{"prompt", "fix it"}}));
+    runBridge(hook("PostToolUse", "s1",
+                   {{"tool_name", "Edit"}, {"tool_input", {{"file_path", "/work/shop/a.c"}}}}));
+    ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions()[0]->toolCount() == 1; }));
+    EXPECT_EQ(engine.onMain([&] { return engine.store.sessions()[0]->activity(); }), "Ran Edit");
+    runBridge(hook("Stop", "s1"));
+    ASSERT_TRUE(engine.waitFor(
+        [](SessionStore& s) { return s.sessions()[0]->state() == SpriteKind::done; }));
+    auto records = engine.onMain([&] { return audited; });
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].detail, "/work/shop/a.c");
+    EXPECT_EQ(records[0].project, "shop");
+
+    auto state = json::parse(*engine.home.read(".vorla-agents/run/state.json"));
+    EXPECT_EQ(state["sessions"][0]["status"], "idle");
+    EXPECT_EQ(state["sessions"][0]["activity"], "Done");
+}
+
+TEST_F(ServerBridgeTest, TwoGatesFromTwoSessionsAreAnsweredOutOfOrder) {
+    RunningChild first(bridgeOptions(permission("A", "Bash", "make")));
+    std::string firstID = openGateOf("A");
+    RunningChild second(bridgeOptions(permission("B", "Bash", "make test")));
+    std::string secondID = openGateOf("B");
+
+    engine.onMain([&] { engine.store.resolveOnIsland(secondID, Behavior::allow); });
+    auto secondResult = second.wait(10s);
+    EXPECT_EQ(claudeDecision(secondResult)["behavior"], "allow");
+    EXPECT_EQ(engine.onMain([&] { return engine.store.gates().size(); }), 1u);
+
+    engine.onMain([&] { engine.store.resolveRemotely(firstID, Behavior::allow); });
+    auto firstResult = first.wait(10s);
+    EXPECT_EQ(claudeDecision(firstResult),
+              (json{{"behavior", "allow"}, {"message", kPhoneApprovedMessage}}));
+}
+
+TEST_F(ServerBridgeTest, ALearnedRuleAnswersBeforeThePolicy) {
+    RuleStore rules(SystemClock::shared(), engine.home.file("rules.json"));
+    rules.add("Bash", "npm test --watch", Behavior::allow);
+    MemoryPreferencesStore preferences;
+    Prefs prefs(preferences);
+    prefs.setAutoApproveLevel(-1);  // the policy would ask about everything
+    engine.onMain([&] {
+        engine.store.autoDecide = [&](const std::string& tool, const std::string& detail) {
+            return rules.decision(tool, detail);
+        };
+        engine.store.shouldAutoApprove = [&](const RiskVerdict& v) {
+            return prefs.shouldAutoApprove(v.level);
+        };
+    });
+    auto result = runBridge(permission("A", "Bash", "npm test"));
+    EXPECT_EQ(claudeDecision(result),
+              (json{{"behavior", "allow"}, {"message", kMatchedRuleMessage}}));
+    EXPECT_EQ(engine.onMain([&] { return rules.rules().at(0).timesFired; }), 1);
+}
+
+TEST_F(ServerBridgeTest, ThePolicyAutoApprovesUpToTheChosenLevel) {
+    MemoryPreferencesStore preferences;
+    Prefs prefs(preferences);
+    prefs.setAutoApproveLevel(0);
+    engine.onMain([&] {
+        engine.store.shouldAutoApprove = [&](const RiskVerdict& v) {
+            return prefs.shouldAutoApprove(v.level);
+        };
+    });
+    auto read = runBridge(hook("PermissionRequest", "A",
+                               {{"tool_name", "Read"}, {"tool_input", {{"file_path", "/x"}}}}));
+    EXPECT_EQ(claudeDecision(read),
+              (json{{"behavior", "allow"}, {"message", kAutoApprovedMessage}}));
+
+    RunningChild install(bridgeOptions(permission("A", "Bash", "npm install left-pad")));
+    std::string id = openGateOf("A");
+    EXPECT_EQ(engine.onMain([&] { return engine.store.gate(id)->risk.level; }), Risk::elevated);
+    engine.onMain([&] { engine.store.resolveOnIsland(id, Behavior::deny); });
+    // An island deny carries no message; the bridge words it for the agent.
+    auto denied = install.wait(10s);
+    EXPECT_EQ(claudeDecision(denied),
+              (json{{"behavior", "deny"}, {"message", "Denied in Vorla Agents"}}));
+}
+
+TEST_F(ServerBridgeTest, ABridgeKilledWhileItsGateWaitsLeavesTheAppServing) {
+    {
+        RunningChild doomed(bridgeOptions(permission("A", "Bash", "make")));
+        std::string id = openGateOf("A");
+        doomed.kill(SIGKILL);
+        doomed.wait(5s);
+        engine.onMain([&] { engine.store.resolveOnIsland(id, Behavior::allow); });
+    }
+    ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.gates().empty(); }));
+    EXPECT_EQ(engine.onMain([&] { return engine.store.sessions()[0]->activity(); }),
+              "Running Bash");
+    runBridge(hook("Stop", "A"));
+    EXPECT_TRUE(engine.waitFor(
+        [](SessionStore& s) { return s.sessions()[0]->state() == SpriteKind::done; }));
+}
+
+TEST_F(ServerBridgeTest, InputThatIsNotJSONSendsNothingAndLeavesTheStoreAlone) {
+    ChildOptions options = bridgeOptions(json());
+    options.input = "hello";
+    EXPECT_EQ(runChild(options).exitCode, 0);
+    options.input = "";
+    EXPECT_EQ(runChild(options).exitCode, 0);
+    engine.settle();
+    EXPECT_TRUE(engine.onMain([&] { return engine.store.sessions().empty(); }));
+}
+
+class ShortGateBridgeTest : public ServerBridgeTest {
+protected:
+    ShortGateBridgeTest() : ServerBridgeTest(Server::Options{.gateTimeout = 300ms}) {}
+};
+
+TEST_F(ShortGateBridgeTest, AnUnansweredGateIsDeniedByDefault) {
+    auto result = runBridge(permission("A", "Bash", "make"));
+    EXPECT_EQ(claudeDecision(result),
+              (json{{"behavior", "deny"}, {"message", kNoResponseMessage}}));
+    ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.gates().empty(); }));
+    EXPECT_TRUE(engine.onMain([&] { return audited.empty(); }));
+}
+
+}  // namespace
+}  // namespace vorla::test
