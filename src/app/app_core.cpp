@@ -16,7 +16,9 @@ AppCore::AppCore(MainQueue& queue, const Clock& clock)
       auditLog_(clock),
       game_(clock) {}
 
-AppCore::~AppCore() { terminate(); }
+AppCore::~AppCore() {
+    terminate();
+}
 
 void AppCore::setUp() {
     if (didSetUp_) {

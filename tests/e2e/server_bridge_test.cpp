@@ -47,7 +47,7 @@ json claudeDecision(const ChildResult& result) {
 }
 
 class ServerBridgeTest : public ::testing::Test {
-protected:
+  protected:
     explicit ServerBridgeTest(Server::Options options = {}) : engine(std::move(options)) {
         engine.store.audit = [this](const AuditEntry& entry) { audited.push_back(entry); };
         engine.server->start();
@@ -181,8 +181,13 @@ TEST_F(ServerBridgeTest, InputThatIsNotJSONSendsNothingAndLeavesTheStoreAlone) {
 }
 
 class ShortGateBridgeTest : public ServerBridgeTest {
-protected:
-    ShortGateBridgeTest() : ServerBridgeTest(Server::Options{.gateTimeout = 300ms}) {}
+  protected:
+    ShortGateBridgeTest() : ServerBridgeTest(options()) {}
+    static Server::Options options() {
+        Server::Options options;
+        options.gateTimeout = 300ms;
+        return options;
+    }
 };
 
 TEST_F(ShortGateBridgeTest, AnUnansweredGateIsDeniedByDefault) {

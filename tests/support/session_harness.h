@@ -18,7 +18,7 @@
 namespace vorla::test {
 
 class SessionHarness {
-public:
+  public:
     explicit SessionHarness(Server::Options options = {}) {
         mainThread_ = std::thread([this] { queue.run(); });
         server = std::make_unique<Server>(store, queue, std::move(options));
@@ -70,7 +70,7 @@ public:
     SessionStore store{queue, SystemClock::shared()};
     std::unique_ptr<Server> server;
 
-private:
+  private:
     std::thread mainThread_;
 };
 

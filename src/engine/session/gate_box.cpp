@@ -21,8 +21,7 @@ Decision GateBox::wait(std::chrono::steady_clock::duration timeout) {
                         ? std::chrono::steady_clock::time_point::max()
                         : now + timeout;
     std::unique_lock lock(mutex_);
-    bool woken =
-        signalled_.wait_until(lock, deadline, [this] { return decision_ || abandoned_; });
+    bool woken = signalled_.wait_until(lock, deadline, [this] { return decision_ || abandoned_; });
     finished_ = true;
     if (decision_) {
         return *decision_;

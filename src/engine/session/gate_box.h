@@ -25,15 +25,15 @@ inline constexpr const char* kInternalErrorMessage =
     "Vorla Agents: internal error, denied for safety";
 
 class GateBox {
-public:
+  public:
     // Stores the decision and wakes the waiter, unless one is already
     // stored or the wait has already ended (the answer could no longer reach
     // the agent). Returns whether this call's decision was the one stored.
     bool resolve(Behavior behavior, std::optional<std::string> message);
 
     // Blocks until a decision is stored, the box is abandoned, or `timeout`
-    // has passed, then closes the box to later decisions. Returns the stored decision if there is one (even one that
-    // arrived just as the time ran out); otherwise a denial with
+    // has passed, then closes the box to later decisions. Returns the stored decision if there is
+    // one (even one that arrived just as the time ran out); otherwise a denial with
     // kNoResponseMessage after a time-out and kInternalErrorMessage when the
     // box was abandoned.
     [[nodiscard]] Decision wait(std::chrono::steady_clock::duration timeout);
@@ -43,7 +43,7 @@ public:
 
     [[nodiscard]] std::optional<Decision> decision() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::condition_variable signalled_;
     // Guarded by mutex_:

@@ -23,7 +23,9 @@ namespace {
 constexpr int kReapIntervalMs = 1000;
 
 // Failures that mean the listening socket itself is gone.
-bool isListenerGone(int error) { return error == EBADF || error == EINVAL || error == ENOTSOCK; }
+bool isListenerGone(int error) {
+    return error == EBADF || error == EINVAL || error == ENOTSOCK;
+}
 
 void setReceiveTimeout(int fd, std::chrono::milliseconds timeout) {
     timeval tv{};
@@ -39,7 +41,9 @@ Server::Server(SessionStore& store, MainQueue& queue) : Server(store, queue, Opt
 Server::Server(SessionStore& store, MainQueue& queue, Options options)
     : store_(store), queue_(queue), options_(std::move(options)) {}
 
-Server::~Server() { stop(); }
+Server::~Server() {
+    stop();
+}
 
 void Server::start() {
     path_ = options_.path.empty() ? socketPath() : options_.path;

@@ -27,7 +27,7 @@
 namespace vorla {
 
 class Server {
-public:
+  public:
     struct Options {
         // Socket path; empty: socketPath() at start().
         std::string path;
@@ -64,10 +64,10 @@ public:
     // Connections being served right now (gates waiting included).
     [[nodiscard]] std::size_t openConnections() const;
 
-private:
+  private:
     struct Connection {
-        int fd = -1;                    // -1 once the worker closed it
-        std::shared_ptr<GateBox> box;   // set while a gate waits
+        int fd = -1;                   // -1 once the worker closed it
+        std::shared_ptr<GateBox> box;  // set while a gate waits
         std::thread thread;
     };
 

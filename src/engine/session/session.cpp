@@ -10,22 +10,37 @@ Session::Session(std::string id, Source source, std::string cwd, const Clock& cl
       startedAt_(clock.now()),
       lastSeen_(startedAt_) {}
 
-void Session::setCwd(std::string cwd) { set(cwd_, std::move(cwd)); }
-void Session::setState(SpriteKind state) { set(state_, state); }
-void Session::setActivity(std::string activity) { set(activity_, std::move(activity)); }
-void Session::setToolCount(std::int64_t count) { set(toolCount_, count); }
-void Session::setStartedAt(WallTime time) { set(startedAt_, time); }
-void Session::setLastSeen(WallTime time) { set(lastSeen_, time); }
+void Session::setCwd(std::string cwd) {
+    set(cwd_, std::move(cwd));
+}
+void Session::setState(SpriteKind state) {
+    set(state_, state);
+}
+void Session::setActivity(std::string activity) {
+    set(activity_, std::move(activity));
+}
+void Session::setToolCount(std::int64_t count) {
+    set(toolCount_, count);
+}
+void Session::setStartedAt(WallTime time) {
+    set(startedAt_, time);
+}
+void Session::setLastSeen(WallTime time) {
+    set(lastSeen_, time);
+}
 void Session::setTerminal(std::optional<TerminalContext> terminal) {
     set(terminal_, std::move(terminal));
 }
 void Session::setTranscriptPath(std::optional<std::string> path) {
     set(transcriptPath_, std::move(path));
 }
-void Session::setContext(std::optional<ContextUsage> context) { set(context_, std::move(context)); }
+void Session::setContext(std::optional<ContextUsage> context) {
+    set(context_, std::move(context));
+}
 
 std::string Session::elapsed() const {
-    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(clock_.now() - startedAt_).count();
+    auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(clock_.now() - startedAt_).count();
     if (seconds > 59) {
         return std::to_string(seconds / 60) + "m " + std::to_string(seconds % 60) + "s";
     }

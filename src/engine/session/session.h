@@ -20,7 +20,7 @@
 namespace vorla {
 
 class Session {
-public:
+  public:
     // Both timestamps are set to `clock.now()`; the clock must outlive the
     // session (elapsed() reads it).
     Session(std::string id, Source source, std::string cwd, const Clock& clock);
@@ -60,7 +60,7 @@ public:
         return changed_.subscribe(std::move(onChange));
     }
 
-private:
+  private:
     template <typename T, typename U>
     void set(T& field, U&& value) {
         if (assignIfChanged(field, std::forward<U>(value))) {

@@ -13,13 +13,17 @@ namespace {
 
 constexpr const char* kUnknownTool = "tool";
 
-std::string toolOrDefault(const Event& event) { return event.toolName.value_or(kUnknownTool); }
+std::string toolOrDefault(const Event& event) {
+    return event.toolName.value_or(kUnknownTool);
+}
 
 std::string detailOf(const Event& event) {
     return event.toolInput ? event.toolInput->preview() : std::string();
 }
 
-bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool isContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // Characters counted as UTF-8 code points; byte offset of the `count`-th.
 std::size_t byteOffsetOfChar(std::string_view text, std::size_t count) {
@@ -48,7 +52,9 @@ SessionStore::SessionStore(MainQueue& queue, const Clock& clock)
 SessionStore::SessionStore(MainQueue& queue, const Clock& clock, Options options)
     : queue_(queue), clock_(clock), options_(std::move(options)) {}
 
-SessionStore::~SessionStore() { celebrationTask_.cancel(); }
+SessionStore::~SessionStore() {
+    celebrationTask_.cancel();
+}
 
 void SessionStore::setHovering(bool hovering) {
     if (assignIfChanged(hovering_, hovering)) {
@@ -173,8 +179,7 @@ void SessionStore::recordTool(const Session& session, const Event& event) {
     }
     audit(AuditEntry{clock_.now(), std::string(rawValue(session.source())), session.id(),
                      lastPathComponent(session.cwd()), std::string(AuditKind::tool),
-                     toolOrDefault(event),
-                     detailOf(event), std::nullopt});
+                     toolOrDefault(event), detailOf(event), std::nullopt});
 }
 
 void SessionStore::recordDecision(const Session& session, std::string_view kind,
@@ -269,9 +274,9 @@ void SessionStore::openGate(const Event& event, std::shared_ptr<GateBox> box) {
     }
     session->setState(SpriteKind::needsApproval);
     session->setActivity("Waiting on you");
-    gates_.push_back(std::make_shared<const Gate>(Gate{event.id, session->id(), tool, detail,
-                                                       spriteFor(tool), std::move(verdict),
-                                                       clock_.now(), std::move(box)}));
+    gates_.push_back(
+        std::make_shared<const Gate>(Gate{event.id, session->id(), tool, detail, spriteFor(tool),
+                                          std::move(verdict), clock_.now(), std::move(box)}));
     changed_.notify();
     if (onGateOpened) {
         onGateOpened();
@@ -317,11 +322,12 @@ void SessionStore::closeGate(const GateRef& gate, std::optional<Behavior> behavi
     emitState();
 }
 
-void SessionStore::closeGate(const std::string& id) { closeGate(gate(id), std::nullopt); }
+void SessionStore::closeGate(const std::string& id) {
+    closeGate(gate(id), std::nullopt);
+}
 
 void SessionStore::resolveRemotely(const std::string& id, Behavior behavior) {
-    decide(id, behavior,
-           behavior == Behavior::allow ? kPhoneApprovedMessage : kPhoneDeniedMessage);
+    decide(id, behavior, behavior == Behavior::allow ? kPhoneApprovedMessage : kPhoneDeniedMessage);
 }
 
 void SessionStore::resolveOnIsland(const std::string& id, Behavior behavior) {
@@ -340,8 +346,8 @@ void SessionStore::decide(const std::string& id, Behavior behavior,
     closeGate(found, delivered ? std::optional(behavior) : std::nullopt);
 }
 
-std::optional<std::pair<SessionStore::SessionRef, SessionStore::GateRef>>
-SessionStore::activeGate() const {
+std::optional<std::pair<SessionStore::SessionRef, SessionStore::GateRef>> SessionStore::activeGate()
+    const {
     if (gates_.empty()) {
         return std::nullopt;
     }
@@ -388,7 +394,8 @@ std::string SessionStore::shortTool(std::string_view name) {
     if (name.starts_with("mcp__")) {
         // Split left to right, as "a___b" splits into "a" and "_b".
         std::size_t pieceStart = 0;
-        for (auto at = name.find("__"); at != std::string_view::npos; at = name.find("__", at + 2)) {
+        for (auto at = name.find("__"); at != std::string_view::npos;
+             at = name.find("__", at + 2)) {
             pieceStart = at + 2;
         }
         std::string_view piece = name.substr(pieceStart);

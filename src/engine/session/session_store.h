@@ -31,7 +31,7 @@
 namespace vorla {
 
 class SessionStore {
-public:
+  public:
     using SessionRef = std::shared_ptr<Session>;
     using GateRef = std::shared_ptr<const Gate>;
 
@@ -56,14 +56,14 @@ public:
     // Callbacks, set once by the composition root before the server starts.
     // An unset callback is skipped. They run synchronously inside the store's
     // operations and must not change sessions or gates re-entrantly.
-    std::function<void()> onGateOpened;             // a gate waits for a person
-    std::function<void(Behavior)> onGateClosed;     // a person or phone decided
-    std::function<void()> onSessionDone;            // a session first reached done
+    std::function<void()> onGateOpened;          // a gate waits for a person
+    std::function<void(Behavior)> onGateClosed;  // a person or phone decided
+    std::function<void()> onSessionDone;         // a session first reached done
     std::function<std::optional<Behavior>(const std::string& tool, const std::string& detail)>
-        autoDecide;                                  // learned-rule lookup
-    std::function<void(const AuditEntry&)> audit;   // every audit record
+        autoDecide;                                             // learned-rule lookup
+    std::function<void(const AuditEntry&)> audit;               // every audit record
     std::function<bool(const RiskVerdict&)> shouldAutoApprove;  // the policy
-    std::function<void()> onWorkFlowed;             // the policy allowed a gate
+    std::function<void()> onWorkFlowed;                         // the policy allowed a gate
 
     // Observable state.
     [[nodiscard]] const std::vector<SessionRef>& sessions() const { return sessions_; }
@@ -116,7 +116,7 @@ public:
     // characters -> the first 15 and "…".
     [[nodiscard]] static std::string shortTool(std::string_view name);
 
-private:
+  private:
     [[nodiscard]] SessionRef findSession(std::string_view id) const;
     void removeSession(const std::string& id);
     void recordTool(const Session& session, const Event& event);

@@ -68,7 +68,9 @@ nlohmann::json buildSnapshot(const std::vector<std::shared_ptr<Session>>& sessio
     return {{"ts", toEpochSeconds(now)}, {"sessions", sessionList}, {"pending", pendingList}};
 }
 
-std::string defaultSnapshotPath() { return runDir() + "/state.json"; }
+std::string defaultSnapshotPath() {
+    return runDir() + "/state.json";
+}
 
 void writeSnapshot(const std::string& path, const nlohmann::json& snapshot) {
     // Invalid UTF-8 in an agent's text is replaced rather than dropping the file.

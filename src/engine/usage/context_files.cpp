@@ -15,12 +15,13 @@ namespace vorla {
 namespace {
 
 constexpr std::array<const char*, 7> kGlobalFiles = {
-    "CLAUDE.md",         ".claude/CLAUDE.md", ".claude/settings.json", ".codex/AGENTS.md",
-    ".codex/config.toml", ".grok/config.toml", "AGENTS.md"};
+    "CLAUDE.md",        ".claude/CLAUDE.md",  ".claude/settings.json",
+    ".codex/AGENTS.md", ".codex/config.toml", ".grok/config.toml",
+    "AGENTS.md"};
 
-constexpr std::array<const char*, 5> kProjectFiles = {
-    "CLAUDE.md", "AGENTS.md", ".claude/settings.json", ".cursorrules",
-    ".claude/settings.local.json"};
+constexpr std::array<const char*, 5> kProjectFiles = {"CLAUDE.md", "AGENTS.md",
+                                                      ".claude/settings.json", ".cursorrules",
+                                                      ".claude/settings.local.json"};
 
 void addIfPresent(std::vector<ContextFile>& files, const std::string& path,
                   const std::string& scope) {
@@ -29,7 +30,8 @@ void addIfPresent(std::vector<ContextFile>& files, const std::string& path,
         return;
     }
     WallTime modified{std::chrono::duration_cast<WallTime::duration>(
-        std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec))};
+        std::chrono::seconds(info.st_mtim.tv_sec) +
+        std::chrono::nanoseconds(info.st_mtim.tv_nsec))};
     files.push_back(ContextFile{lastPathComponent(path), path, scope,
                                 static_cast<std::int64_t>(info.st_size), modified});
 }

@@ -51,9 +51,9 @@ std::optional<FileStamp> stampOf(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0) {
         return std::nullopt;
     }
-    return FileStamp{static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
-                         info.st_mtim.tv_nsec,
-                     static_cast<std::int64_t>(info.st_size)};
+    return FileStamp{
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+        static_cast<std::int64_t>(info.st_size)};
 }
 
 std::optional<std::string> readTail(const std::string& path) {
@@ -122,8 +122,7 @@ std::optional<ContextUsage> parse(const std::string& path, std::int64_t limit) {
     // Walk the lines from the last to the first.
     while (!rest.empty()) {
         auto newline = rest.find_last_of('\n', rest.size() - 1);
-        std::string_view line =
-            newline == std::string_view::npos ? rest : rest.substr(newline + 1);
+        std::string_view line = newline == std::string_view::npos ? rest : rest.substr(newline + 1);
         rest = newline == std::string_view::npos ? std::string_view() : rest.substr(0, newline);
         if (line.empty()) {
             continue;
@@ -155,7 +154,9 @@ std::optional<ContextUsage> read(const std::string& transcript, std::int64_t lim
     return usage;
 }
 
-std::uint64_t parseCount() { return cache().parses.load(); }
+std::uint64_t parseCount() {
+    return cache().parses.load();
+}
 
 }  // namespace ContextMeter
 

@@ -26,8 +26,7 @@ TEST(GateBox, TimesOutWithTheNoResponseDenialAndThenRefusesDecisions) {
 TEST(GateBox, AbandonedWaitDeniesForSafety) {
     GateBox box;
     std::thread waker([&] { box.abandon(); });
-    EXPECT_EQ(box.wait(std::chrono::hours(24)),
-              (Decision{Behavior::deny, kInternalErrorMessage}));
+    EXPECT_EQ(box.wait(std::chrono::hours(24)), (Decision{Behavior::deny, kInternalErrorMessage}));
     waker.join();
 }
 
@@ -38,8 +37,7 @@ TEST(GateBox, ConcurrentResolversDeliverExactlyOneDecision) {
         std::vector<std::thread> deciders;
         for (int i = 0; i < 4; ++i) {
             deciders.emplace_back([&, i] {
-                if (box.resolve(i % 2 == 0 ? Behavior::allow : Behavior::deny,
-                                std::to_string(i))) {
+                if (box.resolve(i % 2 == 0 ? Behavior::allow : Behavior::deny, std::to_string(i))) {
                     ++stored;
                 }
             });
@@ -195,7 +193,10 @@ TEST_F(GatesTest, ActiveGateIsTheOldestAndNeedsItsSession) {
 }
 
 TEST_F(GatesTest, SnapshotListsPendingGatesOldestFirstEvenWithoutTheirSession) {
-    gate({.sessionID = "A", .source = Source::grok, .tool = "Bash", .command = "npm install",
+    gate({.sessionID = "A",
+          .source = Source::grok,
+          .tool = "Bash",
+          .command = "npm install",
           .cwd = "/src/shop"});
     clock.advance(2s);
     gate({.sessionID = "B", .tool = "Write"});

@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 // One bridge-like client: connects, sends a line, optionally reads the reply.
 class Client {
-public:
+  public:
     explicit Client(const std::string& path) : fd_(UnixSocket::connect(path)) {}
     ~Client() { ::close(fd_); }
     Client(const Client&) = delete;
@@ -30,20 +30,22 @@ public:
     void closeWrite() { ::shutdown(fd_, SHUT_WR); }
     [[nodiscard]] int fd() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
 std::string gatingLine(const std::string& session, const std::string& tool, std::string* id) {
-    Event event = makeEvent({.kind = Canonical::permissionRequest, .sessionID = session,
-                             .tool = tool, .command = "echo hi"});
+    Event event = makeEvent({.kind = Canonical::permissionRequest,
+                             .sessionID = session,
+                             .tool = tool,
+                             .command = "echo hi"});
     event.gating = true;
     *id = event.id;
     return encode(event);
 }
 
 class ServerTest : public ::testing::Test {
-protected:
+  protected:
     explicit ServerTest(Server::Options options = {}) : engine(std::move(options)) {
         engine.store.audit = [this](const AuditEntry& e) { kinds.push_back(e.kind); };
         engine.server->start();
@@ -143,7 +145,7 @@ TEST_F(ServerTest, ASecondInstanceTakesOverThePathAndTheFirstLeavesItAlone) {
 }
 
 class ShortGateServerTest : public ServerTest {
-protected:
+  protected:
     ShortGateServerTest() : ServerTest(Server::Options{.gateTimeout = 150ms}) {}
 };
 
@@ -161,7 +163,7 @@ TEST_F(ShortGateServerTest, AnUnansweredGateTimesOutWithTheDefaultDenial) {
 
 // Restores the descriptor limit when the test ends, however it ends.
 class FileLimit {
-public:
+  public:
     explicit FileLimit(rlim_t soft) {
         ::getrlimit(RLIMIT_NOFILE, &saved_);
         rlimit lowered = saved_;
@@ -170,7 +172,7 @@ public:
     }
     ~FileLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
 
-private:
+  private:
     rlimit saved_{};
 };
 

@@ -13,8 +13,11 @@ using SessionStoreTest = StoreTest;
 
 TEST_F(SessionStoreTest, KeysSessionsBySessionIDAndDefaultsTheRest) {
     send({.kind = Canonical::sessionStart, .sessionID = "a", .source = Source::codex, .cwd = {}});
-    send({.kind = Canonical::notification, .sessionID = "a", .source = Source::grok,
-          .cwd = "/work/x", .transcript = "/t.jsonl"});
+    send({.kind = Canonical::notification,
+          .sessionID = "a",
+          .source = Source::grok,
+          .cwd = "/work/x",
+          .transcript = "/t.jsonl"});
     send({.kind = Canonical::other, .sessionID = {}, .source = Source::claude});
     send({.kind = Canonical::other, .sessionID = {}, .source = Source::claude});
 
@@ -48,7 +51,8 @@ TEST_F(SessionStoreTest, EachEventKindSetsStateAndActivity) {
         {{.kind = Canonical::userPromptSubmit}, SpriteKind::thinking, "Thinking"},
         {{.kind = Canonical::preToolUse, .tool = "Bash"}, SpriteKind::shell, "Running Bash"},
         {{.kind = Canonical::preToolUse}, SpriteKind::thinking, "Working"},
-        {{.kind = Canonical::postToolUse, .tool = "mcp__gh__create_issue"}, SpriteKind::writing,
+        {{.kind = Canonical::postToolUse, .tool = "mcp__gh__create_issue"},
+         SpriteKind::writing,
          "Ran create_issue"},
         {{.kind = Canonical::postToolUse}, SpriteKind::thinking, "Working"},
         {{.kind = Canonical::notification}, SpriteKind::thinking, "Notification"},
@@ -66,8 +70,12 @@ TEST_F(SessionStoreTest, EachEventKindSetsStateAndActivity) {
 
 TEST_F(SessionStoreTest, PostToolUseForANewSessionCountsOneAndAuditsOneTool) {
     clock.advance(5s);
-    send({.kind = Canonical::postToolUse, .sessionID = "new", .source = Source::kiro,
-          .tool = "Bash", .command = "ls -la", .cwd = "/home/u/proj/"});
+    send({.kind = Canonical::postToolUse,
+          .sessionID = "new",
+          .source = Source::kiro,
+          .tool = "Bash",
+          .command = "ls -la",
+          .cwd = "/home/u/proj/"});
     EXPECT_EQ(only()->toolCount(), 1);
     ASSERT_EQ(audited.size(), 1u);
     const AuditEntry& entry = audited[0];

@@ -48,13 +48,20 @@ TEST(Session, NotifiesOnlyWhenAnObservableFieldReallyChanges) {
 TEST(SpriteFor, FirstMatchingSubstringWinsIgnoringCase) {
     using S = SpriteKind;
     const std::pair<const char*, SpriteKind> cases[] = {
-        {"ExitPlanMode", S::planReview}, {"PLAN", S::planReview},
-        {"AskUserQuestion", S::question}, {"Task", S::question},
-        {"Bash", S::shell},              {"shell_exec", S::shell},
-        {"MultiEdit", S::writing},       {"TodoWrite", S::writing},
-        {"Read", S::reading},            {"Grep", S::reading},
-        {"WebSearch", S::reading},       {"WebFetch", S::needsApproval},
-        {"", S::needsApproval},          {"plan_and_bash", S::planReview},
+        {"ExitPlanMode", S::planReview},
+        {"PLAN", S::planReview},
+        {"AskUserQuestion", S::question},
+        {"Task", S::question},
+        {"Bash", S::shell},
+        {"shell_exec", S::shell},
+        {"MultiEdit", S::writing},
+        {"TodoWrite", S::writing},
+        {"Read", S::reading},
+        {"Grep", S::reading},
+        {"WebSearch", S::reading},
+        {"WebFetch", S::needsApproval},
+        {"", S::needsApproval},
+        {"plan_and_bash", S::planReview},
     };
     for (const auto& [tool, expected] : cases) {
         EXPECT_EQ(SessionStore::spriteFor(tool), expected) << tool;

@@ -48,7 +48,7 @@ inline Event makeEvent(const EventSpec& spec) {
 }
 
 class StoreTest : public ::testing::Test {
-protected:
+  protected:
     StoreTest() {
         store.onGateOpened = [this] { ++gatesOpened; };
         store.onGateClosed = [this](Behavior b) { closedWith.push_back(b); };

@@ -15,16 +15,16 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 class ContextFilesTest : public ::testing::Test {
-protected:
+  protected:
     ContextFilesTest() { ::setenv("TZ", "UTC", 1); }
     ~ContextFilesTest() override { ::unsetenv("TZ"); }
 
     void touch(const std::string& relative, WallTime modified, std::size_t bytes = 10) {
         home.write(relative, std::string(bytes, 'x'));
-        fs::last_write_time(home.file(relative),
-                            fs::file_time_type::clock::from_sys(
-                                std::chrono::time_point_cast<fs::file_time_type::duration>(
-                                    modified)));
+        fs::last_write_time(
+            home.file(relative),
+            fs::file_time_type::clock::from_sys(
+                std::chrono::time_point_cast<fs::file_time_type::duration>(modified)));
     }
 
     test::TempHome home;
@@ -33,12 +33,12 @@ protected:
 
 TEST_F(ContextFilesTest, ListsGlobalAndProjectFilesTodayFirstNewestFirst) {
     WallTime today = startOfDay(clock.now());
-    touch("CLAUDE.md", today + 1min);                  // today 00:01
-    touch(".codex/config.toml", today - 1min, 2048);   // yesterday 23:59
+    touch("CLAUDE.md", today + 1min);                 // today 00:01
+    touch(".codex/config.toml", today - 1min, 2048);  // yesterday 23:59
     touch("p/one/AGENTS.md", today + 2h);
     touch("p/one/.cursorrules", today - 48h);
-    touch("q/one/CLAUDE.md", today + 3h);              // same folder name elsewhere
-    touch("p/one/notes.md", today + 4h);               // not a context file
+    touch("q/one/CLAUDE.md", today + 3h);  // same folder name elsewhere
+    touch("p/one/notes.md", today + 4h);   // not a context file
     std::vector<std::string> projects = {home.file("p/one"), home.file("q/one"),
                                          home.file("p/one")};
 
@@ -68,7 +68,9 @@ TEST_F(ContextFilesTest, TheHomeFolderAsAProjectListsItsFilesTwice) {
 }
 
 TEST(ContextFile, SizeDisplayUsesWholeKilobytesAbove1023Bytes) {
-    auto sized = [](std::int64_t bytes) { return ContextFile{"", "", "", bytes, {}}.sizeDisplay(); };
+    auto sized = [](std::int64_t bytes) {
+        return ContextFile{"", "", "", bytes, {}}.sizeDisplay();
+    };
     EXPECT_EQ(sized(0), "0 B");
     EXPECT_EQ(sized(1023), "1023 B");
     EXPECT_EQ(sized(1024), "1 KB");

@@ -17,10 +17,11 @@ std::string usageLine(long input, long cacheRead, long cacheWrite, long output =
            R"(,"output_tokens":)" + std::to_string(output) + "}}}\n";
 }
 
-const std::string kUserLine = R"({"type":"user","message":{"role":"user","content":"go on"}})" "\n";
+const std::string kUserLine = R"({"type":"user","message":{"role":"user","content":"go on"}})"
+                              "\n";
 
 class ContextMeterTest : public ::testing::Test {
-protected:
+  protected:
     std::string write(const std::string& name, const std::string& contents) {
         home.write(name, contents);
         return home.file(name);
@@ -35,7 +36,8 @@ TEST_F(ContextMeterTest, SumsInputAndCacheTokensOfTheLastAssistantUsage) {
 
 TEST_F(ContextMeterTest, SkipsZeroUsageAndBrokenLinesInFavourOfEarlierOnes) {
     auto path = write("t.jsonl", usageLine(10, 20, 30) + "{not json\n" +
-                                     R"({"message":{"usage":{"input_tokens":"12"}}})" "\n" +
+                                     R"({"message":{"usage":{"input_tokens":"12"}}})"
+                                     "\n" +
                                      usageLine(0, 0, 0) + "\n\n");
     EXPECT_EQ(ContextMeter::parse(path, 1000), (ContextUsage{60, 1000}));
     EXPECT_EQ(ContextMeter::parse(write("u.jsonl", kUserLine), 1000), std::nullopt);
@@ -44,8 +46,8 @@ TEST_F(ContextMeterTest, SkipsZeroUsageAndBrokenLinesInFavourOfEarlierOnes) {
 }
 
 TEST_F(ContextMeterTest, UsageMoreThanTheTailBeforeTheEndIsNotSeen) {
-    std::string filler = R"({"type":"user","message":{"content":")" + std::string(1000, 'x') +
-                         "\"}}\n";
+    std::string filler =
+        R"({"type":"user","message":{"content":")" + std::string(1000, 'x') + "\"}}\n";
     std::string body = usageLine(1, 2, 3);
     while (body.size() < ContextMeter::kTailBytes + 10) {
         body += filler;
