@@ -17,7 +17,8 @@ struct QRMatrix {
 
     [[nodiscard]] bool dark(int x, int y) const {
         return x >= 0 && y >= 0 && x < size && y < size &&
-               modules[static_cast<std::size_t>(y * size + x)] != 0;
+               modules[static_cast<std::size_t>(y) * static_cast<std::size_t>(size) +
+                       static_cast<std::size_t>(x)] != 0;
     }
 };
 

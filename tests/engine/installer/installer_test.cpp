@@ -310,6 +310,7 @@ TEST_F(InstallerTest, writtenHookCommandsRunTheStagedBridge) {
     auto lines = app.waitForLines(3);
     ASSERT_EQ(lines.size(), 3U);
     std::vector<std::string> sources;
+    sources.reserve(lines.size());
     for (const std::string& line : lines) {
         sources.push_back(json::parse(line)["source"]);
     }
