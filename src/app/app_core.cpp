@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/phone_wiring.h"
 #include "core/unix_socket.h"
 #include "engine/support/log.h"
 
@@ -14,6 +15,7 @@ AppCore::AppCore(MainQueue& queue, const Clock& clock)
       prefs_(preferencesFile_),
       rules_(clock),
       auditLog_(clock),
+      remote_(queue),
       game_(clock) {}
 
 AppCore::~AppCore() {
@@ -27,6 +29,7 @@ void AppCore::setUp() {
     didSetUp_ = true;
     scheduleRefresh();
     connectCallbacks();
+    wirePhoneApprovals(remote_, store_);
     startServer();
     // No notch and no screen without a window.
     logLine("Vorla Agents up. notch=false w=0 h=0 screen=0");

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "engine/phone/remote_approval.h"
 #include "engine/policy/prefs.h"
 #include "engine/policy/rule_store.h"
 #include "engine/records/audit_log.h"
@@ -24,7 +25,7 @@ namespace vorla::app {
 class AppCore {
   public:
     // Objects are created in start-up order: store, prefs, rules (loaded from
-    // their file), audit log, game. `queue` and `clock` must outlive this.
+    // their file), audit log, phone approvals (off), game. `queue` and `clock` must outlive this.
     AppCore(MainQueue& queue, const Clock& clock);
     // Terminates (see terminate()).
     ~AppCore();
@@ -46,6 +47,7 @@ class AppCore {
     [[nodiscard]] RuleStore& rules() { return rules_; }
     [[nodiscard]] AuditLog& auditLog() { return auditLog_; }
     [[nodiscard]] Game& game() { return game_; }
+    [[nodiscard]] RemoteApproval& remote() { return remote_; }
     // Null until setUp(), and when the socket could not be opened.
     [[nodiscard]] Server* server() { return server_.get(); }
 
@@ -67,6 +69,7 @@ class AppCore {
     Prefs prefs_;
     RuleStore rules_;
     AuditLog auditLog_;
+    RemoteApproval remote_;  // after store_: its page reads the store
     Game game_;
     std::unique_ptr<Server> server_;
 

@@ -1,0 +1,118 @@
+// A phone answers a waiting agent: the real headless app with VORLA_REMOTE=1,
+// a real vorla-bridge blocked on a permission request, and headless Chromium
+// pressing Allow on the pairing page.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "core/paths.h"
+#include "support/browser.h"
+#include "support/child_process.h"
+#include "support/temp_home.h"
+
+namespace vorla {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Polls `path` until `predicate` holds for its text (or 20 s pass).
+template <typename Predicate>
+std::string waitForText(const std::string& path, Predicate predicate) {
+    for (int i = 0; i < 2000; ++i) {
+        std::string text = readText(path);
+        if (predicate(text)) {
+            return text;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return readText(path);
+}
+
+std::string lineAfter(const std::string& text, const std::string& prefix) {
+    std::size_t start = text.find(prefix);
+    if (start == std::string::npos) {
+        return {};
+    }
+    start += prefix.size();
+    return text.substr(start, text.find('\n', start) - start);
+}
+
+class PhoneApproval : public ::testing::Test {
+  protected:
+    // The app's output goes to files so the test can read it while it runs.
+    void startApp() {
+        test::ChildOptions options;
+        options.args = {"/bin/sh",
+                        "-c",
+                        "exec \"$0\" --headless >\"$1\" 2>\"$2\"",
+                        VORLA_APP_PATH,
+                        home.file("app.out"),
+                        home.file("app.err")};
+        options.env["VORLA_REMOTE"] = "1";
+        options.env["VORLA_REMOTE_PORT"] = "0";  // any free port: tests run side by side
+        app = std::make_unique<test::RunningChild>(options);
+    }
+    void TearDown() override {
+        if (app) {
+            app->kill(SIGTERM);
+            app->wait(10s);
+        }
+    }
+
+    test::TempHome home;
+    std::unique_ptr<test::RunningChild> app;
+};
+
+TEST_F(PhoneApproval, allowOnThePhoneAnswersTheWaitingBridge) {
+    startApp();
+    std::string log = waitForText(home.file("app.err"), [](const std::string& text) {
+        return text.find("VORLA_REMOTE_URL ") != std::string::npos;
+    });
+    std::string url = lineAfter(log, "VORLA_REMOTE_URL ");
+    ASSERT_EQ(url.rfind("http://", 0), 0U) << log;
+    // The terminal shows the same address under its QR code.
+    EXPECT_NE(
+        waitForText(home.file("app.out"),
+                    [&](const std::string& text) { return text.find(url) != std::string::npos; })
+            .find("\u2588"),
+        std::string::npos);
+    for (int i = 0; i < 2000 && !std::filesystem::exists(socketPath()); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+
+    test::ChildOptions hook;
+    hook.args = {VORLA_BRIDGE_PATH, "--source", "claude"};
+    hook.input =
+        R"({"hook_event_name":"PermissionRequest","session_id":"s-phone","cwd":"/work/shop",)"
+        R"("tool_name":"Bash","tool_input":{"command":"rm -rf node_modules"}})";
+    hook.timeout = 90s;
+    test::RunningChild bridge(hook);
+
+    auto run = test::phonePageInBrowser(url, "rm -rf node_modules", "allow");
+    ASSERT_FALSE(run.missing) << "the browser test needs " << *run.missing;
+    auto browser = test::runChild(run.options);
+    ASSERT_EQ(browser.exitCode, 0) << browser.err;
+    EXPECT_NE(browser.out.find("Claude Code"), std::string::npos) << browser.out;
+    EXPECT_NE(browser.out.find("shop"), std::string::npos) << browser.out;
+    EXPECT_NE(browser.out.find("DESTRUCTIVE"), std::string::npos) << browser.out;
+
+    auto answered = bridge.wait(20s);
+    EXPECT_EQ(answered.exitCode, 0);
+    EXPECT_NE(answered.out.find("\"behavior\":\"allow\""), std::string::npos) << answered.out;
+    EXPECT_NE(answered.out.find("Vorla Agents: approved from your phone"), std::string::npos)
+        << answered.out;
+}
+
+}  // namespace
+}  // namespace vorla
