@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 
 namespace vorla {
 
@@ -73,7 +74,15 @@ std::optional<JSONValue> JSONValue::operator[](std::string_view key) const {
 
 std::string formatNumber(double value) {
     std::array<char, 64> buffer{};
-    auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    // Integral values below 2^53 print in full ("1764000000.0", not
+    // "1.764e+09"); everything else takes the shortest round-trip form.
+    const bool wholeNumber = std::isfinite(value) && value == std::trunc(value) &&
+                             std::fabs(value) < 9007199254740992.0;
+    auto [end, ec] =
+        wholeNumber
+            ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                            std::chars_format::fixed)
+            : std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
     if (ec != std::errc()) {
         return "0.0";
     }

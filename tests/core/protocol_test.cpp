@@ -66,6 +66,8 @@ TEST(Preview, FollowsTheDisplayRules) {
     EXPECT_EQ(json(R"([1,"x",true])").preview(), "1.0, x, true");
     EXPECT_EQ(json("null").preview(), "null");
     EXPECT_EQ(json("2.5").preview(), "2.5");
+    EXPECT_EQ(json("1764000000").preview(), "1764000000.0");
+    EXPECT_EQ(json("-0.125").preview(), "-0.125");
     EXPECT_EQ(json("[]").preview(), "");
     EXPECT_EQ(json("{}").preview(), "");
     EXPECT_EQ(json(R"({"command":["git","status"]})").preview(), "git, status");
