@@ -30,15 +30,23 @@ void printUsage(std::FILE* out) {
                  "Watches and approves the tool calls of AI coding agents (Claude Code, Codex,\n"
                  "Grok, Kiro) through their hooks.\n"
                  "\n"
-                 "  --headless        run without a window (approvals, rules, audit, snapshot)\n"
-                 "  -h, --help        show this help and exit\n"
-                 "  -V, --version     show the version and exit\n");
-    if (!commands().empty()) {
-        std::fprintf(out, "\nCommands:\n");
-        for (const Command& command : commands()) {
-            std::fprintf(out, "  %-28.*s %.*s\n", static_cast<int>(command.usage.size()),
-                         command.usage.data(), static_cast<int>(command.help.size()),
-                         command.help.data());
+                 "  --headless          run without a window (approvals, rules, audit, snapshot)\n"
+                 "  -h, --help          show this help and exit\n"
+                 "  -V, --version       show the version and exit\n");
+    if (commands().empty()) {
+        return;
+    }
+    std::fprintf(out, "\nCommands:\n");
+    constexpr int kColumn = 18;
+    for (const Command& command : commands()) {
+        const int width = static_cast<int>(command.usage.size());
+        // A usage wider than the column gets a line of its own, GNU style.
+        if (width > kColumn) {
+            std::fprintf(out, "  %.*s\n  %-*s  %.*s\n", width, command.usage.data(), kColumn, "",
+                         static_cast<int>(command.help.size()), command.help.data());
+        } else {
+            std::fprintf(out, "  %-*.*s  %.*s\n", kColumn, width, command.usage.data(),
+                         static_cast<int>(command.help.size()), command.help.data());
         }
     }
 }

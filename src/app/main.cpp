@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     if (first.empty() || first == "--headless") {
         return runDefault(argc, argv);
     }
-    std::fprintf(stderr, "vorla-agents: unknown command '%s'\n\n", argv[1]);
-    printUsage(stderr);
+    std::fprintf(stderr, "vorla-agents: unknown command '%s'\nTry 'vorla-agents --help'.\n",
+                 argv[1]);
     return 2;
 }
