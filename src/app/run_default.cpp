@@ -3,6 +3,8 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <cstdio>
+#include <string_view>
 #include <thread>
 
 #include "app/app_core.h"
@@ -27,7 +29,14 @@ sigset_t blockTerminationSignals() {
 
 }  // namespace
 
-int runDefault(int /*argc*/, char** /*argv*/) {
+int runDefault(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) != "--headless") {
+            std::fprintf(stderr, "vorla-agents: unexpected argument '%s'\n\n", argv[i]);
+            printUsage(stderr);
+            return 2;
+        }
+    }
     ::signal(SIGPIPE, SIG_IGN);  // a vanished bridge must not end the app
     sigset_t signals = blockTerminationSignals();
 

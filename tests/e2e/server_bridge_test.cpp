@@ -170,16 +170,6 @@ TEST_F(ServerBridgeTest, ABridgeKilledWhileItsGateWaitsLeavesTheAppServing) {
         [](SessionStore& s) { return s.sessions()[0]->state() == SpriteKind::done; }));
 }
 
-TEST_F(ServerBridgeTest, InputThatIsNotJSONSendsNothingAndLeavesTheStoreAlone) {
-    ChildOptions options = bridgeOptions(json());
-    options.input = "hello";
-    EXPECT_EQ(runChild(options).exitCode, 0);
-    options.input = "";
-    EXPECT_EQ(runChild(options).exitCode, 0);
-    engine.settle();
-    EXPECT_TRUE(engine.onMain([&] { return engine.store.sessions().empty(); }));
-}
-
 class ShortGateBridgeTest : public ServerBridgeTest {
   protected:
     ShortGateBridgeTest() : ServerBridgeTest(options()) {}

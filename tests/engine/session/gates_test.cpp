@@ -10,13 +10,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(GateBox, FirstDecisionWinsAndLaterOnesAreIgnored) {
-    GateBox box;
-    EXPECT_TRUE(box.resolve(Behavior::allow, std::nullopt));
-    EXPECT_FALSE(box.resolve(Behavior::deny, "late"));
-    EXPECT_EQ(box.wait(0ms), (Decision{Behavior::allow, std::nullopt}));
-}
-
 TEST(GateBox, TimesOutWithTheNoResponseDenialAndThenRefusesDecisions) {
     GateBox box;
     EXPECT_EQ(box.wait(10ms), (Decision{Behavior::deny, kNoResponseMessage}));

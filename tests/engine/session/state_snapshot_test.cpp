@@ -25,30 +25,6 @@ TEST_F(SnapshotTest, EmptyStoreWritesEmptyListsWithTheCurrentTime) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST_F(SnapshotTest, SessionsCarryEveryKeyAndTheirStatus) {
-    send({.kind = Canonical::sessionStart,
-          .sessionID = "p",
-          .source = Source::kiro,
-          .cwd = "/home/u/plans"});
-    send({.kind = Canonical::preToolUse, .sessionID = "p", .tool = "ExitPlanMode", .cwd = {}});
-    send({.kind = Canonical::preToolUse, .sessionID = "e", .tool = "Bash"});
-    send({.kind = Canonical::stop, .sessionID = "d", .source = Source::codex});
-    auto sessions = snapshot()["sessions"];
-    ASSERT_EQ(sessions.size(), 3u);
-    EXPECT_EQ(sessions[0], (nlohmann::json{{"id", "p"},
-                                           {"agent", "kiro"},
-                                           {"agentName", "Kiro CLI"},
-                                           {"project", "plans"},
-                                           {"cwd", "/home/u/plans"},
-                                           {"activity", "Running ExitPlanMode"},
-                                           {"lastActivityTs", toEpochSeconds(clock.now())},
-                                           {"status", "waiting"}}));
-    EXPECT_EQ(sessions[1]["status"], "working");
-    EXPECT_EQ(sessions[2]["status"], "idle");
-    EXPECT_EQ(snapshotStatus(SpriteKind::error), "working");
-    EXPECT_EQ(snapshotStatus(SpriteKind::question), "waiting");
-}
-
 TEST_F(SnapshotTest, AnUnwritableRunFolderIsIgnoredAndTheNextWriteSucceeds) {
     home.write(".vorla-agents/run", "a file where the folder should be");
     send({.kind = Canonical::sessionStart});

@@ -67,16 +67,5 @@ TEST_F(ContextFilesTest, TheHomeFolderAsAProjectListsItsFilesTwice) {
     EXPECT_NE(files[0].scope, files[1].scope);
 }
 
-TEST(ContextFile, SizeDisplayUsesWholeKilobytesAbove1023Bytes) {
-    auto sized = [](std::int64_t bytes) {
-        return ContextFile{"", "", "", bytes, {}}.sizeDisplay();
-    };
-    EXPECT_EQ(sized(0), "0 B");
-    EXPECT_EQ(sized(1023), "1023 B");
-    EXPECT_EQ(sized(1024), "1 KB");
-    EXPECT_EQ(sized(2047), "1 KB");
-    EXPECT_EQ(sized(10000), "9 KB");
-}
-
 }  // namespace
 }  // namespace vorla

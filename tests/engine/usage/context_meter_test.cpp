@@ -96,13 +96,5 @@ TEST_F(ContextMeterTest, ReadCachesByModificationTimeAndSize) {
     EXPECT_EQ(ContextMeter::parseCount(), before + 2);  // nothing parsed, nothing cached
 }
 
-TEST(ContextUsage, ShortTextUsesThousandsRoundedDown) {
-    EXPECT_EQ(ContextUsage::shortText(950), "950");
-    EXPECT_EQ(ContextUsage::shortText(999), "999");
-    EXPECT_EQ(ContextUsage::shortText(1000), "1k");
-    EXPECT_EQ(ContextUsage::shortText(199999), "199k");
-    EXPECT_EQ(ContextUsage::shortText(200000), "200k");
-}
-
 }  // namespace
 }  // namespace vorla
