@@ -17,20 +17,6 @@ namespace vorla {
 
 namespace {
 
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Appends one line, creating the file (0600) when it is missing. Never
 // truncates or replaces: an existing day's history is never at risk. If a
 // crash left the last line without its line feed, one is added first so the
@@ -51,7 +37,7 @@ void appendLine(const std::string& path, const std::string& line) {
             ::close(reader);
         }
     }
-    (void)writeAll(fd, last == '\n' ? line : "\n" + line);
+    (void)writeFully(fd, last == '\n' ? line : "\n" + line);
     ::close(fd);
 }
 

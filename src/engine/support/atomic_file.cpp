@@ -12,7 +12,17 @@ namespace vorla {
 
 namespace {
 
-bool writeAll(int fd, std::string_view data) {
+void syncDirectory(const std::string& dir) {
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+bool writeFully(int fd, std::string_view data) {
     while (!data.empty()) {
         ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0 && errno == EINTR) {
@@ -25,16 +35,6 @@ bool writeAll(int fd, std::string_view data) {
     }
     return true;
 }
-
-void syncDirectory(const std::string& dir) {
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-}  // namespace
 
 bool ensurePrivateDirectory(const std::string& path) {
     std::error_code error;
@@ -66,7 +66,7 @@ bool writeFileAtomically(const std::string& path, std::string_view contents, Dur
     if (fd < 0) {
         return false;
     }
-    bool ok = ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && writeAll(fd, contents);
+    bool ok = ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && writeFully(fd, contents);
     if (ok && durability == Durability::synced) {
         ok = ::fsync(fd) == 0;
     }

@@ -27,6 +27,10 @@ enum class Durability { normal, synced };
 // folder afterwards.
 [[nodiscard]] bool ensurePrivateDirectory(const std::string& path);
 
+// Writes all of `data` to `fd`, retrying short and interrupted writes. False
+// when the descriptor refuses more.
+[[nodiscard]] bool writeFully(int fd, std::string_view data);
+
 // The whole file, or nullopt when it cannot be read.
 [[nodiscard]] std::optional<std::string> readFile(const std::string& path);
 
