@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view line(reinterpret_cast<const char*>(data), size);
-    if (auto event = vorla::decodeEvent(line)) {
+    if (auto event = vorla::decodeEvent(std::string(line))) {
         auto again = vorla::decodeEvent(vorla::encode(*event));
         if (!again || !(again->id == event->id && again->toolInput == event->toolInput)) {
             std::abort();
@@ -18,6 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)event->toolInput->preview();
         }
     }
-    (void)vorla::decodeDecision(line);
+    (void)vorla::decodeDecision(std::string(line));
     return 0;
 }

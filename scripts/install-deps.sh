@@ -7,7 +7,7 @@ packages=(
   # toolchain
   g++ cmake ninja-build pkg-config make git
   # libraries
-  nlohmann-json3-dev libsimdjson-dev libre2-dev libqrencode-dev
+  nlohmann-json3-dev rapidjson-dev libsimdjson-dev libre2-dev libqrencode-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev hyperfine python3 time
   # the phone page in a real browser, and reading its QR code back

@@ -1,13 +1,16 @@
 #include "bridge/bridge.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 
+#include "core/json_text.h"
 #include "core/paths.h"
 #include "core/unix_socket.h"
 #include "core/uuid.h"
@@ -30,19 +33,53 @@ std::optional<std::string> processEnv(const char* name) {
     return std::string(value);
 }
 
+// A payload that fills the first read is a large one (a Write of a whole
+// file): a bigger pipe lets the agent hand it over in a few writes instead of
+// waking us every 64 KiB. Failure is harmless.
+void widenPipe(int fd) {
+    constexpr int kPipeBytes = 1 << 20;  // the unprivileged maximum by default
+    (void)::fcntl(fd, F_SETPIPE_SZ, kPipeBytes);
+}
+
+// Reads straight into the result, sized from the file when stdin is one, so
+// a megabyte payload is neither copied in chunks nor regrown. The room to
+// spare is for the line sent later, about as long as the payload: once the
+// parsed payload is freed, that line reuses its pages, which are already
+// mapped (a fresh page costs a fault).
 std::string readAll(int fd) {
+    constexpr std::size_t kFirstRead = 16 * 1024;  // most payloads are a few KiB
+    constexpr std::size_t kMaxRead = 256 * 1024;
+    std::size_t capacity = kFirstRead;
+    struct stat info {};
+    const bool statted = ::fstat(fd, &info) == 0;
+    if (statted && S_ISREG(info.st_mode) && info.st_size > 0) {
+        const auto size = static_cast<std::size_t>(info.st_size);
+        capacity = size + size / 4 + kFirstRead;
+    }
+    const bool pipe = statted && S_ISFIFO(info.st_mode);
+    // Reserved, not filled: only the pages a read reaches get touched.
     std::string data;
-    std::array<char, 64 * 1024> chunk{};
+    data.reserve(capacity);
+    std::size_t used = 0;
     for (;;) {
-        ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        if (used == data.capacity()) {
+            if (pipe && used == kFirstRead) {
+                widenPipe(fd);
+            }
+            data.reserve(2 * used);
+        }
+        data.resize(std::min(data.capacity(), used + kMaxRead));
+        ssize_t n = ::read(fd, data.data() + used, data.size() - used);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            return data;
+            break;
         }
-        data.append(chunk.data(), static_cast<std::size_t>(n));
+        used += static_cast<std::size_t>(n);
     }
+    data.resize(used);
+    return data;
 }
 
 void writeAll(int fd, std::string_view text) {
@@ -69,14 +106,18 @@ std::optional<Decision> exchange(const Event& event) {
     int fd = -1;
     try {
         fd = UnixSocket::connect(socketPath());
-        UnixSocket::writeLine(fd, encode(event));
+        {
+            JSONTextWriter text(approximateTextSize(event));
+            encode(event, text);
+            UnixSocket::writeLine(fd, text.text());
+        }
         if (!event.gating) {
             ::close(fd);
             return std::nullopt;
         }
         auto line = UnixSocket::readLine(fd);
         ::close(fd);
-        return line ? decodeDecision(*line) : std::nullopt;
+        return line ? decodeDecision(std::move(*line)) : std::nullopt;
     } catch (const UnixSocket::Error&) {
         if (fd >= 0) {
             ::close(fd);
@@ -106,32 +147,34 @@ Source effectiveSource(Source declared, const EnvLookup& env) {
     return declared;
 }
 
-std::optional<Event> buildEvent(Source source, std::string_view payload, const EnvLookup& env,
+std::optional<Event> buildEvent(Source source, std::string payload, const EnvLookup& env,
                                 Stamp stamp) {
     if (payload.empty()) {
         return std::nullopt;
     }
-    auto json = JSONValue::parse(payload);
-    if (!json) {
+    auto parsed = parseJson(std::move(payload));
+    if (!parsed) {
         return std::nullopt;
     }
+    JSONValue json(std::move(*parsed));
     Event event;
     event.id = std::move(stamp.id);
     event.source = source;
-    event.rawEvent = stringField(*json, {"hook_event_name", "hookEventName"})
+    event.rawEvent = stringField(json, {"hook_event_name", "hookEventName"})
                          .value_or(env("GROK_HOOK_EVENT").value_or("unknown"));
     event.event = canonicalize(event.rawEvent);
-    event.toolName = stringField(*json, {"tool_name", "toolName"});
+    event.toolName = stringField(json, {"tool_name", "toolName"});
     event.gating = isGating(source, event.event, event.toolName);
-    event.sessionID = stringField(*json, {"session_id", "sessionId"});
+    event.sessionID = stringField(json, {"session_id", "sessionId"});
     if (!event.sessionID) {
         event.sessionID = env("GROK_SESSION_ID");
     }
-    event.cwd = stringField(*json, {"cwd", "workspaceRoot"});
-    event.toolInput = field(*json, {"tool_input", "toolInput"});
-    event.transcriptPath = stringField(*json, {"transcript_path", "transcriptPath"});
+    event.cwd = stringField(json, {"cwd", "workspaceRoot"});
+    event.transcriptPath = stringField(json, {"transcript_path", "transcriptPath"});
     event.terminal = std::move(stamp.terminal);
     event.ts = stamp.ts;
+    // Last, as it empties the payload: a Write input can be megabytes.
+    event.toolInput = field(std::move(json), {"tool_input", "toolInput"});
     return event;
 }
 
@@ -175,13 +218,11 @@ int run(int argc, char** argv) {
     std::vector<std::string_view> args(argv, argv + argc);
     Source source = effectiveSource(declaredSource(args), processEnv);
     std::string payload = readAll(STDIN_FILENO);
-    auto event = buildEvent(source, payload, processEnv,
+    auto event = buildEvent(source, std::move(payload), processEnv,
                             Stamp{randomUUID(), TerminalContext::capture(), nowSeconds()});
     if (!event) {
         return 0;
     }
-    payload.clear();
-    payload.shrink_to_fit();
     auto decision = exchange(*event);
     if (!decision) {
         return 0;

@@ -30,8 +30,9 @@ struct Stamp {
 };
 
 // The event for one hook payload; nullopt for empty input or text that is not
-// JSON (the bridge then exits quietly without sending).
-[[nodiscard]] std::optional<Event> buildEvent(Source source, std::string_view payload,
+// JSON (the bridge then exits quietly without sending). The payload is
+// consumed: it is parsed in place.
+[[nodiscard]] std::optional<Event> buildEvent(Source source, std::string payload,
                                               const EnvLookup& env, Stamp stamp);
 
 // What the bridge prints for a decision.

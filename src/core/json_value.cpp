@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/json_text.h"
+
 namespace vorla {
 
 JSONValue::JSONValue(nlohmann::json json) : json_(std::move(json)) {
@@ -14,11 +16,11 @@ JSONValue::JSONValue(nlohmann::json json) : json_(std::move(json)) {
 }
 
 std::optional<JSONValue> JSONValue::parse(std::string_view text) {
-    auto json = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (json.is_discarded()) {
+    auto json = parseJson(std::string(text));
+    if (!json) {
         return std::nullopt;
     }
-    return JSONValue(std::move(json));
+    return JSONValue(std::move(*json));
 }
 
 JSONValue::Kind JSONValue::kind() const {
@@ -76,13 +78,12 @@ std::string formatNumber(double value) {
     std::array<char, 64> buffer{};
     // Integral values below 2^53 print in full ("1764000000.0", not
     // "1.764e+09"); everything else takes the shortest round-trip form.
-    const bool wholeNumber = std::isfinite(value) && value == std::trunc(value) &&
-                             std::fabs(value) < 9007199254740992.0;
-    auto [end, ec] =
-        wholeNumber
-            ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                            std::chars_format::fixed)
-            : std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    const bool wholeNumber =
+        std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 9007199254740992.0;
+    auto [end, ec] = wholeNumber
+                         ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                         std::chars_format::fixed)
+                         : std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
     if (ec != std::errc()) {
         return "0.0";
     }
@@ -149,7 +150,7 @@ std::string JSONValue::preview() const {
 }
 
 std::string JSONValue::dump() const {
-    return json_.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return writeJson(json_);
 }
 
 }  // namespace vorla

@@ -43,6 +43,8 @@ class JSONValue {
     [[nodiscard]] std::string dump() const;
 
     [[nodiscard]] const nlohmann::json& json() const { return json_; }
+    // Hands the value over without copying it (a large tool input).
+    [[nodiscard]] nlohmann::json release() && { return std::move(json_); }
 
     friend bool operator==(const JSONValue& a, const JSONValue& b) { return a.json_ == b.json_; }
 

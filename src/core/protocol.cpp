@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "core/json_text.h"
+
 namespace vorla {
 
 namespace {
@@ -61,10 +63,6 @@ void putOptional(Json& object, const char* key, const std::optional<std::string>
     if (value) {
         object[key] = *value;
     }
-}
-
-std::string dumpCompact(const Json& json) {
-    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 std::optional<std::string> environment(const char* name) {
@@ -162,34 +160,67 @@ std::optional<TerminalContext> terminalFromJson(const Json& json) {
     return terminal;
 }
 
-std::string encode(const Event& event) {
-    Json object = Json::object();
-    object["id"] = event.id;
-    object["source"] = rawValue(event.source);
-    object["event"] = rawValue(event.event);
-    object["rawEvent"] = event.rawEvent;
-    object["gating"] = event.gating;
-    putOptional(object, "sessionID", event.sessionID);
-    putOptional(object, "cwd", event.cwd);
-    putOptional(object, "toolName", event.toolName);
-    if (event.toolInput) {
-        object["toolInput"] = event.toolInput->json();
+namespace {
+
+void putOptional(JSONTextWriter& out, std::string_view key,
+                 const std::optional<std::string>& value) {
+    if (value) {
+        out.key(key);
+        out.value(std::string_view(*value));
     }
-    putOptional(object, "transcriptPath", event.transcriptPath);
-    object["terminal"] = toJson(event.terminal);
-    object["ts"] = event.ts;
-    return dumpCompact(object);
+}
+
+}  // namespace
+
+std::size_t approximateTextSize(const Event& event) {
+    constexpr std::size_t kEnvelope = 1024;  // ids, names, paths, terminal
+    return kEnvelope + (event.toolInput ? approximateTextSize(event.toolInput->json()) : 0);
+}
+
+std::string encode(const Event& event) {
+    JSONTextWriter out(approximateTextSize(event));
+    encode(event, out);
+    return out.take();
+}
+
+void encode(const Event& event, JSONTextWriter& out) {
+    // Written member by member, keys in byte order, so that a large tool
+    // input is printed where it lies rather than copied into a new object.
+    out.startObject();
+    putOptional(out, "cwd", event.cwd);
+    out.key("event");
+    out.value(rawValue(event.event));
+    out.key("gating");
+    out.value(event.gating);
+    out.key("id");
+    out.value(std::string_view(event.id));
+    out.key("rawEvent");
+    out.value(std::string_view(event.rawEvent));
+    putOptional(out, "sessionID", event.sessionID);
+    out.key("source");
+    out.value(rawValue(event.source));
+    out.key("terminal");
+    out.value(toJson(event.terminal));
+    if (event.toolInput) {
+        out.key("toolInput");
+        out.value(event.toolInput->json());
+    }
+    putOptional(out, "toolName", event.toolName);
+    putOptional(out, "transcriptPath", event.transcriptPath);
+    out.key("ts");
+    out.value(Json(event.ts));
+    out.endObject();
 }
 
 std::string encode(const Decision& decision) {
     Json object = Json::object();
     object["behavior"] = rawValue(decision.behavior);
     putOptional(object, "message", decision.message);
-    return dumpCompact(object);
+    return writeJson(object);
 }
 
-std::optional<Event> decodeEvent(std::string_view line) {
-    Json json = Json::parse(line, nullptr, /*allow_exceptions=*/false);
+std::optional<Event> decodeEvent(std::string line) {
+    Json json = parseJson(std::move(line)).value_or(Json());
     if (!json.is_object()) {
         return std::nullopt;
     }
@@ -232,8 +263,8 @@ std::optional<Event> decodeEvent(std::string_view line) {
     return event;
 }
 
-std::optional<Decision> decodeDecision(std::string_view line) {
-    Json json = Json::parse(line, nullptr, /*allow_exceptions=*/false);
+std::optional<Decision> decodeDecision(std::string line) {
+    Json json = parseJson(std::move(line)).value_or(Json());
     if (!json.is_object()) {
         return std::nullopt;
     }
@@ -294,19 +325,40 @@ bool isGating(Source source, Canonical event, const std::optional<std::string>& 
     return false;
 }
 
+namespace {
+
+template <typename Object>
+auto findField(Object& object, std::initializer_list<std::string_view> keys) {
+    if (object.is_object()) {
+        for (auto key : keys) {
+            auto it = object.find(key);
+            if (it != object.end()) {
+                return it;
+            }
+        }
+    }
+    return object.end();
+}
+
+}  // namespace
+
 std::optional<JSONValue> field(const JSONValue& json,
                                std::initializer_list<std::string_view> keys) {
     const Json& object = json.json();
-    if (!object.is_object() || object.empty()) {
+    auto it = findField(object, keys);
+    if (it == object.end()) {
         return std::nullopt;
     }
-    for (auto key : keys) {
-        auto it = object.find(key);
-        if (it != object.end()) {
-            return JSONValue(*it);
-        }
+    return JSONValue(*it);
+}
+
+std::optional<JSONValue> field(JSONValue&& json, std::initializer_list<std::string_view> keys) {
+    Json object = std::move(json).release();
+    auto it = findField(object, keys);
+    if (it == object.end()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return JSONValue(std::move(*it));
 }
 
 }  // namespace vorla

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/json_text.h"
 #include "core/json_value.h"
 
 namespace vorla {
@@ -85,13 +86,18 @@ struct Event {
 
 // Wire encoding: compact JSON objects, optional fields omitted when absent.
 [[nodiscard]] std::string encode(const Event& event);
+// The same text written into `out`, for a caller that sends it from there.
+void encode(const Event& event, JSONTextWriter& out);
+// Room to reserve for the text of `event` (see JSONTextWriter).
+[[nodiscard]] std::size_t approximateTextSize(const Event& event);
 [[nodiscard]] std::string encode(const Decision& decision);
 [[nodiscard]] nlohmann::json toJson(const TerminalContext& terminal);
 
 // Decoding never throws. A missing required key, a wrong type, an unknown
 // source/event/behavior raw value or text that is not JSON gives nullopt.
-[[nodiscard]] std::optional<Event> decodeEvent(std::string_view line);
-[[nodiscard]] std::optional<Decision> decodeDecision(std::string_view line);
+// The line is parsed in place: move in a line that is no longer needed.
+[[nodiscard]] std::optional<Event> decodeEvent(std::string line);
+[[nodiscard]] std::optional<Decision> decodeDecision(std::string line);
 [[nodiscard]] std::optional<TerminalContext> terminalFromJson(const nlohmann::json& json);
 
 // Underscores removed, lower-cased, then matched exactly; anything else is `other`.
@@ -104,6 +110,9 @@ struct Event {
 // The value under the first of `keys` present in an object payload (a present
 // null included); absent for non-objects, empty objects and no matching key.
 [[nodiscard]] std::optional<JSONValue> field(const JSONValue& json,
+                                             std::initializer_list<std::string_view> keys);
+// The same, moving the value out of a payload that is no longer needed.
+[[nodiscard]] std::optional<JSONValue> field(JSONValue&& json,
                                              std::initializer_list<std::string_view> keys);
 
 }  // namespace vorla

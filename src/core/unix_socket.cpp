@@ -94,10 +94,16 @@ int listen(std::string_view path, int backlog) {
 }
 
 std::optional<std::string> readLine(int fd) {
-    std::string line;
-    std::array<char, 64 * 1024> chunk{};
+    // Reads straight into the line, doubling it as needed: a megabyte line
+    // costs a few large reads and no second copy.
+    constexpr std::size_t kFirstRead = 16 * 1024;
+    std::string line(kFirstRead, '\0');
+    std::size_t used = 0;
     for (;;) {
-        ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        if (used == line.size()) {
+            line.resize(line.size() * 2);
+        }
+        ssize_t n = ::read(fd, line.data() + used, line.size() - used);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -105,17 +111,20 @@ std::optional<std::string> readLine(int fd) {
             throw Error(Error::Kind::closed, errno);
         }
         if (n == 0) {
-            if (line.empty()) {
+            if (used == 0) {
                 return std::nullopt;
             }
+            line.resize(used);
             return line;
         }
-        auto* newline = static_cast<char*>(std::memchr(chunk.data(), '\n', static_cast<size_t>(n)));
+        const char* fresh = line.data() + used;
+        const auto* newline =
+            static_cast<const char*>(std::memchr(fresh, '\n', static_cast<size_t>(n)));
         if (newline != nullptr) {
-            line.append(chunk.data(), newline);
+            line.resize(static_cast<std::size_t>(newline - line.data()));
             return line;
         }
-        line.append(chunk.data(), static_cast<size_t>(n));
+        used += static_cast<std::size_t>(n);
     }
 }
 

@@ -192,7 +192,7 @@ void Server::serve(std::uint64_t id, int fd) {
     std::optional<Event> event;
     try {
         if (auto line = UnixSocket::readLine(fd)) {
-            event = decodeEvent(*line);
+            event = decodeEvent(std::move(*line));
         }
     } catch (const UnixSocket::Error&) {
         // Read error or time-out: drop the connection like a garbage line.

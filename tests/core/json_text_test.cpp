@@ -1,0 +1,133 @@
+#include "core/json_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/protocol.h"
+
+namespace vorla {
+namespace {
+
+using Json = nlohmann::json;
+
+// Documents both parsers must read to the same value, kinds included.
+const std::vector<std::string> kDocuments = {
+    R"({"a":1,"b":-2,"c":2.5,"d":3.0,"e":1e-7,"f":true,"g":null,"h":"x"})",
+    R"([18446744073709551615,-9223372036854775808,9223372036854775808,0,-0])",
+    R"(  {"escaped":"\"\\\/\b\f\n\r\t\u00e9\u20ac\ud83d\ude00"}  )",
+    "{\"raw\":\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\"}",
+    R"({"dup":1,"dup":2})",
+    R"([[],{},[{}],{"":""}])",
+    "\"only a string\"",
+    "1.7976931348623157e308",
+};
+
+TEST(ParseJson, AgreesWithNlohmannOnValuesAndKinds) {
+    for (const auto& text : kDocuments) {
+        auto ours = parseJson(text);
+        ASSERT_TRUE(ours) << text;
+        Json theirs = Json::parse(text);
+        EXPECT_EQ(*ours, theirs) << text;
+        EXPECT_EQ(ours->dump(), theirs.dump()) << text;  // same kinds print the same
+    }
+}
+
+TEST(ParseJson, RejectsAnythingButOneValidDocument) {
+    const std::vector<std::string> bad = {
+        "",
+        "   ",
+        "{} {}",
+        "{\"a\":1} x",
+        std::string("{}\0junk", 7),
+        std::string("{\"a\":\"b\0c\"}", 11),  // a raw NUL inside a string
+        "{\"a\":\"\x01\"}",                   // a raw control character
+        "{\"a\":\"\xc0\x80\"}",               // overlong NUL
+        "{\"a\":\"\xed\xa0\x80\"}",           // encoded surrogate
+        "{\"a\":\"\xf5\x80\x80\x80\"}",       // past U+10FFFF
+        "{\"a\":\"\xe2\x82\"}",               // cut sequence
+        "\"\xe2\x82",                         // cut at the very end
+        R"({"a":"\ud800"})",                  // lone surrogate escape
+        "NaN",
+        "{'a':1}",
+        "[1,]",
+    };
+    for (const auto& text : bad) {
+        EXPECT_FALSE(parseJson(text)) << testing::PrintToString(text);
+    }
+}
+
+TEST(ParseJson, RefusesNestingPastTheLimitWithoutCrashing) {
+    auto nested = [](std::size_t depth) {
+        return std::string(depth, '[') + std::string(depth, ']');
+    };
+    EXPECT_TRUE(parseJson(nested(kMaxJSONDepth)));
+    EXPECT_FALSE(parseJson(nested(kMaxJSONDepth + 1)));
+    EXPECT_FALSE(parseJson(std::string(1'000'000, '[')));
+    EXPECT_FALSE(decodeEvent(std::string(1'000'000, '{')));
+}
+
+TEST(WriteJson, PrintsExactlyWhatNlohmannPrints) {
+    Json value = {
+        {"controls", std::string("\x01\x1f\x7f\b\f\n\r\t end", 13)},
+        {"quotes", "say \"hi\" \\ back/slash"},
+        {"unicode", "caf\xc3\xa9 \xf0\x9f\x98\x80"},
+        {"numbers", {0, -1, 18446744073709551615ULL, 2.5, 3.0, 1e100, 1e-7}},
+        {"nested", {{"a", Json::array()}, {"b", Json::object()}, {"c", nullptr}, {"d", false}}},
+        {"", "empty key"},
+    };
+    EXPECT_EQ(writeJson(value), value.dump());
+    for (const auto& text : kDocuments) {
+        Json parsed = Json::parse(text);
+        EXPECT_EQ(writeJson(parsed), parsed.dump()) << text;
+    }
+}
+
+TEST(WriteJson, ReplacesInvalidUTF8LikeNlohmann) {
+    Json value = {{"bad", "ok \xff\xfe end"}, {"fine", "x"}};
+    std::string text = writeJson(value);
+    EXPECT_EQ(text, value.dump(-1, ' ', false, Json::error_handler_t::replace));
+    EXPECT_TRUE(parseJson(text));
+}
+
+TEST(JSONTextWriter, SeparatesMembersAndNestsValues) {
+    JSONTextWriter out;
+    out.startObject();
+    out.key("a");
+    out.value(std::string_view("x"));
+    out.key("b");
+    out.value(Json::array({1, Json::object({{"c", true}})}));
+    out.key("d");
+    out.startObject();
+    out.key("e");
+    out.value(false);
+    out.endObject();
+    out.endObject();
+    EXPECT_EQ(out.text(), R"({"a":"x","b":[1,{"c":true}],"d":{"e":false}})");
+    EXPECT_EQ(out.take(), R"({"a":"x","b":[1,{"c":true}],"d":{"e":false}})");
+}
+
+TEST(JSONTextWriter, EventLineIsCompactWithKeysInByteOrder) {
+    Event event;
+    event.id = "ID";
+    event.source = Source::codex;
+    event.event = Canonical::preToolUse;
+    event.rawEvent = "PreToolUse";
+    event.gating = true;
+    event.sessionID = "s";
+    event.cwd = "/w";
+    event.toolName = "Write";
+    event.toolInput = JSONValue(Json{{"content", "line one\nline \"two\""}, {"file_path", "/w/a"}});
+    event.transcriptPath = "/t.jsonl";
+    event.terminal.tmuxPane = "%1";
+    event.terminal.ppid = 42;
+    event.ts = 1764000000.25;
+    const std::string line = encode(event);
+    EXPECT_EQ(line, Json::parse(line).dump());  // nlohmann prints objects in key order
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    EXPECT_EQ(decodeEvent(line), event);
+}
+
+}  // namespace
+}  // namespace vorla
