@@ -122,7 +122,7 @@ double residentMB() {
 
 void ingest(benchmark::State& state, bool snapshots) {
     const int clients = static_cast<int>(state.range(0));
-    const int perClient = 4000 / clients;
+    const int perClient = 16000 / clients;
     for (auto _ : state) {
         Engine engine(snapshots);
         std::vector<std::vector<double>> latencies(clients);

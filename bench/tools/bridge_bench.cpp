@@ -1,6 +1,7 @@
 // Times whole hook processes against one in-process listener on the socket of
 // a temporary HOME: vorla-bridge beside the peers a hook could be written in.
-// Runs alternate between programs so that machine noise hits all alike, and
+// Runs alternate between programs, in a new random order each round, so that
+// machine noise hits all alike, and
 // each run starts only once the listener has finished with the one before,
 // so no run pays for another's decoding.
 //
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -246,7 +248,11 @@ int main(int argc, char** argv) {
     for (Program* p : alternating) {
         runOnce(*p, listener);  // warm the page cache
     }
+    // A fresh order every round: a program run right after itself finds more
+    // of the kernel's exec path warm, and a fixed order would favour some.
+    std::mt19937 random(42);
     for (int i = 0; i < runs; ++i) {
+        std::shuffle(alternating.begin(), alternating.end(), random);
         for (Program* p : alternating) {
             p->samples.push_back(runOnce(*p, listener));
         }

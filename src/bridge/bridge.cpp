@@ -103,27 +103,28 @@ double nowSeconds() {
 // Sends the event and, for a gating one, waits for the decision. nullopt on
 // any failure: the agent then keeps its own default behaviour.
 std::optional<Decision> exchange(const Event& event) {
-    int fd = -1;
+    // No application listening is the everyday case, so it is not an error.
+    auto fd = UnixSocket::tryConnect(socketPath());
+    if (!fd) {
+        return std::nullopt;
+    }
+    std::optional<Decision> decision;
     try {
-        fd = UnixSocket::connect(socketPath());
         {
             JSONTextWriter text(approximateTextSize(event));
             encode(event, text);
-            UnixSocket::writeLine(fd, text.text());
+            UnixSocket::writeLine(*fd, text.text());
         }
-        if (!event.gating) {
-            ::close(fd);
-            return std::nullopt;
+        if (event.gating) {
+            if (auto line = UnixSocket::readLine(*fd)) {
+                decision = decodeDecision(std::move(*line));
+            }
         }
-        auto line = UnixSocket::readLine(fd);
-        ::close(fd);
-        return line ? decodeDecision(std::move(*line)) : std::nullopt;
     } catch (const UnixSocket::Error&) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return std::nullopt;
+        // The application went away mid-exchange: the same as no answer.
     }
+    ::close(*fd);
+    return decision;
 }
 
 }  // namespace

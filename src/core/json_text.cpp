@@ -329,6 +329,17 @@ void JSONTextWriter::endObject() {
     firstInContainer_.pop_back();
 }
 
+void JSONTextWriter::startArray() {
+    separate();
+    text_ += '[';
+    firstInContainer_.push_back(true);
+}
+
+void JSONTextWriter::endArray() {
+    text_ += ']';
+    firstInContainer_.pop_back();
+}
+
 void JSONTextWriter::key(std::string_view name) {
     value(name);
     text_ += ':';
@@ -353,9 +364,19 @@ void JSONTextWriter::value(std::string_view text) {
     }
 }
 
-void JSONTextWriter::value(bool flag) {
+void JSONTextWriter::boolean(bool flag) {
     separate();
     text_ += flag ? "true" : "false";
+}
+
+void JSONTextWriter::number(double number) {
+    separate();
+    appendValue(text_, Json(number));
+}
+
+void JSONTextWriter::integer(std::int64_t number) {
+    separate();
+    appendInteger(text_, number);
 }
 
 std::string_view JSONTextWriter::text() const {

@@ -10,6 +10,7 @@
 // one thread.
 #pragma once
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -48,10 +49,14 @@ class JSONTextWriter {
 
     void startObject();
     void endObject();
+    void startArray();
+    void endArray();
     void key(std::string_view name);
     void value(const nlohmann::json& json);
     void value(std::string_view text);
-    void value(bool flag);
+    void boolean(bool flag);
+    void number(double number);  // nlohmann's spelling of a double
+    void integer(std::int64_t number);
 
     // The text so far, valid until the next call on the writer.
     [[nodiscard]] std::string_view text() const;
@@ -62,7 +67,7 @@ class JSONTextWriter {
     void separate();  // the comma before every member or element but the first
 
     std::string text_;
-    std::vector<bool> firstInContainer_;  // one per open object
+    std::vector<bool> firstInContainer_;  // one per open object or array
     bool afterKey_ = false;
 };
 

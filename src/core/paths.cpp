@@ -1,12 +1,52 @@
 #include "core/paths.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <vector>
 
 namespace vorla {
+
+namespace {
+
+// The lines of a small text file; none when it cannot be read. Plain reads
+// rather than <fstream>: the bridge links this file, and iostreams add
+// start-up work to every hook run.
+std::vector<std::string> fileLines(const std::string& path) {
+    std::vector<std::string> lines;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return lines;
+    }
+    std::string text;
+    std::array<char, 4096> chunk{};
+    for (;;) {
+        ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        text.append(chunk.data(), static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
 
 std::string homeDirectory() {
     const char* home = std::getenv("HOME");
@@ -16,10 +56,8 @@ std::string homeDirectory() {
     // No HOME (a hook started from a stripped environment): look ourselves up
     // in /etc/passwd. Read directly rather than through getpwuid(), whose NSS
     // modules cannot be loaded by the statically linked bridge.
-    std::ifstream passwd("/etc/passwd");
-    std::string line;
     const std::string uid = std::to_string(getuid());
-    while (std::getline(passwd, line)) {
+    for (const std::string& line : fileLines("/etc/passwd")) {
         // name:password:uid:gid:gecos:home:shell
         std::vector<std::string> fields;
         std::size_t start = 0;
@@ -65,10 +103,8 @@ std::string desktopFromUserDirs() {
     std::string config = (configHome != nullptr && *configHome == '/')
                              ? std::string(configHome)
                              : homeDirectory() + "/.config";
-    std::ifstream dirs(config + "/user-dirs.dirs");
-    std::string line;
     const std::string prefix = "XDG_DESKTOP_DIR=\"";
-    while (std::getline(dirs, line)) {
+    for (const std::string& line : fileLines(config + "/user-dirs.dirs")) {
         if (!line.starts_with(prefix) || line.size() < prefix.size() + 1 || line.back() != '"') {
             continue;
         }

@@ -191,7 +191,7 @@ void encode(const Event& event, JSONTextWriter& out) {
     out.key("event");
     out.value(rawValue(event.event));
     out.key("gating");
-    out.value(event.gating);
+    out.boolean(event.gating);
     out.key("id");
     out.value(std::string_view(event.id));
     out.key("rawEvent");
@@ -208,7 +208,7 @@ void encode(const Event& event, JSONTextWriter& out) {
     putOptional(out, "toolName", event.toolName);
     putOptional(out, "transcriptPath", event.transcriptPath);
     out.key("ts");
-    out.value(Json(event.ts));
+    out.number(event.ts);
     out.endObject();
 }
 

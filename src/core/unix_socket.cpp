@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <string>
 
 namespace vorla::UnixSocket {
 
@@ -41,6 +41,16 @@ sockaddr_un addressOrClose(std::string_view path, int fd) {
     }
 }
 
+// mkdir -p: every missing folder of `path`; failures show up at bind().
+// Plain calls rather than <filesystem>, which the bridge would otherwise link.
+void makeDirectories(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        ::mkdir(path.substr(0, slash).c_str(), 0777);
+    }
+    ::mkdir(path.c_str(), 0777);
+}
+
 }  // namespace
 
 std::string Error::describe() const {
@@ -64,6 +74,22 @@ sockaddr_un makeAddr(std::string_view path) {
     return address;
 }
 
+std::optional<int> tryConnect(std::string_view path) {
+    if (path.size() > kMaxPathBytes) {
+        return std::nullopt;
+    }
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    sockaddr_un address = makeAddr(path);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    return fd;
+}
+
 int connect(std::string_view path) {
     int fd = newSocket();
     sockaddr_un address = addressOrClose(path, fd);
@@ -74,13 +100,13 @@ int connect(std::string_view path) {
 }
 
 int listen(std::string_view path, int backlog) {
-    std::filesystem::path file(path);
-    std::error_code ignored;
-    if (file.has_parent_path()) {
-        std::filesystem::create_directories(file.parent_path(), ignored);
-        ::chmod(file.parent_path().c_str(), 0700);
+    const std::string file(path);
+    if (auto slash = file.rfind('/'); slash != std::string::npos && slash > 0) {
+        const std::string parent = file.substr(0, slash);
+        makeDirectories(parent);
+        ::chmod(parent.c_str(), 0700);
     }
-    std::filesystem::remove(file, ignored);  // a stale socket from an earlier run
+    ::unlink(file.c_str());  // a stale socket from an earlier run
     int fd = newSocket();
     sockaddr_un address = addressOrClose(path, fd);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {

@@ -39,6 +39,9 @@ inline constexpr std::size_t kMaxPathBytes = 103;
 
 // Connected descriptor. No timeout or option is set on it.
 [[nodiscard]] int connect(std::string_view path);
+// The same without throwing: nullopt for every failure (no application
+// listening is the everyday case for a hook, and not worth an exception).
+[[nodiscard]] std::optional<int> tryConnect(std::string_view path);
 
 // Listening descriptor: creates the parent folder (0700), removes any stale
 // file at `path`, binds, listens, and makes the socket file 0600.

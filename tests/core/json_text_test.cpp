@@ -101,11 +101,16 @@ TEST(JSONTextWriter, SeparatesMembersAndNestsValues) {
     out.key("d");
     out.startObject();
     out.key("e");
-    out.value(false);
+    out.boolean(false);
+    out.key("f");
+    out.number(2.0);
+    out.key("g");
+    out.integer(-3);
     out.endObject();
     out.endObject();
-    EXPECT_EQ(out.text(), R"({"a":"x","b":[1,{"c":true}],"d":{"e":false}})");
-    EXPECT_EQ(out.take(), R"({"a":"x","b":[1,{"c":true}],"d":{"e":false}})");
+    const char* expected = R"({"a":"x","b":[1,{"c":true}],"d":{"e":false,"f":2.0,"g":-3}})";
+    EXPECT_EQ(out.text(), expected);
+    EXPECT_EQ(out.take(), expected);
 }
 
 TEST(JSONTextWriter, EventLineIsCompactWithKeysInByteOrder) {

@@ -71,6 +71,22 @@ TEST(UnixSocketConnect, NoListenerGivesConnectFailedWithErrno) {
     }
 }
 
+TEST(UnixSocketConnect, TryConnectReportsEveryFailureAsAbsentAndLeaksNothing) {
+    test::TempHome home;
+    int before = ::dup(0);
+    ::close(before);
+    EXPECT_EQ(UnixSocket::tryConnect(home.file("absent.sock")), std::nullopt);
+    EXPECT_EQ(UnixSocket::tryConnect(std::string(104, 'a')), std::nullopt);
+    int after = ::dup(0);
+    ::close(after);
+    EXPECT_EQ(after, before);  // no descriptor left open
+    int listener = UnixSocket::listen(home.file("run/here.sock"), 4);
+    auto fd = UnixSocket::tryConnect(home.file("run/here.sock"));
+    ASSERT_TRUE(fd);
+    ::close(*fd);
+    ::close(listener);
+}
+
 TEST(UnixSocketListen, CreatesParentReplacesStaleFileAndRestrictsMode) {
     test::TempHome home;
     std::string path = home.file("deep/run/vorla.sock");

@@ -88,6 +88,7 @@ TEST_F(ServerBridgeTest, OrdinaryHookEventsDriveTheSession) {
     EXPECT_EQ(records[0].detail, "/work/shop/a.c");
     EXPECT_EQ(records[0].project, "shop");
 
+    engine.onMain([&] { engine.store.flushState(); });  // the write queued behind the last event
     auto state = json::parse(*engine.home.read(".vorla-agents/run/state.json"));
     EXPECT_EQ(state["sessions"][0]["status"], "idle");
     EXPECT_EQ(state["sessions"][0]["activity"], "Done");

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #include "core/paths.h"
@@ -87,28 +88,25 @@ void Server::stop() {
             ::unlink(path_.c_str());
         }
     }
-    std::vector<std::thread> threads;
+    std::map<std::thread::id, std::thread> threads;
     {
         std::lock_guard lock(mutex_);
         for (auto& [id, connection] : connections_) {
-            if (connection.fd >= 0) {
-                ::shutdown(connection.fd, SHUT_RDWR);  // wakes a pending read
-            }
+            ::shutdown(connection.fd, SHUT_RDWR);  // wakes a pending read
             if (connection.box) {
                 connection.box->abandon();
             }
-            threads.push_back(std::move(connection.thread));
         }
+        jobReady_.notify_all();  // idle threads exit; queued jobs are still served
+        threads.swap(threads_);
     }
-    for (auto& thread : threads) {
-        if (thread.joinable()) {
-            thread.join();
-        }
+    for (auto& [id, thread] : threads) {
+        thread.join();
     }
     {
         std::lock_guard lock(mutex_);
         connections_.clear();
-        finished_.clear();
+        exited_.clear();
     }
     if (wakeFD_ >= 0) {
         ::close(wakeFD_);
@@ -118,7 +116,12 @@ void Server::stop() {
 
 std::size_t Server::openConnections() const {
     std::lock_guard lock(mutex_);
-    return connections_.size() - finished_.size();
+    return connections_.size();
+}
+
+std::size_t Server::threadCount() const {
+    std::lock_guard lock(mutex_);
+    return threads_.size() - exited_.size();
 }
 
 bool Server::pauseAccepting() {
@@ -131,7 +134,7 @@ void Server::acceptLoop() {
     const int listenFD = listenFD_.load();
     std::array<pollfd, 2> fds{pollfd{listenFD, POLLIN, 0}, pollfd{wakeFD_, POLLIN, 0}};
     while (!stopping_.load()) {
-        reapFinished();
+        reapExited();
         // Wake now and then to join the threads of finished connections.
         int ready = ::poll(fds.data(), fds.size(), kReapIntervalMs);
         if (ready == 0) {
@@ -154,7 +157,7 @@ void Server::acceptLoop() {
         }
         int fd = ::accept4(listenFD, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd >= 0) {
-            spawn(fd);
+            dispatch(fd);
             continue;
         }
         int error = errno;
@@ -173,54 +176,127 @@ void Server::acceptLoop() {
     }
 }
 
-void Server::spawn(int fd) {
+void Server::dispatch(int fd) {
     setReceiveTimeout(fd, options_.readTimeout);
-    std::lock_guard lock(mutex_);
-    std::uint64_t id = nextID_++;
-    Connection& connection = connections_[id];
-    connection.fd = fd;
-    try {
-        connection.thread = std::thread([this, id, fd] { serve(id, fd); });
-    } catch (const std::system_error&) {
-        // No thread to be had: drop this connection; its bridge exits quietly.
-        ::close(fd);
-        connections_.erase(id);
+    std::uint64_t id = 0;
+    {
+        std::lock_guard lock(mutex_);
+        id = nextID_++;
+        connections_[id].fd = fd;
+    }
+    if (!serveInline(id, fd)) {
+        startThread(Job{id, fd, std::nullopt});
     }
 }
 
-void Server::serve(std::uint64_t id, int fd) {
-    std::optional<Event> event;
+// Serves an ordinary event whose line is already complete in the socket,
+// without a thread hand-over. False when the connection needs a thread: the
+// line is not all there yet (it may be large, or never come) or it gates.
+bool Server::serveInline(std::uint64_t id, int fd) {
+    constexpr std::size_t kPeekBytes = 16 * 1024;
+    std::string peeked(kPeekBytes, '\0');
+    ssize_t n = ::recv(fd, peeked.data(), peeked.size(), MSG_PEEK | MSG_DONTWAIT);
+    if (n <= 0 || std::memchr(peeked.data(), '\n', static_cast<std::size_t>(n)) == nullptr) {
+        return false;
+    }
+    std::optional<Event> event = readEvent(fd);
+    if (event && event->gating) {
+        startThread(Job{id, fd, std::move(event)});
+        return true;
+    }
+    if (event) {
+        post(std::move(*event));
+    }
+    finish(id);
+    return true;
+}
+
+void Server::startThread(Job job) {
+    std::lock_guard lock(mutex_);
+    if (idleThreads_ > jobs_.size()) {
+        jobs_.push_back(std::move(job));
+        jobReady_.notify_one();
+        return;
+    }
+    try {
+        std::thread thread([this, job] { work(job); });
+        threads_.emplace(thread.get_id(), std::move(thread));
+    } catch (const std::system_error&) {
+        // No thread to be had: drop this connection; its bridge exits quietly.
+        ::close(job.fd);
+        connections_.erase(job.id);
+    }
+}
+
+void Server::work(Job first) {
+    for (std::optional<Job> job = std::move(first); job; job = nextJob()) {
+        serve(std::move(*job));
+    }
+}
+
+std::optional<Server::Job> Server::nextJob() {
+    std::unique_lock lock(mutex_);
+    ++idleThreads_;
+    jobReady_.wait_for(lock, options_.idleThreadTimeout,
+                       [this] { return !jobs_.empty() || stopping_.load(); });
+    --idleThreads_;
+    if (jobs_.empty()) {
+        exited_.push_back(std::this_thread::get_id());
+        return std::nullopt;
+    }
+    Job job = jobs_.front();
+    jobs_.pop_front();
+    return job;
+}
+
+void Server::serve(Job job) {
+    if (!job.event) {
+        job.event = readEvent(job.fd);
+    }
+    if (job.event && job.event->gating) {
+        waitForDecision(job.id, job.fd, *job.event);
+    } else if (job.event) {
+        post(std::move(*job.event));
+    }
+    finish(job.id);
+}
+
+std::optional<Event> Server::readEvent(int fd) {
     try {
         if (auto line = UnixSocket::readLine(fd)) {
-            event = decodeEvent(std::move(*line));
+            return decodeEvent(std::move(*line));
         }
     } catch (const UnixSocket::Error&) {
         // Read error or time-out: drop the connection like a garbage line.
     }
+    return std::nullopt;
+}
+
+void Server::post(Event event) {
     SessionStore* store = &store_;
-    if (event && !event->gating) {
-        queue_.post([store, event = std::move(*event)] { store->apply(event); });
-    } else if (event) {
-        auto box = std::make_shared<GateBox>();
-        {
-            std::lock_guard lock(mutex_);
-            connections_[id].box = box;
-        }
-        if (stopping_.load()) {
-            box->abandon();  // stop() may have looked before the box was set
-        }
-        queue_.post([store, event = *event, box] { store->openGate(event, box); });
-        Decision decision = box->wait(options_.gateTimeout);
-        queue_.post([store, id = event->id] { store->closeGate(id); });
-        if (!stopping_.load()) {
-            try {
-                UnixSocket::writeLine(fd, encode(decision));
-            } catch (const UnixSocket::Error&) {
-                // The bridge went away while it waited; nothing to tell.
-            }
+    queue_.post([store, event = std::move(event)] { store->apply(event); });
+}
+
+void Server::waitForDecision(std::uint64_t id, int fd, const Event& event) {
+    auto box = std::make_shared<GateBox>();
+    {
+        std::lock_guard lock(mutex_);
+        connections_[id].box = box;
+    }
+    if (stopping_.load()) {
+        box->abandon();  // stop() may have looked before the box was set
+    }
+    SessionStore* store = &store_;
+    queue_.post([store, event, box] { store->openGate(event, box); });
+    Decision decision = box->wait(options_.gateTimeout);
+    queue_.post([store, id = event.id] { store->closeGate(id); });
+    if (!stopping_.load()) {
+        try {
+            UnixSocket::writeLine(fd, encode(decision));
+        } catch (const UnixSocket::Error&) {
+            // The bridge went away while it waited; nothing to tell.
         }
     }
-    finish(id);
 }
 
 void Server::finish(std::uint64_t id) {
@@ -230,28 +306,23 @@ void Server::finish(std::uint64_t id) {
         return;
     }
     ::close(it->second.fd);
-    it->second.fd = -1;
-    it->second.box.reset();
-    finished_.push_back(id);
+    connections_.erase(it);
 }
 
-void Server::reapFinished() {
+void Server::reapExited() {
     std::vector<std::thread> done;
     {
         std::lock_guard lock(mutex_);
-        for (auto id : finished_) {
-            auto it = connections_.find(id);
-            if (it != connections_.end()) {
-                done.push_back(std::move(it->second.thread));
-                connections_.erase(it);
+        for (auto id : exited_) {
+            if (auto it = threads_.find(id); it != threads_.end()) {
+                done.push_back(std::move(it->second));
+                threads_.erase(it);
             }
         }
-        finished_.clear();
+        exited_.clear();
     }
     for (auto& thread : done) {
-        if (thread.joinable()) {
-            thread.join();
-        }
+        thread.join();
     }
 }
 

@@ -1,7 +1,17 @@
-// The application's end of the bridge socket. One accept thread; one thread
-// per connection, which reads the one event line and hands it to the store on
-// the main thread. A gating connection blocks its thread on a GateBox until a
-// decision or the time-out, then writes the decision line back.
+// The application's end of the bridge socket. One accept thread; each
+// connection is served by a thread of its own, which reads the one event line
+// and hands it to the store on the main thread. A gating connection blocks its
+// thread on a GateBox until a decision or the time-out, then writes the
+// decision line back.
+//
+// Two shortcuts keep a steady stream of hook events cheap. When the whole line
+// has already arrived as the connection is accepted (the usual case: a bridge
+// writes right after connecting), an ordinary event is read and posted by the
+// accept thread itself. Otherwise the connection goes to a thread that is
+// idle after serving an earlier one; such a thread waits a while for the next
+// instead of exiting. A connection never waits for a busy thread: with none
+// idle, a new one starts. There is no fixed pool, since a gate may hold its
+// thread for a day.
 //
 // start() and stop() are called from the main thread; the server never
 // touches the store from its own threads, it only posts to the MainQueue.
@@ -12,14 +22,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/protocol.h"
 #include "engine/session/gate_box.h"
 #include "engine/session/session_store.h"
 #include "engine/support/main_queue.h"
@@ -37,6 +51,8 @@ class Server {
         std::chrono::milliseconds acceptBackoff{50};
         // A client that connects and never sends its line is dropped after this.
         std::chrono::milliseconds readTimeout{std::chrono::seconds(30)};
+        // An idle connection thread exits after this long without work.
+        std::chrono::milliseconds idleThreadTimeout{std::chrono::seconds(10)};
         int backlog = 32;
     };
 
@@ -63,20 +79,34 @@ class Server {
     [[nodiscard]] const std::string& path() const { return path_; }
     // Connections being served right now (gates waiting included).
     [[nodiscard]] std::size_t openConnections() const;
+    // Connection threads alive, busy or idle.
+    [[nodiscard]] std::size_t threadCount() const;
 
   private:
     struct Connection {
-        int fd = -1;                   // -1 once the worker closed it
+        int fd = -1;
         std::shared_ptr<GateBox> box;  // set while a gate waits
-        std::thread thread;
+    };
+    struct Job {
+        std::uint64_t id = 0;
+        int fd = -1;
+        std::optional<Event> event;  // already read by the accept thread
     };
 
     void acceptLoop();
     bool pauseAccepting();  // false when stop() interrupted the pause
-    void spawn(int fd);
-    void serve(std::uint64_t id, int fd);
+    void dispatch(int fd);
+    bool serveInline(std::uint64_t id, int fd);
+    void startThread(Job job);
+    void work(Job first);
+    // Waits for the next job; nullopt when the thread should exit.
+    std::optional<Job> nextJob();
+    void serve(Job job);
+    static std::optional<Event> readEvent(int fd);
+    void post(Event event);
+    void waitForDecision(std::uint64_t id, int fd, const Event& event);
     void finish(std::uint64_t id);
-    void reapFinished();
+    void reapExited();
 
     SessionStore& store_;
     MainQueue& queue_;
@@ -92,9 +122,13 @@ class Server {
     std::atomic<bool> stopping_{false};
 
     mutable std::mutex mutex_;
+    std::condition_variable jobReady_;
     // Guarded by mutex_:
     std::map<std::uint64_t, Connection> connections_;
-    std::vector<std::uint64_t> finished_;
+    std::map<std::thread::id, std::thread> threads_;
+    std::vector<std::thread::id> exited_;  // threads that returned, to join
+    std::deque<Job> jobs_;                 // accepted, not yet taken by an idle thread
+    std::size_t idleThreads_ = 0;
     std::uint64_t nextID_ = 0;
 };
 

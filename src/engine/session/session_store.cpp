@@ -54,6 +54,7 @@ SessionStore::SessionStore(MainQueue& queue, const Clock& clock, Options options
 
 SessionStore::~SessionStore() {
     celebrationTask_.cancel();
+    flushState();  // the file outlives us: leave the last state in it
 }
 
 void SessionStore::setHovering(bool hovering) {
@@ -358,8 +359,30 @@ std::optional<std::pair<SessionStore::SessionRef, SessionStore::GateRef>> Sessio
 }
 
 void SessionStore::emitState() {
-    writeSnapshot(options_.snapshotPath.empty() ? defaultSnapshotPath() : options_.snapshotPath,
-                  buildSnapshot(sessions_, gates_, clock_.now()));
+    if (statePending_) {
+        return;
+    }
+    statePending_ = true;
+    std::weak_ptr<SessionStore*> weak = self_;
+    queue_.post([weak] {
+        if (auto store = weak.lock()) {
+            (*store)->writeState();
+        }
+    });
+}
+
+void SessionStore::writeState() {
+    statePending_ = false;
+    snapshotWriter_.submit(
+        options_.snapshotPath.empty() ? defaultSnapshotPath() : options_.snapshotPath,
+        snapshotText(sessions_, gates_, clock_.now()));
+}
+
+void SessionStore::flushState() {
+    if (statePending_) {
+        writeState();
+    }
+    snapshotWriter_.flush();
 }
 
 SpriteKind SessionStore::spriteFor(std::string_view tool) {

@@ -1,7 +1,7 @@
 // The one store of live sessions and open approval gates: turns every event
 // from an agent into a change of a session, decides approvals (learned rule,
 // then auto-approve policy, then a person or the time-out), and publishes the
-// state snapshot after every change.
+// state snapshot after every change (see emitState).
 //
 // Main thread only: the server and the phone reach it through MainQueue::post.
 // Observable: subscribe() fires synchronously after a change of sessions,
@@ -24,6 +24,7 @@
 #include "engine/records/audit_entry.h"
 #include "engine/session/gates.h"
 #include "engine/session/session.h"
+#include "engine/session/snapshot_writer.h"
 #include "engine/support/clock.h"
 #include "engine/support/main_queue.h"
 #include "engine/support/observable.h"
@@ -108,8 +109,14 @@ class SessionStore {
     [[nodiscard]] std::optional<std::pair<SessionRef, GateRef>> activeGate() const;
     [[nodiscard]] GateRef gate(const std::string& id) const;
 
-    // Rewrites the snapshot file.
+    // Publishes the snapshot: the file is rewritten once the work already
+    // queued on the main thread has run, so a burst of events costs one
+    // write and every change is in the file a moment later. The text is
+    // printed on the main thread and written by a thread of the store's own.
     void emitState();
+    // Writes a queued snapshot now and returns once the file holds it
+    // (tests; the store's end).
+    void flushState();
 
     [[nodiscard]] static SpriteKind spriteFor(std::string_view tool);
     // "mcp__github__create_issue" -> "create_issue"; longer than 16
@@ -124,6 +131,7 @@ class SessionStore {
                         const std::string& detail, Risk risk);
     void setCelebration(std::optional<Source> source);
     void decide(const std::string& id, Behavior behavior, std::optional<std::string> message);
+    void writeState();
 
     MainQueue& queue_;
     const Clock& clock_;
@@ -135,10 +143,12 @@ class SessionStore {
     double measuredHeight_ = 0;
     std::optional<Source> celebration_;
     TimerHandle celebrationTask_;
+    bool statePending_ = false;  // a snapshot write is queued
     // Lets a pending celebration timer see that the store is gone.
     std::shared_ptr<SessionStore*> self_ = std::make_shared<SessionStore*>(this);
 
     ChangeNotifier changed_;
+    SnapshotWriter snapshotWriter_;
 };
 
 }  // namespace vorla

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "core/json_text.h"
 #include "core/paths.h"
 #include "engine/support/atomic_file.h"
 #include "engine/support/path_component.h"
@@ -24,58 +25,82 @@ std::string_view snapshotStatus(SpriteKind state) {
 
 namespace {
 
-nlohmann::json sessionJson(const Session& session) {
-    return {{"id", session.id()},
-            {"agent", rawValue(session.source())},
-            {"agentName", displayName(session.source())},
-            {"project", lastPathComponent(session.cwd())},
-            {"cwd", session.cwd()},
-            {"activity", session.activity()},
-            {"lastActivityTs", toEpochSeconds(session.lastSeen())},
-            {"status", snapshotStatus(session.state())}};
+void put(JSONTextWriter& out, std::string_view key, std::string_view text) {
+    out.key(key);
+    out.value(text);
 }
 
-nlohmann::json pendingJson(const Gate& gate, const Session* session) {
-    return {{"id", gate.id},
-            {"agent", session ? rawValue(session->source()) : ""},
-            {"agentName", session ? displayName(session->source()) : ""},
-            {"project", session ? lastPathComponent(session->cwd()) : ""},
-            {"tool", gate.toolName},
-            {"detail", gate.detail},
-            {"risk", rawValue(gate.risk.level)},
-            {"sinceTs", toEpochSeconds(gate.openedAt)}};
+void put(JSONTextWriter& out, std::string_view key, WallTime time) {
+    out.key(key);
+    out.number(toEpochSeconds(time));
+}
+
+void writeSession(JSONTextWriter& out, const Session& session) {
+    out.startObject();
+    put(out, "id", session.id());
+    put(out, "agent", rawValue(session.source()));
+    put(out, "agentName", displayName(session.source()));
+    put(out, "project", lastPathComponent(session.cwd()));
+    put(out, "cwd", session.cwd());
+    put(out, "activity", session.activity());
+    put(out, "lastActivityTs", session.lastSeen());
+    put(out, "status", snapshotStatus(session.state()));
+    out.endObject();
+}
+
+void writePending(JSONTextWriter& out, const Gate& gate, const Session* session) {
+    out.startObject();
+    put(out, "id", gate.id);
+    put(out, "agent", session ? rawValue(session->source()) : "");
+    put(out, "agentName", session ? displayName(session->source()) : "");
+    put(out, "project", session ? lastPathComponent(session->cwd()) : "");
+    put(out, "tool", gate.toolName);
+    put(out, "detail", gate.detail);
+    out.key("risk");
+    out.integer(static_cast<std::int64_t>(rawValue(gate.risk.level)));
+    put(out, "sinceTs", gate.openedAt);
+    out.endObject();
+}
+
+const Session* ownerOf(const Gate& gate, const std::vector<std::shared_ptr<Session>>& sessions) {
+    for (const auto& session : sessions) {
+        if (session->id() == gate.sessionID) {
+            return session.get();
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace
 
-nlohmann::json buildSnapshot(const std::vector<std::shared_ptr<Session>>& sessions,
-                             const std::vector<std::shared_ptr<const Gate>>& gates, WallTime now) {
-    auto sessionList = nlohmann::json::array();
+std::string snapshotText(const std::vector<std::shared_ptr<Session>>& sessions,
+                         const std::vector<std::shared_ptr<const Gate>>& gates, WallTime now) {
+    constexpr std::size_t kPerEntry = 256;
+    JSONTextWriter out(kPerEntry * (1 + sessions.size() + gates.size()));
+    out.startObject();
+    put(out, "ts", now);
+    out.key("sessions");
+    out.startArray();
     for (const auto& session : sessions) {
-        sessionList.push_back(sessionJson(*session));
+        writeSession(out, *session);
     }
-    auto pendingList = nlohmann::json::array();
+    out.endArray();
+    out.key("pending");
+    out.startArray();
     for (const auto& gate : gates) {
-        const Session* owner = nullptr;
-        for (const auto& session : sessions) {
-            if (session->id() == gate->sessionID) {
-                owner = session.get();
-                break;
-            }
-        }
-        pendingList.push_back(pendingJson(*gate, owner));
+        writePending(out, *gate, ownerOf(*gate, sessions));
     }
-    return {{"ts", toEpochSeconds(now)}, {"sessions", sessionList}, {"pending", pendingList}};
+    out.endArray();
+    out.endObject();
+    return out.take();
 }
 
 std::string defaultSnapshotPath() {
     return runDir() + "/state.json";
 }
 
-void writeSnapshot(const std::string& path, const nlohmann::json& snapshot) {
-    // Invalid UTF-8 in an agent's text is replaced rather than dropping the file.
-    std::string bytes = snapshot.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    [[maybe_unused]] bool written = writeFileAtomically(path, bytes);
+void writeSnapshot(const std::string& path, std::string_view text) {
+    [[maybe_unused]] bool written = writeFileAtomically(path, text);
 }
 
 }  // namespace vorla

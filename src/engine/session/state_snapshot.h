@@ -7,7 +7,6 @@
 #pragma once
 
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,16 +19,19 @@ namespace vorla {
 // "idle", "working" or "waiting".
 [[nodiscard]] std::string_view snapshotStatus(SpriteKind state);
 
-// {"ts":…,"sessions":[…],"pending":[…]} with every key always present.
-[[nodiscard]] nlohmann::json buildSnapshot(const std::vector<std::shared_ptr<Session>>& sessions,
-                                           const std::vector<std::shared_ptr<const Gate>>& gates,
-                                           WallTime now);
+// {"ts":…,"sessions":[…],"pending":[…]} with every key always present,
+// compact. Printed straight to text: with a thousand gates waiting it is
+// rebuilt often, and a DOM would cost thousands of allocations each time.
+// Invalid UTF-8 in an agent's text is replaced rather than dropping the file.
+[[nodiscard]] std::string snapshotText(const std::vector<std::shared_ptr<Session>>& sessions,
+                                       const std::vector<std::shared_ptr<const Gate>>& gates,
+                                       WallTime now);
 
 // ~/.vorla-agents/run/state.json (follows $HOME at each call).
 [[nodiscard]] std::string defaultSnapshotPath();
 
-// Encodes compactly and replaces the file atomically (mode 0600), creating
-// the folder. Failures are ignored.
-void writeSnapshot(const std::string& path, const nlohmann::json& snapshot);
+// Replaces the file atomically (mode 0600), creating the folder. Failures
+// are ignored.
+void writeSnapshot(const std::string& path, std::string_view text);
 
 }  // namespace vorla

@@ -130,5 +130,31 @@ TEST_F(ServerTest, AcceptingResumesAfterTheDescriptorTableWasFull) {
     EXPECT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions().size() == 2; }));
 }
 
+TEST(ServerThreads, IdleThreadsServeTheNextConnectionsWhileASilentClientHoldsOnlyItsOwn) {
+    Server::Options options;
+    options.readTimeout = 300ms;
+    options.idleThreadTimeout = 200ms;
+    SessionHarness engine(options);
+    engine.server->start();
+    const std::string path = engine.server->path();
+    Client silent(path);  // connects and never sends
+    constexpr int kEvents = 20;
+    for (int i = 0; i < kEvents; ++i) {
+        Client client(path);
+        client.send(
+            encode(makeEvent({.kind = Canonical::sessionStart, .sessionID = std::to_string(i)})));
+        EXPECT_EQ(client.reply(), std::nullopt);
+    }
+    EXPECT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions().size() == kEvents; }));
+    EXPECT_LE(engine.server->threadCount(), std::size_t{kEvents / 2});
+    EXPECT_EQ(silent.reply(), std::nullopt);  // dropped at the read time-out
+    auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (engine.server->threadCount() > 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(engine.server->threadCount(), 0u);  // idle threads retire
+    EXPECT_EQ(engine.server->openConnections(), 0u);
+}
+
 }  // namespace
 }  // namespace vorla::test

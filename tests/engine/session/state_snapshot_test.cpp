@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <string>
+
 #include "store_fixture.h"
 
 namespace vorla::test {
@@ -12,6 +15,7 @@ using SnapshotTest = StoreTest;
 
 TEST_F(SnapshotTest, EmptyStoreWritesEmptyListsWithTheCurrentTime) {
     store.emitState();
+    store.flushState();
     auto text = home.read(".vorla-agents/run/state.json");
     ASSERT_TRUE(text);
     EXPECT_EQ(text->find('\n'), std::string::npos);  // compact
@@ -32,6 +36,24 @@ TEST_F(SnapshotTest, AnUnwritableRunFolderIsIgnoredAndTheNextWriteSucceeds) {
     std::filesystem::remove(home.file(".vorla-agents/run"));
     store.refreshContext();
     EXPECT_EQ(snapshot()["sessions"].size(), 1u);
+}
+
+TEST_F(SnapshotTest, ABurstOfChangesIsWrittenOnceWithTheLatestState) {
+    for (int i = 0; i < 50; ++i) {
+        send({.kind = Canonical::sessionStart, .sessionID = "s" + std::to_string(i)});
+    }
+    EXPECT_EQ(queue.runPending(), 1u);  // one write for the burst
+    EXPECT_EQ(snapshot()["sessions"].size(), 50u);
+    EXPECT_EQ(queue.runPending(), 0u);  // and nothing left to write
+}
+
+TEST_F(SnapshotTest, AStoreGoneBeforeItsQueuedWriteLeavesItsLastStateInTheFile) {
+    {
+        SessionStore shortLived{queue, clock};
+        shortLived.apply(makeEvent({.kind = Canonical::sessionStart, .sessionID = "last"}));
+    }
+    queue.runPending();  // the queued write finds the store gone and does nothing
+    EXPECT_EQ(snapshot()["sessions"][0]["id"], "last");
 }
 
 }  // namespace

@@ -80,7 +80,10 @@ class StoreTest : public ::testing::Test {
         return store.sessions().empty() ? nullptr : store.sessions().front();
     }
 
-    [[nodiscard]] nlohmann::json snapshot() const {
+    // The file as it stands once the queued write has run.
+    [[nodiscard]] nlohmann::json snapshot() {
+        queue.runPending();
+        store.flushState();
         auto text = home.read(".vorla-agents/run/state.json");
         return text ? nlohmann::json::parse(*text) : nlohmann::json();
     }
