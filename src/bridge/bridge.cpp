@@ -47,8 +47,8 @@ void widenPipe(int fd) {
 // parsed payload is freed, that line reuses its pages, which are already
 // mapped (a fresh page costs a fault).
 std::string readAll(int fd) {
-    constexpr std::size_t kFirstRead = 16 * 1024;  // most payloads are a few KiB
-    constexpr std::size_t kMaxRead = 256 * 1024;
+    constexpr std::size_t kFirstRead = std::size_t{16} << 10;  // most payloads are a few KiB
+    constexpr std::size_t kMaxRead = std::size_t{256} << 10;
     std::size_t capacity = kFirstRead;
     struct stat info {};
     const bool statted = ::fstat(fd, &info) == 0;

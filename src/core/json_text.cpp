@@ -105,9 +105,7 @@ class Builder {
     std::string key_;
 };
 
-// Accepts sequences RapidJSON's UTF-8 validator accepts (no overlong forms,
-// surrogates or code points past U+10FFFF). ASCII, nearly all of a payload,
-// is skipped eight bytes at a time.
+// The output end of RapidJSON's validator, which copies what it checks.
 class Discard {
   public:
     void Put(char /*unused*/) {}
@@ -119,6 +117,9 @@ bool eightASCII(const char* at) {
     return (word & 0x8080808080808080ULL) == 0;
 }
 
+// Accepts sequences RapidJSON's UTF-8 validator accepts (no overlong forms,
+// surrogates or code points past U+10FFFF). ASCII, nearly all of a payload,
+// is skipped eight bytes at a time.
 bool isValidUTF8(std::string_view text) {
     const char* at = text.data();
     const char* const end = at + text.size();

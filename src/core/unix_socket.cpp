@@ -122,7 +122,7 @@ int listen(std::string_view path, int backlog) {
 std::optional<std::string> readLine(int fd) {
     // Reads straight into the line, doubling it as needed: a megabyte line
     // costs a few large reads and no second copy.
-    constexpr std::size_t kFirstRead = 16 * 1024;
+    constexpr std::size_t kFirstRead = std::size_t{16} << 10;
     std::string line(kFirstRead, '\0');
     std::size_t used = 0;
     for (;;) {

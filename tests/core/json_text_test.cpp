@@ -70,7 +70,7 @@ TEST(ParseJson, RefusesNestingPastTheLimitWithoutCrashing) {
 
 TEST(WriteJson, PrintsExactlyWhatNlohmannPrints) {
     Json value = {
-        {"controls", std::string("\x01\x1f\x7f\b\f\n\r\t end", 13)},
+        {"controls", std::string("\x01\x1f\x7f\b\f\n\r\t end") + std::string(1, '\0')},
         {"quotes", "say \"hi\" \\ back/slash"},
         {"unicode", "caf\xc3\xa9 \xf0\x9f\x98\x80"},
         {"numbers", {0, -1, 18446744073709551615ULL, 2.5, 3.0, 1e100, 1e-7}},

@@ -155,9 +155,13 @@ void Server::acceptLoop() {
         if ((fds[0].revents & POLLNVAL) != 0) {
             return;  // the listening socket was closed under us
         }
-        int fd = ::accept4(listenFD, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) {
+        // Take every connection already waiting before polling again.
+        int fd = -1;
+        while (!stopping_.load() &&
+               (fd = ::accept4(listenFD, nullptr, nullptr, SOCK_CLOEXEC)) >= 0) {
             dispatch(fd);
+        }
+        if (fd >= 0 || stopping_.load()) {
             continue;
         }
         int error = errno;
@@ -177,7 +181,6 @@ void Server::acceptLoop() {
 }
 
 void Server::dispatch(int fd) {
-    setReceiveTimeout(fd, options_.readTimeout);
     std::uint64_t id = 0;
     {
         std::lock_guard lock(mutex_);
@@ -193,7 +196,7 @@ void Server::dispatch(int fd) {
 // without a thread hand-over. False when the connection needs a thread: the
 // line is not all there yet (it may be large, or never come) or it gates.
 bool Server::serveInline(std::uint64_t id, int fd) {
-    constexpr std::size_t kPeekBytes = 16 * 1024;
+    constexpr std::size_t kPeekBytes = std::size_t{16} << 10;
     std::string peeked(kPeekBytes, '\0');
     ssize_t n = ::recv(fd, peeked.data(), peeked.size(), MSG_PEEK | MSG_DONTWAIT);
     if (n <= 0 || std::memchr(peeked.data(), '\n', static_cast<std::size_t>(n)) == nullptr) {
@@ -212,6 +215,8 @@ bool Server::serveInline(std::uint64_t id, int fd) {
 }
 
 void Server::startThread(Job job) {
+    // Only a thread's read can block; one that never ends is cut off here.
+    setReceiveTimeout(job.fd, options_.readTimeout);
     std::lock_guard lock(mutex_);
     if (idleThreads_ > jobs_.size()) {
         jobs_.push_back(std::move(job));
