@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/protocol.h"
+#include "core/protocol.h"  // decodeEvent
 
 namespace vorla {
 namespace {
@@ -111,27 +111,6 @@ TEST(JSONTextWriter, SeparatesMembersAndNestsValues) {
     const char* expected = R"({"a":"x","b":[1,{"c":true}],"d":{"e":false,"f":2.0,"g":-3}})";
     EXPECT_EQ(out.text(), expected);
     EXPECT_EQ(out.take(), expected);
-}
-
-TEST(JSONTextWriter, EventLineIsCompactWithKeysInByteOrder) {
-    Event event;
-    event.id = "ID";
-    event.source = Source::codex;
-    event.event = Canonical::preToolUse;
-    event.rawEvent = "PreToolUse";
-    event.gating = true;
-    event.sessionID = "s";
-    event.cwd = "/w";
-    event.toolName = "Write";
-    event.toolInput = JSONValue(Json{{"content", "line one\nline \"two\""}, {"file_path", "/w/a"}});
-    event.transcriptPath = "/t.jsonl";
-    event.terminal.tmuxPane = "%1";
-    event.terminal.ppid = 42;
-    event.ts = 1764000000.25;
-    const std::string line = encode(event);
-    EXPECT_EQ(line, Json::parse(line).dump());  // nlohmann prints objects in key order
-    EXPECT_EQ(line.find('\n'), std::string::npos);
-    EXPECT_EQ(decodeEvent(line), event);
 }
 
 }  // namespace

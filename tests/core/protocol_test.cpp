@@ -117,7 +117,11 @@ TEST(EventCoding, FullEventRoundTrips) {
     event.transcriptPath = "/t.jsonl";
     event.terminal.termProgram = "";
     event.terminal.tmuxPane = "%3";
-    auto decoded = decodeEvent(encode(event));
+    const std::string line = encode(event);
+    // Compact, keys in byte order: what nlohmann prints for the same value.
+    EXPECT_EQ(line, nlohmann::json::parse(line).dump());
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    auto decoded = decodeEvent(line);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(*decoded, event);
     EXPECT_EQ(decoded->terminal.termProgram, "");  // set-but-empty stays present
