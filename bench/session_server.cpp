@@ -187,6 +187,33 @@ void BM_EmitState(benchmark::State& state) {
 }
 BENCHMARK(BM_EmitState)->Unit(benchmark::kMicrosecond);
 
+// The snapshot text with 1,000 gates and 1,000 sessions, the size a decision
+// may queue behind in BM_ThousandGates.
+void BM_SnapshotTextThousandGates(benchmark::State& state) {
+    std::vector<std::shared_ptr<Session>> sessions;
+    std::vector<std::shared_ptr<const Gate>> gates;
+    const WallTime now = SystemClock::shared().now();
+    for (int i = 0; i < 1000; ++i) {
+        auto event = decodeEvent(eventLine(i, true));
+        sessions.push_back(std::make_shared<Session>(*event->sessionID, Source::claude, *event->cwd,
+                                                     SystemClock::shared()));
+        auto gate = std::make_shared<Gate>();
+        gate->id = event->id;
+        gate->sessionID = *event->sessionID;
+        gate->toolName = "Bash";
+        gate->detail = "npm test -- --grep slow";
+        gate->openedAt = now;
+        gates.push_back(gate);
+    }
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = snapshotText(sessions, gates, now).size();
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_SnapshotTextThousandGates)->Unit(benchmark::kMicrosecond);
+
 void BM_ThousandGates(benchmark::State& state) {
     rlimit limit{};
     ::getrlimit(RLIMIT_NOFILE, &limit);

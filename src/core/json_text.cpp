@@ -26,6 +26,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -204,22 +205,57 @@ void appendEscape(std::string& out, unsigned char c) {
     }
 }
 
+// Whether any of eight bytes needs an escape: below 0x20, '"' or '\\'. The
+// usual zero-byte test on the word and on it xored with each character; a
+// byte at or above 0x80 never matches.
+bool needsEscape(std::uint64_t word) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+    auto hasZeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x & kHighs; };
+    const std::uint64_t control = (word - 0x20 * kOnes) & ~word & kHighs;
+    return (control | hasZeroByte(word ^ ('"' * kOnes)) | hasZeroByte(word ^ ('\\' * kOnes))) != 0;
+}
+
 // The same escapes as nlohmann's printer; runs that need none, nearly all of
-// a file body, are appended whole.
+// a file body, are appended whole, and found eight bytes at a time.
 void appendString(std::string& out, std::string_view text) {
     out += '"';
     std::size_t run = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text.size() - i >= 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, text.data() + i, sizeof word);
+            if (!needsEscape(word)) {
+                i += 8;
+                continue;
+            }
+        }
         const auto c = static_cast<unsigned char>(text[i]);
         if (c >= 0x20 && c != '"' && c != '\\') {
+            ++i;
             continue;
         }
         out.append(text.substr(run, i - run));
         appendEscape(out, c);
-        run = i + 1;
+        run = ++i;
     }
     out.append(text.substr(run));
     out += '"';
+}
+
+// A double exactly as nlohmann prints it ("1764000000.0", "1e+100", NaN and
+// infinities as null), through the routine its printer uses, without building
+// a value and a printer for every number.
+void appendDouble(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    std::array<char, 64> digits{};
+    const char* end =
+        nlohmann::detail::to_chars(digits.data(), digits.data() + digits.size(), value);
+    out.append(digits.data(), static_cast<std::size_t>(end - digits.data()));
 }
 
 template <typename Integer>
@@ -241,7 +277,7 @@ void appendValue(std::string& out, const Json& json) {
             appendInteger(out, json.get<std::uint64_t>());
             return;
         case Json::value_t::number_float:
-            out += json.dump();  // nlohmann's spelling: "1e+100", NaN as null
+            appendDouble(out, json.get<double>());
             return;
         case Json::value_t::string:
             appendString(out, json.get_ref<const std::string&>());
@@ -372,7 +408,7 @@ void JSONTextWriter::boolean(bool flag) {
 
 void JSONTextWriter::number(double number) {
     separate();
-    appendValue(text_, Json(number));
+    appendDouble(text_, number);
 }
 
 void JSONTextWriter::integer(std::int64_t number) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,11 @@ TEST(WriteJson, PrintsExactlyWhatNlohmannPrints) {
         {"", "empty key"},
     };
     EXPECT_EQ(writeJson(value), value.dump());
+    for (double number :
+         {0.0, -0.0, 0.1, -2.5, 100.0, 1796588675.623193, 1764000000.0, 1e15, 1e16, 123456789012.0,
+          1.2345678901234568e20, 1e-7, 5e-324, 1.7976931348623157e308, std::nan(""), -HUGE_VAL}) {
+        EXPECT_EQ(writeJson(Json(number)), Json(number).dump()) << number;
+    }
     for (const auto& text : kDocuments) {
         Json parsed = Json::parse(text);
         EXPECT_EQ(writeJson(parsed), parsed.dump()) << text;

@@ -1,6 +1,7 @@
 #include "engine/session/state_snapshot.h"
 
 #include <filesystem>
+#include <unordered_map>
 
 #include "core/json_text.h"
 #include "core/paths.h"
@@ -62,13 +63,17 @@ void writePending(JSONTextWriter& out, const Gate& gate, const Session* session)
     out.endObject();
 }
 
-const Session* ownerOf(const Gate& gate, const std::vector<std::shared_ptr<Session>>& sessions) {
+// Session by id, the first of equal ids winning, so that each gate finds its
+// owner without a scan of every session (a thousand gates, a thousand
+// sessions).
+std::unordered_map<std::string_view, const Session*> sessionsByID(
+    const std::vector<std::shared_ptr<Session>>& sessions) {
+    std::unordered_map<std::string_view, const Session*> byID;
+    byID.reserve(sessions.size());
     for (const auto& session : sessions) {
-        if (session->id() == gate.sessionID) {
-            return session.get();
-        }
+        byID.emplace(session->id(), session.get());
     }
-    return nullptr;
+    return byID;
 }
 
 }  // namespace
@@ -87,8 +92,10 @@ std::string snapshotText(const std::vector<std::shared_ptr<Session>>& sessions,
     out.endArray();
     out.key("pending");
     out.startArray();
+    const auto owners = sessionsByID(sessions);
     for (const auto& gate : gates) {
-        writePending(out, *gate, ownerOf(*gate, sessions));
+        auto owner = owners.find(gate->sessionID);
+        writePending(out, *gate, owner == owners.end() ? nullptr : owner->second);
     }
     out.endArray();
     out.endObject();
