@@ -5,6 +5,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -119,12 +120,13 @@ int listen(std::string_view path, int backlog) {
     return fd;
 }
 
-std::optional<std::string> readLine(int fd) {
+std::optional<std::string> readLine(int fd, std::string start) {
     // Reads straight into the line, doubling it as needed: a megabyte line
     // costs a few large reads and no second copy.
     constexpr std::size_t kFirstRead = std::size_t{16} << 10;
-    std::string line(kFirstRead, '\0');
-    std::size_t used = 0;
+    std::string line = std::move(start);
+    std::size_t used = line.size();
+    line.resize(std::max(kFirstRead, 2 * used));
     for (;;) {
         if (used == line.size()) {
             line.resize(line.size() * 2);

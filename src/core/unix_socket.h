@@ -49,9 +49,10 @@ inline constexpr std::size_t kMaxPathBytes = 103;
 
 // One line without its line feed; nullopt at end of stream before any byte;
 // the bytes so far at end of stream after some. Reads in large chunks: the
-// protocol sends nothing after the line feed, so nothing is lost. Throws
+// protocol sends nothing after the line feed, so nothing is lost. `start`
+// holds bytes of the line already read (no line feed among them). Throws
 // closed on a read error.
-[[nodiscard]] std::optional<std::string> readLine(int fd);
+[[nodiscard]] std::optional<std::string> readLine(int fd, std::string start = {});
 
 // Writes `bytes` and one line feed, looping over partial writes. Throws closed
 // when the peer is gone; never raises SIGPIPE.

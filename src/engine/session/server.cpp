@@ -187,31 +187,34 @@ void Server::dispatch(int fd) {
         id = nextID_++;
         connections_[id].fd = fd;
     }
-    if (!serveInline(id, fd)) {
-        startThread(Job{id, fd, std::nullopt});
+    constexpr std::size_t kFirstRead = std::size_t{16} << 10;
+    std::string line(kFirstRead, '\0');
+    const ssize_t n = ::recv(fd, line.data(), line.size(), MSG_DONTWAIT);
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        finish(id);  // a broken connection: dropped like a garbage line
+        return;
     }
-}
-
-// Serves an ordinary event whose line is already complete in the socket,
-// without a thread hand-over. False when the connection needs a thread: the
-// line is not all there yet (it may be large, or never come) or it gates.
-bool Server::serveInline(std::uint64_t id, int fd) {
-    constexpr std::size_t kPeekBytes = std::size_t{16} << 10;
-    std::string peeked(kPeekBytes, '\0');
-    ssize_t n = ::recv(fd, peeked.data(), peeked.size(), MSG_PEEK | MSG_DONTWAIT);
-    if (n <= 0 || std::memchr(peeked.data(), '\n', static_cast<std::size_t>(n)) == nullptr) {
-        return false;
+    if (n == 0) {
+        finish(id);  // closed without a byte
+        return;
     }
-    std::optional<Event> event = readEvent(fd);
+    // Nothing yet, or only part of the line: a thread waits for the rest.
+    line.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+    const std::size_t newline = line.find('\n');
+    if (newline == std::string::npos) {
+        startThread(Job{id, fd, std::nullopt, std::move(line)});
+        return;
+    }
+    line.resize(newline);
+    std::optional<Event> event = decodeEvent(std::move(line));
     if (event && event->gating) {
-        startThread(Job{id, fd, std::move(event)});
-        return true;
+        startThread(Job{id, fd, std::move(event), {}});
+        return;
     }
     if (event) {
         post(std::move(*event));
     }
     finish(id);
-    return true;
 }
 
 void Server::startThread(Job job) {
@@ -223,13 +226,15 @@ void Server::startThread(Job job) {
         jobReady_.notify_one();
         return;
     }
+    const std::uint64_t id = job.id;
+    const int fd = job.fd;
     try {
-        std::thread thread([this, job] { work(job); });
+        std::thread thread([this, job = std::move(job)]() mutable { work(std::move(job)); });
         threads_.emplace(thread.get_id(), std::move(thread));
     } catch (const std::system_error&) {
         // No thread to be had: drop this connection; its bridge exits quietly.
-        ::close(job.fd);
-        connections_.erase(job.id);
+        ::close(fd);
+        connections_.erase(id);
     }
 }
 
@@ -256,7 +261,7 @@ std::optional<Server::Job> Server::nextJob() {
 
 void Server::serve(Job job) {
     if (!job.event) {
-        job.event = readEvent(job.fd);
+        job.event = readEvent(job.fd, std::move(job.start));
     }
     if (job.event && job.event->gating) {
         waitForDecision(job.id, job.fd, *job.event);
@@ -266,9 +271,9 @@ void Server::serve(Job job) {
     finish(job.id);
 }
 
-std::optional<Event> Server::readEvent(int fd) {
+std::optional<Event> Server::readEvent(int fd, std::string start) {
     try {
-        if (auto line = UnixSocket::readLine(fd)) {
+        if (auto line = UnixSocket::readLine(fd, std::move(start))) {
             return decodeEvent(std::move(*line));
         }
     } catch (const UnixSocket::Error&) {

@@ -4,10 +4,10 @@
 // thread on a GateBox until a decision or the time-out, then writes the
 // decision line back.
 //
-// Two shortcuts keep a steady stream of hook events cheap. When the whole line
-// has already arrived as the connection is accepted (the usual case: a bridge
-// writes right after connecting), an ordinary event is read and posted by the
-// accept thread itself. Otherwise the connection goes to a thread that is
+// Two shortcuts keep a steady stream of hook events cheap. The accept thread
+// reads what has already arrived, without waiting: when that is the whole
+// line (the usual case, as a bridge writes right after connecting), an
+// ordinary event is posted from there. Otherwise the connection goes to a thread that is
 // idle after serving an earlier one; such a thread waits a while for the next
 // instead of exiting. A connection never waits for a busy thread: with none
 // idle, a new one starts. There is no fixed pool, since a gate may hold its
@@ -91,18 +91,18 @@ class Server {
         std::uint64_t id = 0;
         int fd = -1;
         std::optional<Event> event;  // already read by the accept thread
+        std::string start;           // else the bytes of its line read so far
     };
 
     void acceptLoop();
     bool pauseAccepting();  // false when stop() interrupted the pause
     void dispatch(int fd);
-    bool serveInline(std::uint64_t id, int fd);
     void startThread(Job job);
     void work(Job first);
     // Waits for the next job; nullopt when the thread should exit.
     std::optional<Job> nextJob();
     void serve(Job job);
-    static std::optional<Event> readEvent(int fd);
+    static std::optional<Event> readEvent(int fd, std::string start);
     void post(Event event);
     void waitForDecision(std::uint64_t id, int fd, const Event& event);
     void finish(std::uint64_t id);

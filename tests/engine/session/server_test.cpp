@@ -60,6 +60,18 @@ TEST_F(ServerTest, AnOrdinaryEventIsAppliedAndAnsweredWithNothing) {
     EXPECT_EQ(engine.onMain([&] { return engine.store.sessions()[0]->activity(); }), "Thinking");
 }
 
+TEST_F(ServerTest, ALineArrivingInTwoPartsIsReadWhole) {
+    std::string line = encode(makeEvent({.kind = Canonical::sessionStart, .sessionID = "halves"}));
+    Client client(path());
+    ASSERT_EQ(::write(client.fd(), line.data(), line.size() / 2), ssize_t(line.size() / 2));
+    std::this_thread::sleep_for(50ms);  // the accept thread has seen only the first half
+    client.send(line.substr(line.size() / 2));
+    EXPECT_EQ(client.reply(), std::nullopt);
+    EXPECT_TRUE(engine.waitFor([](SessionStore& s) {
+        return s.sessions().size() == 1 && s.sessions()[0]->id() == "halves";
+    }));
+}
+
 TEST_F(ServerTest, GarbageAndEmptyConnectionsAreDroppedWithoutTouchingTheStore) {
     {
         Client garbage(path());
