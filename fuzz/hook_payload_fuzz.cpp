@@ -3,14 +3,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <string_view>
+#include <string>
+#include <utility>
 
 #include "bridge/bridge.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string_view payload(reinterpret_cast<const char*>(data), size);
+    std::string payload(reinterpret_cast<const char*>(data), size);
     auto noEnv = [](const char*) -> std::optional<std::string> { return std::nullopt; };
-    auto event = vorla::bridge::buildEvent(vorla::Source::grok, payload, noEnv,
+    auto event = vorla::bridge::buildEvent(vorla::Source::grok, std::move(payload), noEnv,
                                            {"ID", vorla::TerminalContext{}, 1.0});
     if (event && vorla::encode(*event).find('\n') != std::string::npos) {
         std::abort();
