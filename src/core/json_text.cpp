@@ -355,25 +355,14 @@ void JSONTextWriter::separate() {
     }
 }
 
-void JSONTextWriter::startObject() {
+void JSONTextWriter::open(char bracket) {
     separate();
-    text_ += '{';
+    text_ += bracket;
     firstInContainer_.push_back(true);
 }
 
-void JSONTextWriter::endObject() {
-    text_ += '}';
-    firstInContainer_.pop_back();
-}
-
-void JSONTextWriter::startArray() {
-    separate();
-    text_ += '[';
-    firstInContainer_.push_back(true);
-}
-
-void JSONTextWriter::endArray() {
-    text_ += ']';
+void JSONTextWriter::close(char bracket) {
+    text_ += bracket;
     firstInContainer_.pop_back();
 }
 

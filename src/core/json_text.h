@@ -47,10 +47,10 @@ class JSONTextWriter {
     // large text is not regrown and copied on the way.
     explicit JSONTextWriter(std::size_t expectedSize = 0);
 
-    void startObject();
-    void endObject();
-    void startArray();
-    void endArray();
+    void startObject() { open('{'); }
+    void endObject() { close('}'); }
+    void startArray() { open('['); }
+    void endArray() { close(']'); }
     void key(std::string_view name);
     void value(const nlohmann::json& json);
     void value(std::string_view text);
@@ -65,6 +65,8 @@ class JSONTextWriter {
 
   private:
     void separate();  // the comma before every member or element but the first
+    void open(char bracket);
+    void close(char bracket);
 
     std::string text_;
     std::vector<bool> firstInContainer_;  // one per open object or array

@@ -15,21 +15,24 @@ namespace {
 
 namespace od = simdjson::ondemand;
 
+// The text members of an entry under their keys; all of them are required.
+struct TextField {
+    std::string_view key;
+    std::string AuditEntry::*member;
+};
+constexpr std::array<TextField, 6> kTextFields{{{"agent", &AuditEntry::agent},
+                                                {"sessionID", &AuditEntry::sessionID},
+                                                {"project", &AuditEntry::project},
+                                                {"kind", &AuditEntry::kind},
+                                                {"tool", &AuditEntry::tool},
+                                                {"detail", &AuditEntry::detail}}};
+
 // Fills `entry` from one object; false when a required key is missing or
 // any known key has the wrong type. Throws simdjson_error on malformed JSON.
 bool decodeObject(od::object object, AuditEntry& entry) {
-    enum Field : unsigned {
-        ts = 1,
-        agent = 2,
-        session = 4,
-        project = 8,
-        kind = 16,
-        tool = 32,
-        detail = 64,
-        all = 127
-    };
+    // One bit per required key: "ts", then the text fields in table order.
+    constexpr unsigned kAll = (2U << kTextFields.size()) - 1;
     unsigned seen = 0;
-    auto text = [](od::value value) { return std::string(std::string_view(value.get_string())); };
     for (auto field : object) {
         std::string_view key = field.unescaped_key();
         od::value value = field.value();
@@ -39,25 +42,7 @@ bool decodeObject(od::object object, AuditEntry& entry) {
                 return false;
             }
             entry.ts = *when;
-            seen |= ts;
-        } else if (key == "agent") {
-            entry.agent = text(value);
-            seen |= agent;
-        } else if (key == "sessionID") {
-            entry.sessionID = text(value);
-            seen |= session;
-        } else if (key == "project") {
-            entry.project = text(value);
-            seen |= project;
-        } else if (key == "kind") {
-            entry.kind = text(value);
-            seen |= kind;
-        } else if (key == "tool") {
-            entry.tool = text(value);
-            seen |= tool;
-        } else if (key == "detail") {
-            entry.detail = text(value);
-            seen |= detail;
+            seen |= 1U;
         } else if (key == "risk") {
             if (value.is_null()) {
                 entry.risk.reset();
@@ -68,9 +53,18 @@ bool decodeObject(od::object object, AuditEntry& entry) {
                 return false;
             }
             entry.risk = static_cast<int>(number);
+        } else {
+            for (std::size_t i = 0; i < kTextFields.size(); ++i) {
+                if (key == kTextFields[i].key) {
+                    entry.*kTextFields[i].member =
+                        std::string(std::string_view(value.get_string()));
+                    seen |= 2U << i;
+                    break;
+                }
+            }
         }
     }
-    return seen == all;
+    return seen == kAll;
 }
 
 std::optional<AuditEntry> decodeLine(od::parser& parser, const char* data, std::size_t length,

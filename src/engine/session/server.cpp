@@ -187,9 +187,7 @@ void Server::dispatch(int fd) {
         id = nextID_++;
         connections_[id].fd = fd;
     }
-    constexpr std::size_t kFirstRead = std::size_t{16} << 10;
-    std::string line(kFirstRead, '\0');
-    const ssize_t n = ::recv(fd, line.data(), line.size(), MSG_DONTWAIT);
+    const ssize_t n = ::recv(fd, acceptBuffer_.data(), acceptBuffer_.size(), MSG_DONTWAIT);
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
         finish(id);  // a broken connection: dropped like a garbage line
         return;
@@ -199,7 +197,7 @@ void Server::dispatch(int fd) {
         return;
     }
     // Nothing yet, or only part of the line: a thread waits for the rest.
-    line.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+    std::string line(acceptBuffer_.data(), n < 0 ? 0 : static_cast<std::size_t>(n));
     const std::size_t newline = line.find('\n');
     if (newline == std::string::npos) {
         startThread(Job{id, fd, std::nullopt, std::move(line)});

@@ -20,6 +20,7 @@
 
 #include <sys/types.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -120,6 +121,8 @@ class Server {
     ino_t socketInode_ = 0;
     std::thread acceptThread_;
     std::atomic<bool> stopping_{false};
+    // The accept thread's first read of each connection (most lines fit).
+    std::array<char, std::size_t{16} << 10> acceptBuffer_{};
 
     mutable std::mutex mutex_;
     std::condition_variable jobReady_;

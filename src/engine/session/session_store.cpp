@@ -44,6 +44,18 @@ std::size_t charCount(std::string_view text) {
         std::count_if(text.begin(), text.end(), [](char c) { return !isContinuationByte(c); }));
 }
 
+// A tool event's sprite and activity ("Running Bash", "Ran Bash"); an event
+// without a tool name reads "Working".
+void showTool(Session& session, const Event& event, std::string_view verb) {
+    if (event.toolName) {
+        session.setState(SessionStore::spriteFor(*event.toolName));
+        session.setActivity(std::string(verb) + SessionStore::shortTool(*event.toolName));
+    } else {
+        session.setState(SpriteKind::thinking);
+        session.setActivity("Working");
+    }
+}
+
 }  // namespace
 
 SessionStore::SessionStore(MainQueue& queue, const Clock& clock)
@@ -135,23 +147,11 @@ void SessionStore::apply(const Event& event) {
             session->setActivity("Thinking");
             break;
         case Canonical::preToolUse:
-            if (event.toolName) {
-                session->setState(spriteFor(*event.toolName));
-                session->setActivity("Running " + shortTool(*event.toolName));
-            } else {
-                session->setState(SpriteKind::thinking);
-                session->setActivity("Working");
-            }
+            showTool(*session, event, "Running ");
             break;
         case Canonical::postToolUse:
             session->setToolCount(session->toolCount() + 1);
-            if (event.toolName) {
-                session->setState(spriteFor(*event.toolName));
-                session->setActivity("Ran " + shortTool(*event.toolName));
-            } else {
-                session->setState(SpriteKind::thinking);
-                session->setActivity("Working");
-            }
+            showTool(*session, event, "Ran ");
             recordTool(*session, event);
             break;
         case Canonical::stop:
