@@ -2,9 +2,6 @@
 // socket of a temporary HOME, as an agent's hook would.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <future>
-
 #include "core/paths.h"
 #include "core/protocol.h"
 #include "support/child_process.h"
@@ -13,8 +10,6 @@
 
 namespace vorla {
 namespace {
-
-using namespace std::chrono_literals;
 
 class BridgeProcess : public ::testing::Test {
   protected:
@@ -52,8 +47,6 @@ class BridgeProcess : public ::testing::Test {
 constexpr const char* kPermission =
     R"({"hook_event_name":"PermissionRequest","tool_name":"Bash","session_id":"s1",)"
     R"("tool_input":{"command":"rm -rf build"}})";
-constexpr const char* kAskQuestion =
-    R"({"hook_event_name":"PreToolUse","tool_name":"AskUserQuestion","session_id":"s1"})";
 
 TEST_F(BridgeProcess, CodexPermissionAllowWithoutMessageUsesDefaultText) {
     answerWith(R"({"behavior":"allow"})");
@@ -70,44 +63,6 @@ TEST_F(BridgeProcess, CodexPermissionAllowWithoutMessageUsesDefaultText) {
     EXPECT_EQ(event.toolInput->preview(), "rm -rf build");
 }
 
-TEST_F(BridgeProcess, ClaudePermissionDenyCarriesTheMessage) {
-    answerWith(R"({"behavior":"deny","message":"Vorla Agents: matched your rule"})");
-    auto result = runBridge(kPermission);
-    auto out = nlohmann::json::parse(result.out);
-    EXPECT_EQ(out["hookSpecificOutput"]["decision"]["behavior"], "deny");
-    EXPECT_EQ(out["hookSpecificOutput"]["decision"]["message"], "Vorla Agents: matched your rule");
-}
-
-TEST_F(BridgeProcess, ClaudeAskUserQuestionWaitsAndPrintsPreToolUseForm) {
-    answerWith(R"({"behavior":"deny"})");
-    auto result = runBridge(kAskQuestion, {"--source", "claude"});
-    EXPECT_EQ(
-        nlohmann::json::parse(result.out),
-        nlohmann::json::parse(
-            R"({"hookSpecificOutput":{"hookEventName":"PreToolUse",)"
-            R"("permissionDecision":"deny","permissionDecisionReason":"Denied in Vorla Agents"}})"));
-}
-
-TEST_F(BridgeProcess, GrokSessionVariableForcesGrokAndEveryPreToolUseGates) {
-    answerWith(R"({"behavior":"deny","message":"Blocked by rule"})");
-    auto result = runBridge(R"({"hook_event_name":"PreToolUse","tool_name":"read_file"})",
-                            {"--source", "claude"}, {{"GROK_SESSION_ID", "g-1"}});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, R"({"decision":"deny","reason":"Blocked by rule"})");
-    Event event = onlyEvent();
-    EXPECT_EQ(event.source, Source::grok);
-    EXPECT_EQ(event.sessionID, "g-1");
-}
-
-TEST_F(BridgeProcess, GrokAllowHasNoReasonAndEventNameFallsBackToVariable) {
-    answerWith(R"({"behavior":"allow","message":"fine"})");
-    auto result = runBridge("{}", {}, {{"GROK_HOOK_EVENT", "pre_tool_use"}});
-    EXPECT_EQ(result.out, R"({"decision":"allow"})");
-    Event event = onlyEvent();
-    EXPECT_EQ(event.rawEvent, "pre_tool_use");
-    EXPECT_EQ(event.event, Canonical::preToolUse);
-}
-
 TEST_F(BridgeProcess, KiroDenyWritesReasonToStderrAndExitsTwo) {
     answerWith(R"({"behavior":"deny","message":"not today"})");
     auto deny =
@@ -115,14 +70,6 @@ TEST_F(BridgeProcess, KiroDenyWritesReasonToStderrAndExitsTwo) {
     EXPECT_EQ(deny.exitCode, 2);
     EXPECT_EQ(deny.out, "");
     EXPECT_EQ(deny.err, "not today");
-}
-
-TEST_F(BridgeProcess, KiroAllowIsSilent) {
-    answerWith(R"({"behavior":"allow"})");
-    auto allow = runBridge(R"({"hook_event_name":"preToolUse"})", {"--source", "kiro"});
-    EXPECT_EQ(allow.exitCode, 0);
-    EXPECT_EQ(allow.out, "");
-    EXPECT_EQ(allow.err, "");
 }
 
 TEST_F(BridgeProcess, NonGatingEventIsSentWithoutWaiting) {
@@ -138,7 +85,7 @@ TEST_F(BridgeProcess, NonGatingEventIsSentWithoutWaiting) {
 }
 
 TEST_F(BridgeProcess, NoApplicationListeningExitsQuietly) {
-    for (const char* payload : {kPermission, kAskQuestion, R"({"hook_event_name":"Stop"})"}) {
+    for (const char* payload : {kPermission, R"({"hook_event_name":"Stop"})"}) {
         auto result = runBridge(payload);
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_EQ(result.out, "");

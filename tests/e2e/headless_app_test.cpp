@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "support/child_process.h"
+#include "e2e_support.h"
 #include "support/temp_home.h"
 
 namespace vorla::test {
@@ -14,17 +14,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using nlohmann::json;
-
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) {
-            return true;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
-}
 
 class HeadlessAppTest : public ::testing::Test {
   protected:
@@ -37,14 +26,6 @@ class HeadlessAppTest : public ::testing::Test {
     }
 
     [[nodiscard]] std::string socket() const { return home.file(".vorla-agents/run/vorla.sock"); }
-
-    ChildOptions bridge(const json& payload) {
-        ChildOptions options;
-        options.args = {VORLA_BRIDGE_PATH, "--source", "claude"};
-        options.input = payload.dump();
-        options.timeout = 20s;
-        return options;
-    }
 
     json state() {
         auto text = home.read(".vorla-agents/run/state.json");
@@ -59,11 +40,6 @@ class HeadlessAppTest : public ::testing::Test {
                 {"tool_input", input}};
     }
 
-    static std::string decisionMessage(const ChildResult& result) {
-        auto out = json::parse(result.out, nullptr, false);
-        return out.is_object() ? out["hookSpecificOutput"]["decision"].value("message", "") : "";
-    }
-
     TempHome home;
 };
 
@@ -73,17 +49,17 @@ TEST_F(HeadlessAppTest, AnswersByRuleAndPolicyPublishesStateAndCleansUpOnSigterm
         R"([{"key":"Bash: npm test","behavior":"allow","createdAt":800000000,"timesFired":0}])");
     auto app = startApp();
 
-    runChild(
-        bridge({{"hook_event_name", "SessionStart"}, {"session_id", "s1"}, {"cwd", "/work/shop"}}));
+    runChild(bridgeOptions(
+        {{"hook_event_name", "SessionStart"}, {"session_id", "s1"}, {"cwd", "/work/shop"}}));
     EXPECT_TRUE(eventually([&] { return state()["sessions"].size() == 1; }));
     EXPECT_EQ(state()["sessions"][0]["activity"], "Session started");
 
-    auto ruled = runChild(bridge(permission("Bash", {{"command", "npm test -- --watch"}})));
-    EXPECT_EQ(decisionMessage(ruled), "Vorla Agents: matched your rule");
-    auto read = runChild(bridge(permission("Read", {{"file_path", "/work/shop/a.c"}})));
-    EXPECT_EQ(decisionMessage(read), "Vorla Agents: auto-approved (safe)");
+    auto ruled = runChild(bridgeOptions(permission("Bash", {{"command", "npm test -- --watch"}})));
+    EXPECT_EQ(claudeDecision(ruled)["message"], "Vorla Agents: matched your rule");
+    auto read = runChild(bridgeOptions(permission("Read", {{"file_path", "/work/shop/a.c"}})));
+    EXPECT_EQ(claudeDecision(read)["message"], "Vorla Agents: auto-approved (safe)");
 
-    RunningChild waiting(bridge(permission("Bash", {{"command", "git push --force"}})));
+    RunningChild waiting(bridgeOptions(permission("Bash", {{"command", "git push --force"}})));
     EXPECT_TRUE(eventually([&] { return state()["pending"].size() == 1; }));
     EXPECT_EQ(state()["pending"][0]["risk"], 3);
 
@@ -120,7 +96,7 @@ TEST_F(HeadlessAppTest, ASecondInstanceTakesOverAndTheFirstLeavesItsSocketAlone)
     EXPECT_EQ(first->wait(10s).exitCode, 0);
     ASSERT_TRUE(std::filesystem::exists(socket()));
 
-    runChild(bridge({{"hook_event_name", "UserPromptSubmit"}, {"session_id", "late"}}));
+    runChild(bridgeOptions({{"hook_event_name", "UserPromptSubmit"}, {"session_id", "late"}}));
     EXPECT_TRUE(eventually([&] {
         auto s = state();
         return s.is_object() && s["sessions"].size() == 1 && s["sessions"][0]["id"] == "late";

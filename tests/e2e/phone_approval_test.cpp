@@ -5,39 +5,16 @@
 #include <signal.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
 #include "core/paths.h"
+#include "e2e_support.h"
 #include "support/browser.h"
-#include "support/child_process.h"
 #include "support/temp_home.h"
 
 namespace vorla {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Polls `path` until `predicate` holds for its text (or 20 s pass).
-template <typename Predicate>
-std::string waitForText(const std::string& path, Predicate predicate) {
-    for (int i = 0; i < 2000; ++i) {
-        std::string text = readText(path);
-        if (predicate(text)) {
-            return text;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return readText(path);
-}
 
 std::string lineAfter(const std::string& text, const std::string& prefix) {
     std::size_t start = text.find(prefix);
@@ -76,26 +53,31 @@ class PhoneApproval : public ::testing::Test {
 
 TEST_F(PhoneApproval, allowOnThePhoneAnswersTheWaitingBridge) {
     startApp();
-    std::string log = waitForText(home.file("app.err"), [](const std::string& text) {
-        return text.find("VORLA_REMOTE_URL ") != std::string::npos;
-    });
+    std::string log;
+    test::eventually(
+        [&] {
+            log = home.read("app.err").value_or("");
+            return log.find("VORLA_REMOTE_URL ") != std::string::npos;
+        },
+        20s);
     std::string url = lineAfter(log, "VORLA_REMOTE_URL ");
     ASSERT_EQ(url.rfind("http://", 0), 0U) << log;
     // The terminal shows the same address under its QR code.
-    EXPECT_NE(
-        waitForText(home.file("app.out"),
-                    [&](const std::string& text) { return text.find(url) != std::string::npos; })
-            .find("\u2588"),
-        std::string::npos);
-    for (int i = 0; i < 2000 && !std::filesystem::exists(socketPath()); ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
+    std::string terminal;
+    test::eventually(
+        [&] {
+            terminal = home.read("app.out").value_or("");
+            return terminal.find(url) != std::string::npos;
+        },
+        20s);
+    EXPECT_NE(terminal.find("\u2588"), std::string::npos);
+    test::eventually([] { return std::filesystem::exists(socketPath()); }, 20s);
 
-    test::ChildOptions hook;
-    hook.args = {VORLA_BRIDGE_PATH, "--source", "claude"};
-    hook.input =
-        R"({"hook_event_name":"PermissionRequest","session_id":"s-phone","cwd":"/work/shop",)"
-        R"("tool_name":"Bash","tool_input":{"command":"rm -rf node_modules"}})";
+    auto hook = test::bridgeOptions({{"hook_event_name", "PermissionRequest"},
+                                     {"session_id", "s-phone"},
+                                     {"cwd", "/work/shop"},
+                                     {"tool_name", "Bash"},
+                                     {"tool_input", {{"command", "rm -rf node_modules"}}}});
     hook.timeout = 90s;
     test::RunningChild bridge(hook);
 

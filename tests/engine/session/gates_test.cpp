@@ -10,12 +10,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(GateBox, TimesOutWithTheNoResponseDenialAndThenRefusesDecisions) {
-    GateBox box;
-    EXPECT_EQ(box.wait(10ms), (Decision{Behavior::deny, kNoResponseMessage}));
-    EXPECT_FALSE(box.resolve(Behavior::allow, std::nullopt));
-}
-
 TEST(GateBox, AbandonedWaitDeniesForSafety) {
     GateBox box;
     std::thread waker([&] { box.abandon(); });

@@ -52,14 +52,6 @@ class ServerTest : public ::testing::Test {
     SessionHarness engine;
 };
 
-TEST_F(ServerTest, AnOrdinaryEventIsAppliedAndAnsweredWithNothing) {
-    Client client(path());
-    client.send(encode(makeEvent({.kind = Canonical::userPromptSubmit, .sessionID = "x"})));
-    EXPECT_EQ(client.reply(), std::nullopt);
-    ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions().size() == 1; }));
-    EXPECT_EQ(engine.onMain([&] { return engine.store.sessions()[0]->activity(); }), "Thinking");
-}
-
 TEST_F(ServerTest, ALineArrivingInTwoPartsIsReadWhole) {
     std::string line = encode(makeEvent({.kind = Canonical::sessionStart, .sessionID = "halves"}));
     Client client(path());

@@ -13,6 +13,8 @@ using SessionStoreTest = StoreTest;
 
 TEST_F(SessionStoreTest, KeysSessionsBySessionIDAndDefaultsTheRest) {
     send({.kind = Canonical::sessionStart, .sessionID = "a", .source = Source::codex, .cwd = {}});
+    EXPECT_EQ(only()->cwd(), "~");
+    EXPECT_EQ(snapshot()["sessions"][0]["project"], "~");
     send({.kind = Canonical::notification,
           .sessionID = "a",
           .source = Source::grok,
@@ -30,14 +32,6 @@ TEST_F(SessionStoreTest, KeysSessionsBySessionIDAndDefaultsTheRest) {
     ASSERT_TRUE(first.terminal().has_value());
     EXPECT_EQ(first.terminal()->termProgram, "tmux");
     EXPECT_EQ(store.sessions()[1]->id(), "claude-unknown");
-}
-
-TEST_F(SessionStoreTest, SessionCreatedWithoutCwdShowsTilde) {
-    send({.kind = Canonical::sessionStart, .cwd = {}});
-    EXPECT_EQ(only()->cwd(), "~");
-    auto json = snapshot();
-    EXPECT_EQ(json["sessions"][0]["cwd"], "~");
-    EXPECT_EQ(json["sessions"][0]["project"], "~");
 }
 
 TEST_F(SessionStoreTest, EachEventKindSetsStateAndActivity) {

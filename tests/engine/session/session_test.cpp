@@ -18,9 +18,7 @@ TEST(Session, ElapsedTruncatesToWholeSecondsAndHasNoHourUnit) {
     EXPECT_EQ(session.elapsed(), "59s");
     clock.advance(100ms);
     EXPECT_EQ(session.elapsed(), "1m 0s");
-    clock.advance(15s);
-    EXPECT_EQ(session.elapsed(), "1m 15s");
-    clock.advance(3600s - 75s);
+    clock.advance(3600s - 60s);
     EXPECT_EQ(session.elapsed(), "60m 0s");
 }
 
@@ -45,37 +43,21 @@ TEST(Session, NotifiesOnlyWhenAnObservableFieldReallyChanges) {
     EXPECT_EQ(changes, 4);
 }
 
+// The kinds each tool maps to are exercised through the store tests; here
+// only the matching rules: case ignored, earlier kinds win, a fallback.
 TEST(SpriteFor, FirstMatchingSubstringWinsIgnoringCase) {
-    using S = SpriteKind;
-    const std::pair<const char*, SpriteKind> cases[] = {
-        {"ExitPlanMode", S::planReview},
-        {"PLAN", S::planReview},
-        {"AskUserQuestion", S::question},
-        {"Task", S::question},
-        {"Bash", S::shell},
-        {"shell_exec", S::shell},
-        {"MultiEdit", S::writing},
-        {"TodoWrite", S::writing},
-        {"Read", S::reading},
-        {"Grep", S::reading},
-        {"WebSearch", S::reading},
-        {"WebFetch", S::needsApproval},
-        {"", S::needsApproval},
-        {"plan_and_bash", S::planReview},
-    };
-    for (const auto& [tool, expected] : cases) {
-        EXPECT_EQ(SessionStore::spriteFor(tool), expected) << tool;
-    }
+    EXPECT_EQ(SessionStore::spriteFor("PLAN"), SpriteKind::planReview);
+    EXPECT_EQ(SessionStore::spriteFor("plan_and_bash"), SpriteKind::planReview);
+    EXPECT_EQ(SessionStore::spriteFor("AskUserQuestion"), SpriteKind::question);
+    EXPECT_EQ(SessionStore::spriteFor("shell_exec"), SpriteKind::shell);
+    EXPECT_EQ(SessionStore::spriteFor("WebFetch"), SpriteKind::needsApproval);
 }
 
 TEST(ShortTool, KeepsShortNamesTakesTheLastMcpPieceAndCutsLongOnes) {
-    EXPECT_EQ(SessionStore::shortTool("Bash"), "Bash");
     EXPECT_EQ(SessionStore::shortTool("mcp__github__create_issue"), "create_issue");
-    EXPECT_EQ(SessionStore::shortTool("mcp__"), "mcp__");
     EXPECT_EQ(SessionStore::shortTool("mcp__srv__"), "mcp__srv__");
     EXPECT_EQ(SessionStore::shortTool("abcdefghijklmnop"), "abcdefghijklmnop");
     EXPECT_EQ(SessionStore::shortTool("abcdefghijklmnopq"), "abcdefghijklmno…");
-    EXPECT_EQ(SessionStore::shortTool("mcp__x__a_very_long_tool_name"), "a_very_long_too…");
     // Counted in characters, not bytes: 16 two-byte letters stay whole.
     EXPECT_EQ(SessionStore::shortTool("ääääääääääääääää"), "ääääääääääääääää");
     EXPECT_EQ(SessionStore::shortTool("äääääääääääääääää"), "äääääääääääääää…");
