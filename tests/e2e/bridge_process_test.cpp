@@ -28,7 +28,7 @@ class BridgeProcess : public ::testing::Test {
     }
 
     // Starts a listener answering every gating line with `reply`.
-    void answerWith(std::optional<std::string> reply) {
+    void answerWith(const std::optional<std::string>& reply) {
         listener_.emplace(socketPath(), [reply](const std::string&) { return reply; });
     }
 
