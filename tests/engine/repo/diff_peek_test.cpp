@@ -58,17 +58,6 @@ TEST_F(DiffPeekTest, ChangesAreSortedByTotalKeepingGitsOrderForTiesAndBinariesLa
     EXPECT_EQ(peek.untracked, 1);
 }
 
-TEST_F(DiffPeekTest, CleanRepositoryHasNoFilesAndReportsItsBranch) {
-    initRepo();
-    write("a.txt", "one\n");
-    commitAll();
-    DiffPeek peek = DiffPeek::load(repo());
-    EXPECT_TRUE(peek.isRepo);
-    EXPECT_EQ(peek.branch, "main");
-    EXPECT_TRUE(peek.files.empty());
-    EXPECT_EQ(peek.untracked, 0);
-}
-
 TEST(DiffPeekParse, NumstatLinesSplitOnTheFirstTwoTabsOnly) {
     auto files = DiffPeek::parseNumstat(
         "3\t4\tsrc/a.cpp\n"

@@ -59,14 +59,6 @@ TEST_F(WorktreeTest, ActiveTreesComeFirstNewestSessionFirst) {
     EXPECT_FALSE(found[2].activeAgent.has_value());
 }
 
-TEST_F(WorktreeTest, SessionsOutsideAnyRepositoryFindNothing) {
-    home().write("plain/x", "");
-    EXPECT_TRUE(WorktreeScanner::discover({{"~", Source::claude, at(0)},
-                                           {home().file("plain"), Source::claude, at(0)},
-                                           {"", Source::claude, at(0)}})
-                    .empty());
-}
-
 TEST_F(WorktreeTest, ScanPublishesOnTheMainQueue) {
     makeThreeWorktrees();
     LoopMainQueue queue;

@@ -60,12 +60,5 @@ TEST_F(ContextFilesTest, ListsGlobalAndProjectFilesTodayFirstNewestFirst) {
     EXPECT_EQ(files[3].sizeDisplay(), "2 KB");
 }
 
-TEST_F(ContextFilesTest, TheHomeFolderAsAProjectListsItsFilesTwice) {
-    touch("AGENTS.md", clock.now());
-    auto files = ContextScanner::scan({home.path()}, clock);
-    ASSERT_EQ(files.size(), 2u);
-    EXPECT_NE(files[0].scope, files[1].scope);
-}
-
 }  // namespace
 }  // namespace vorla

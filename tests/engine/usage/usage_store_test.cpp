@@ -1,13 +1,14 @@
 #include "engine/usage/usage_store.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "engine/support/calendar.h"
+#include "support/manual_clock.h"
+#include "support/scoped_env.h"
 #include "support/temp_home.h"
 
 namespace vorla {
@@ -17,16 +18,6 @@ using nlohmann::json;
 using std::chrono::seconds;
 
 constexpr auto kDay = seconds(86400);
-
-class FixedClock final : public Clock {
-  public:
-    explicit FixedClock(WallTime now) : now_(now) {}
-    [[nodiscard]] WallTime now() const override { return now_; }
-    [[nodiscard]] SteadyTime steadyNow() const override { return SteadyTime(); }
-
-  private:
-    WallTime now_;
-};
 
 std::string response(const std::string& id, const std::string& day, int output,
                      const std::string& model = "claude-sonnet-4-5",
@@ -45,33 +36,12 @@ std::string response(const std::string& id, const std::string& day, int output,
 
 class UsageStoreTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        previousTZ_ =
-            std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
-        setenv("TZ", "UTC", 1);
-    }
-    void TearDown() override {
-        if (previousTZ_) {
-            setenv("TZ", previousTZ_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-    }
-
     // Writes a transcript under the home, modified `age` before now.
     void write(const std::string& relative, const std::string& contents,
                seconds age = seconds(60)) {
         home_.write(relative, contents);
-        touch(relative, now_ - age);
-    }
-    void touch(const std::string& relative, WallTime when) {
-        auto since = when.time_since_epoch();
-        auto whole = std::chrono::floor<seconds>(since);
-        timespec times[2];
-        times[0].tv_sec = times[1].tv_sec = whole.count();
-        times[0].tv_nsec = times[1].tv_nsec =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(since - whole).count();
-        ASSERT_EQ(utimensat(AT_FDCWD, home_.file(relative).c_str(), times, 0), 0);
+        std::filesystem::last_write_time(
+            home_.file(relative), std::filesystem::file_time_type::clock::from_sys(now_ - age));
     }
     UsageSnapshot snapshot(std::size_t* read = nullptr) {
         UsageStore store(clock_);
@@ -86,8 +56,8 @@ class UsageStoreTest : public ::testing::Test {
     test::TempHome home_;
     // 2026-03-11 15:00 UTC, a Wednesday.
     WallTime now_ = WallTime(seconds(1773241200)) + std::chrono::milliseconds(250);
-    FixedClock clock_{now_};
-    std::optional<std::string> previousTZ_;
+    test::ManualClock clock_{now_};
+    test::ScopedEnv utc_{"TZ", "UTC"};
 };
 
 TEST_F(UsageStoreTest, NoAgentFoldersGiveSevenZeroDaysAndWriteNoCache) {
@@ -252,7 +222,7 @@ TEST_F(UsageStoreTest, ResponsesCopiedIntoContinuedSessionsCountOnce) {
 }
 
 TEST_F(UsageStoreTest, WeekFollowsCalendarDaysAcrossDaylightSavingChanges) {
-    setenv("TZ", "Europe/Berlin", 1);
+    test::ScopedEnv berlin("TZ", "Europe/Berlin");
     // Monday 2026-03-30 00:30 local, the day after the clocks went forward:
     // 24-hour steps would skip Sunday 03-29.
     WallTime monday = WallTime(seconds(1774823400));
