@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 #include "engine/phone/remote_approval.h"
 #include "engine/support/main_queue.h"
@@ -18,14 +19,11 @@ namespace {
 using Picture = std::vector<std::vector<bool>>;
 
 Picture fromMatrix(const QRMatrix& matrix) {
-    constexpr int kQuiet = 4;
-    Picture picture;
-    for (int y = -kQuiet; y < matrix.size + kQuiet; ++y) {
-        std::vector<bool> row;
-        for (int x = -kQuiet; x < matrix.size + kQuiet; ++x) {
-            row.push_back(!matrix.dark(x, y));
+    Picture picture(static_cast<std::size_t>(matrix.size));
+    for (int y = 0; y < matrix.size; ++y) {
+        for (int x = 0; x < matrix.size; ++x) {
+            picture[static_cast<std::size_t>(y)].push_back(!matrix.dark(x, y));
         }
-        picture.push_back(row);
     }
     return picture;
 }
@@ -33,54 +31,42 @@ Picture fromMatrix(const QRMatrix& matrix) {
 // Reads the half blocks back: a block is light, a blank is dark.
 Picture fromTerminal(const std::string& text) {
     Picture picture;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
         std::vector<bool> top;
         std::vector<bool> bottom;
         for (std::size_t i = 0; i < line.size();) {
             if (line[i] == '\x1b') {
                 i = line.find('m', i) + 1;
-            } else if (line[i] == ' ') {
-                top.push_back(false);
-                bottom.push_back(false);
-                ++i;
-            } else {
-                std::string glyph = line.substr(i, 3);
-                top.push_back(glyph == "\u2588" || glyph == "\u2580");
-                bottom.push_back(glyph == "\u2588" || glyph == "\u2584");
-                i += 3;
+                continue;
             }
+            std::string glyph = line.substr(i, line[i] == ' ' ? 1 : 3);
+            top.push_back(glyph == "\u2588" || glyph == "\u2580");
+            bottom.push_back(glyph == "\u2588" || glyph == "\u2584");
+            i += glyph.size();
         }
         picture.push_back(top);
         picture.push_back(bottom);
     }
-    // Light margin around the drawing, as the terminal's surroundings would
-    // not be; a camera needs it to find the code.
-    std::size_t width = picture.empty() ? 0 : picture[0].size();
-    Picture framed(2, std::vector<bool>(width + 4, true));
-    for (auto& row : picture) {
-        row.insert(row.begin(), {true, true});
-        row.insert(row.end(), {true, true});
-        framed.push_back(row);
-    }
-    framed.insert(framed.end(), 2, std::vector<bool>(width + 4, true));
-    return framed;
+    return picture;
 }
 
+// Writes the picture with a light margin (a camera needs one to find the
+// code) as a scaled-up PGM and reads it with zbarimg.
 std::string decode(const Picture& picture, const std::string& path) {
-    constexpr int kScale = 6;
+    constexpr std::size_t kScale = 6;
+    constexpr std::size_t kMargin = 4;
+    std::size_t width = picture[0].size() + 2 * kMargin;
+    std::size_t height = picture.size() + 2 * kMargin;
     std::ofstream out(path, std::ios::binary);
-    out << "P5\n" << picture[0].size() * kScale << " " << picture.size() * kScale << "\n255\n";
-    for (const auto& row : picture) {
-        for (int s = 0; s < kScale; ++s) {
-            for (bool light : row) {
-                for (int k = 0; k < kScale; ++k) {
-                    out.put(light ? static_cast<char>(255) : static_cast<char>(0));
-                }
-            }
+    out << "P5\n" << width * kScale << " " << height * kScale << "\n255\n";
+    for (std::size_t y = 0; y < height * kScale; ++y) {
+        for (std::size_t x = 0; x < width * kScale; ++x) {
+            std::size_t row = y / kScale - kMargin;  // wraps around outside the picture
+            std::size_t column = x / kScale - kMargin;
+            bool light =
+                row >= picture.size() || column >= picture[row].size() || picture[row][column];
+            out.put(light ? static_cast<char>(255) : static_cast<char>(0));
         }
     }
     out.close();

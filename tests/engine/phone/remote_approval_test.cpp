@@ -1,17 +1,81 @@
-// The phone server over real TCP on 127.0.0.1, on a port of its own per test.
+// The phone server over real TCP on 127.0.0.1, on a port of its own per test,
+// spoken to byte for byte by a bare client and by a real browser.
 #include "engine/phone/remote_approval.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <array>
 #include <future>
+#include <nlohmann/json.hpp>
 #include <thread>
 
-#include "http_client.h"
+#include "support/browser.h"
 
 namespace vorla {
 namespace {
 
 using namespace std::chrono_literals;
+
+struct Reply {
+    std::string raw;
+    bool closedByServer = false;  // false: our read timed out first
+
+    [[nodiscard]] std::string status() const { return raw.substr(0, raw.find("\r\n")); }
+    [[nodiscard]] std::string body() const {
+        std::size_t end = raw.find("\r\n\r\n");
+        return end == std::string::npos ? "" : raw.substr(end + 4);
+    }
+    [[nodiscard]] std::string header(const std::string& name) const {
+        std::size_t at = raw.find("\r\n" + name + ": ");
+        if (at == std::string::npos) {
+            return {};
+        }
+        at += name.size() + 4;
+        return raw.substr(at, raw.find("\r\n", at) - at);
+    }
+};
+
+// Sends `bytes` (nothing when empty), then reads until the server closes or
+// `timeout` passes.
+Reply tcpExchange(std::uint16_t port, const std::string& bytes, std::chrono::milliseconds timeout) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    for (std::size_t sent = 0; sent < bytes.size();) {
+        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) {
+            break;
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+    Reply reply;
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::array<char, 65536> chunk{};
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd p{fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+            break;
+        }
+        ssize_t n = ::recv(fd, chunk.data(), chunk.size(), 0);
+        if (n <= 0) {
+            reply.closedByServer = true;
+            break;
+        }
+        reply.raw.append(chunk.data(), static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return reply;
+}
 
 phone::HttpLimits quickLimits() {
     phone::HttpLimits limits;
@@ -27,24 +91,27 @@ class RemoteApprovalTest : public ::testing::Test {
         remote.setOnDecision([this](const std::string& id, Behavior behavior) {
             EXPECT_EQ(std::this_thread::get_id(), mainThread);
             decisions.emplace_back(id, behavior);
+            gates.clear();
         });
         remote.enable();
         ASSERT_TRUE(remote.enabled()) << remote.lastError().value_or("");
     }
 
-    // Sends from another thread while this (main) thread serves the queue.
-    test::RawExchange exchange(const std::string& bytes, std::chrono::milliseconds timeout = 10s) {
-        auto port = remote.boundPort();
-        auto pending =
-            std::async(std::launch::async, [=] { return test::tcpExchange(port, bytes, timeout); });
+    // Runs `work` on another thread while this (main) thread serves the queue.
+    template <typename Work>
+    auto serving(Work work) {
+        auto pending = std::async(std::launch::async, work);
         while (pending.wait_for(1ms) != std::future_status::ready) {
             queue.runPending();
         }
         return pending.get();
     }
-    test::HttpReply request(const std::string& method, const std::string& target) {
-        return test::parseReply(
-            exchange(method + " " + target + " HTTP/1.1\r\nHost: phone\r\n\r\n").received);
+    Reply exchange(const std::string& bytes, std::chrono::milliseconds timeout = 10s) {
+        auto port = remote.boundPort();
+        return serving([=] { return tcpExchange(port, bytes, timeout); });
+    }
+    Reply request(const std::string& method, const std::string& target) {
+        return exchange(method + " " + target + " HTTP/1.1\r\nHost: phone\r\n\r\n");
     }
     std::string withToken(const std::string& path) const { return path + "t=" + remote.token(); }
 
@@ -57,23 +124,23 @@ class RemoteApprovalTest : public ::testing::Test {
 
 TEST_F(RemoteApprovalTest, servesThePageOnlyWithTheCurrentToken) {
     auto page = request("GET", withToken("/?"));
-    EXPECT_EQ(page.statusLine, "HTTP/1.1 200 OK");
-    EXPECT_EQ(page.headers["Content-Type"], "text/html; charset=utf-8");
-    EXPECT_EQ(page.headers["Cache-Control"], "no-store");
-    EXPECT_EQ(page.headers["Connection"], "close");
-    EXPECT_NE(page.body.find("Nothing waiting."), std::string::npos);
+    EXPECT_EQ(page.status(), "HTTP/1.1 200 OK");
+    EXPECT_EQ(page.header("Content-Type"), "text/html; charset=utf-8");
+    EXPECT_EQ(page.header("Cache-Control"), "no-store");
+    EXPECT_EQ(page.header("Connection"), "close");
+    EXPECT_NE(page.body().find("Nothing waiting."), std::string::npos);
 
     auto anonymous = request("GET", "/");
-    EXPECT_EQ(anonymous.statusLine, "HTTP/1.1 401 Unauthorized");
-    EXPECT_EQ(anonymous.body, "no");
-    EXPECT_EQ(request("GET", "/?t=" + remote.token().substr(1)).statusLine,
+    EXPECT_EQ(anonymous.status(), "HTTP/1.1 401 Unauthorized");
+    EXPECT_EQ(anonymous.body(), "no");
+    EXPECT_EQ(request("GET", "/?t=" + remote.token().substr(1)).status(),
               "HTTP/1.1 401 Unauthorized");
     // The token may sit anywhere in the target.
-    EXPECT_EQ(request("GET", "/anything?x=1&" + withToken("")).statusLine, "HTTP/1.1 200 OK");
+    EXPECT_EQ(request("GET", "/anything?x=1&" + withToken("")).status(), "HTTP/1.1 200 OK");
 
-    auto bad = test::parseReply(exchange("GET\r\n\r\n").received);
-    EXPECT_EQ(bad.statusLine, "HTTP/1.1 400 Bad Request");
-    EXPECT_EQ(bad.body, "bad");
+    auto bad = exchange("GET\r\n\r\n");
+    EXPECT_EQ(bad.status(), "HTTP/1.1 400 Bad Request");
+    EXPECT_EQ(bad.body(), "bad");
 }
 
 TEST_F(RemoteApprovalTest, theOldAddressStopsWorkingAfterDisableAndEnable) {
@@ -89,17 +156,17 @@ TEST_F(RemoteApprovalTest, theOldAddressStopsWorkingAfterDisableAndEnable) {
     remote.enable();
     ASSERT_TRUE(remote.enabled()) << remote.lastError().value_or("");
 
-    EXPECT_EQ(request("GET", oldTarget).statusLine, "HTTP/1.1 401 Unauthorized");
-    EXPECT_EQ(request("GET", withToken("/?")).statusLine, "HTTP/1.1 200 OK");
+    EXPECT_EQ(request("GET", oldTarget).status(), "HTTP/1.1 401 Unauthorized");
+    EXPECT_EQ(request("GET", withToken("/?")).status(), "HTTP/1.1 200 OK");
 }
 
 TEST_F(RemoteApprovalTest, postedDecisionsReachTheMainThread) {
-    EXPECT_EQ(request("POST", "/decide?" + withToken("") + "&id=G1&a=allow").body, "ok");
-    EXPECT_EQ(request("POST", "/decide?id=G2&a=ALLOW&" + withToken("")).body, "ok");
-    EXPECT_EQ(request("POST", withToken("/x?a=yes&id=G3&")).body, "ok");
+    EXPECT_EQ(request("POST", "/decide?" + withToken("") + "&id=G1&a=allow").body(), "ok");
+    EXPECT_EQ(request("POST", "/decide?id=G2&a=ALLOW&" + withToken("")).body(), "ok");
+    EXPECT_EQ(request("POST", withToken("/x?a=yes&id=G3&")).body(), "ok");
     auto missing = request("POST", "/decide?" + withToken("") + "&a=allow");
-    EXPECT_EQ(missing.statusLine, "HTTP/1.1 400 Bad Request");
-    EXPECT_EQ(request("POST", "/decide?id=G4&a=allow").body, "no");
+    EXPECT_EQ(missing.status(), "HTTP/1.1 400 Bad Request");
+    EXPECT_EQ(request("POST", "/decide?id=G4&a=allow").body(), "no");
 
     std::vector<std::pair<std::string, Behavior>> expected = {
         {"G1", Behavior::allow}, {"G2", Behavior::deny}, {"G3", Behavior::deny}};
@@ -116,16 +183,17 @@ TEST_F(RemoteApprovalTest, cardsAreEscapedAndLengthsCountBytes) {
               "<script>x()</script>"},
              {"G2", "Agent", "Write", "", Risk::normal, {}, "b & c"}};
     auto page = request("GET", withToken("/?"));
-    EXPECT_EQ(page.headers["Content-Length"], std::to_string(page.body.size()));
-    EXPECT_NE(page.body.find("<pre>&lt;script&gt;x()&lt;/script&gt;</pre>"), std::string::npos);
-    EXPECT_EQ(page.body.find("<script>x()"), std::string::npos);
-    EXPECT_NE(page.body.find("elevated   \u00b7 installs packages"), std::string::npos);
-    EXPECT_LT(page.body.find("d('G1','allow')"), page.body.find("d('G2','allow')"));
+    std::string body = page.body();
+    EXPECT_EQ(page.header("Content-Length"), std::to_string(body.size()));
+    EXPECT_NE(body.find("<pre>&lt;script&gt;x()&lt;/script&gt;</pre>"), std::string::npos);
+    EXPECT_EQ(body.find("<script>x()"), std::string::npos);
+    EXPECT_NE(body.find("elevated   \u00b7 installs packages"), std::string::npos);
+    EXPECT_LT(body.find("d('G1','allow')"), body.find("d('G2','allow')"));
     // The middle dot of " · " is one character but two bytes.
-    auto characters = std::count_if(page.body.begin(), page.body.end(), [](char c) {
+    auto characters = std::count_if(body.begin(), body.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     });
-    EXPECT_LT(static_cast<std::size_t>(characters), page.body.size());
+    EXPECT_LT(static_cast<std::size_t>(characters), body.size());
 }
 
 TEST_F(RemoteApprovalTest, anOversizedRequestIsAnsweredFromItsFirst16384Bytes) {
@@ -133,17 +201,15 @@ TEST_F(RemoteApprovalTest, anOversizedRequestIsAnsweredFromItsFirst16384Bytes) {
                       " HTTP/1.1\r\nX-Padding: " + std::string(40000, 'a') + "\r\n\r\n";
     auto reply = exchange(big);
     EXPECT_TRUE(reply.closedByServer);
-    EXPECT_EQ(test::parseReply(reply.received).statusLine, "HTTP/1.1 200 OK");
+    EXPECT_EQ(reply.status(), "HTTP/1.1 200 OK");
 }
 
 TEST_F(RemoteApprovalTest, silentAndNonUtf8ClientsAreClosedAfterTheReadLimit) {
-    auto silent = exchange("", 5s);
-    EXPECT_TRUE(silent.closedByServer);
-    EXPECT_EQ(silent.received, "");
-
-    auto binary = exchange("GET /\xff\xfe HTTP/1.1\r\n\r\n", 5s);
-    EXPECT_TRUE(binary.closedByServer);
-    EXPECT_EQ(binary.received, "");
+    for (const std::string bytes : {"", "GET /\xff\xfe HTTP/1.1\r\n\r\n"}) {
+        auto reply = exchange(bytes, 5s);
+        EXPECT_TRUE(reply.closedByServer);
+        EXPECT_EQ(reply.raw, "");
+    }
 }
 
 TEST_F(RemoteApprovalTest, aPortInUseIsReportedAndLeavesTheServerOff) {
@@ -155,18 +221,40 @@ TEST_F(RemoteApprovalTest, aPortInUseIsReportedAndLeavesTheServerOff) {
                                       ": Address already in use");
 }
 
+// The page in headless Chromium: the card shows, Allow posts the decision, the
+// page reloads to "Nothing waiting.".
+TEST_F(RemoteApprovalTest, allowInARealBrowserReachesTheServer) {
+    gates = {{"G-7",
+              "Claude Code",
+              "Bash",
+              "shop",
+              Risk::elevated,
+              {"installs packages"},
+              "npm install left-pad"}};
+    auto run = test::phonePageInBrowser(remote.pairingURL(), "npm install left-pad", "allow");
+    ASSERT_FALSE(run.missing) << "the browser test needs " << *run.missing;
+    test::RunningChild browser(run.options);
+    auto result = serving([&] { return browser.wait(60s); });
+
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    auto seen = nlohmann::json::parse(result.out);
+    std::string card = seen["card"];
+    EXPECT_NE(card.find("Claude Code"), std::string::npos) << card;
+    EXPECT_NE(card.find("elevated"), std::string::npos) << card;
+    EXPECT_NE(seen["after"].get<std::string>().find("Nothing waiting."), std::string::npos);
+    ASSERT_EQ(decisions.size(), 1U);
+    EXPECT_EQ(decisions[0], std::make_pair(std::string("G-7"), Behavior::allow));
+}
+
 TEST(RemoteApprovalLifetime, requestsInFlightAreDroppedOnceTheServerIsGone) {
     LoopMainQueue queue;
-    std::uint16_t port = 0;
-    std::future<test::RawExchange> pending;
+    std::future<Reply> pending;
     {
         RemoteApproval remote(queue, 0, quickLimits());
         remote.enable();
-        port = remote.boundPort();
-        std::string target = "/?t=" + remote.token();
-        pending = std::async(std::launch::async, [=] {
-            return test::tcpExchange(port, "GET " + target + " HTTP/1.1\r\n\r\n", 5s);
-        });
+        std::uint16_t port = remote.boundPort();
+        std::string request = "GET /?t=" + remote.token() + " HTTP/1.1\r\n\r\n";
+        pending = std::async(std::launch::async, [=] { return tcpExchange(port, request, 5s); });
         // Let the request reach the queue, then go away before serving it.
         std::this_thread::sleep_for(200ms);
     }
