@@ -11,6 +11,7 @@
 #include "engine/support/atomic_file.h"
 #include "support/child_process.h"
 #include "support/line_listener.h"
+#include "support/manual_clock.h"
 #include "support/temp_home.h"
 
 namespace vorla {
@@ -18,13 +19,6 @@ namespace {
 
 using nlohmann::json;
 namespace fs = std::filesystem;
-
-class FixedClock final : public Clock {
-  public:
-    WallTime wall = fromEpochSeconds(1748786589);  // 2025-06-01T14:03:09Z
-    [[nodiscard]] WallTime now() const override { return wall; }
-    [[nodiscard]] SteadyTime steadyNow() const override { return {}; }
-};
 
 class InstallerTest : public ::testing::Test {
   protected:
@@ -40,7 +34,7 @@ class InstallerTest : public ::testing::Test {
     }
 
     test::TempHome home;
-    FixedClock clock;
+    test::ManualClock clock{fromEpochSeconds(1748786589)};  // 2025-06-01T14:03:09Z
 };
 
 const json kForeignGroup = {
@@ -61,7 +55,7 @@ TEST_F(InstallerTest, reinstallKeepsOneGroupOfOursPerEventAndUninstallRestoresTh
     Installer installer = make();
 
     ASSERT_TRUE(installer.install(Source::claude));
-    clock.wall += std::chrono::seconds(1);
+    clock.advance(std::chrono::seconds(1));
     ASSERT_TRUE(installer.install(Source::claude));
 
     EXPECT_EQ(installer.lastMessage(), "Installed hooks for claude.");
@@ -214,7 +208,7 @@ TEST_F(InstallerTest, backupsTakenInTheSameSecondKeepTheFirstCopy) {
     std::string folder = ".vorla-agents/backups/2025-06-01T14-03-09Z/";
     EXPECT_EQ(read(folder + ".claude_settings.json"), json({{"first", true}}));
 
-    clock.wall += std::chrono::seconds(1);
+    clock.advance(std::chrono::seconds(1));
     ASSERT_TRUE(installer.install(Source::claude));
     EXPECT_EQ(read(".vorla-agents/backups/2025-06-01T14-03-10Z/.claude_settings.json"),
               json({{"first", true}}));

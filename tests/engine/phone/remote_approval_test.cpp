@@ -5,11 +5,12 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <future>
 #include <nlohmann/json.hpp>
 #include <thread>
@@ -41,38 +42,24 @@ struct Reply {
 };
 
 // Sends `bytes` (nothing when empty), then reads until the server closes or
-// `timeout` passes.
+// a read waits `timeout`.
 Reply tcpExchange(std::uint16_t port, const std::string& bytes, std::chrono::milliseconds timeout) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    timeval wait{timeout.count() / 1000, static_cast<suseconds_t>(timeout.count() % 1000 * 1000)};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    for (std::size_t sent = 0; sent < bytes.size();) {
-        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) {
-            break;
-        }
-        sent += static_cast<std::size_t>(n);
-    }
+    EXPECT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), std::ssize(bytes));
     Reply reply;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
     std::array<char, 65536> chunk{};
-    for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-            break;
-        }
-        ssize_t n = ::recv(fd, chunk.data(), chunk.size(), 0);
-        if (n <= 0) {
-            reply.closedByServer = true;
-            break;
-        }
+    ssize_t n = 0;
+    while ((n = ::recv(fd, chunk.data(), chunk.size(), 0)) > 0) {
         reply.raw.append(chunk.data(), static_cast<std::size_t>(n));
     }
+    reply.closedByServer = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
     ::close(fd);
     return reply;
 }
