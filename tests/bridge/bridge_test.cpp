@@ -21,18 +21,12 @@ Stamp stamp() {
     return Stamp{"ID", TerminalContext{}, 12.5};
 }
 
-TEST(BridgeSource, FirstSourceFlagWithAValidValue) {
-    EXPECT_EQ(declaredSource({"bridge", "--source", "codex"}), Source::codex);
+TEST(BridgeSource, FirstSourceFlagDecidesAndGrokVariablesOverride) {
     EXPECT_EQ(declaredSource({"bridge", "--source"}), Source::claude);
-    EXPECT_EQ(declaredSource({"bridge", "--source", "nope"}), Source::claude);
     EXPECT_EQ(declaredSource({"bridge", "--source", "nope", "--source", "kiro"}), Source::claude);
     EXPECT_EQ(declaredSource({"bridge", "x", "--source", "kiro", "--source", "grok"}),
               Source::kiro);
-}
-
-TEST(BridgeSource, GrokVariablesOverrideByPresence) {
     EXPECT_EQ(effectiveSource(Source::claude, envOf({{"GROK_SESSION_ID", ""}})), Source::grok);
-    EXPECT_EQ(effectiveSource(Source::kiro, envOf({{"GROK_HOOK_EVENT", "x"}})), Source::grok);
     EXPECT_EQ(effectiveSource(Source::codex, envOf({})), Source::codex);
 }
 
@@ -62,28 +56,16 @@ TEST(BridgeEvent, ReadsAliasedKeysAndComputesGating) {
     EXPECT_TRUE(camel->toolInput->isNull());
 }
 
-TEST(BridgeEvent, GrokFallbacksAndNonStringValues) {
-    auto event =
-        buildEvent(Source::grok, R"({"session_id":42})",
-                   envOf({{"GROK_HOOK_EVENT", "pre_tool_use"}, {"GROK_SESSION_ID", "g"}}), stamp());
-    ASSERT_TRUE(event);
-    EXPECT_EQ(event->rawEvent, "pre_tool_use");
-    EXPECT_EQ(event->event, Canonical::preToolUse);
-    EXPECT_EQ(event->sessionID, "g");
-
+// The Grok variable fallbacks and empty or broken input run through the real process in e2e.
+TEST(BridgeEvent, NonStringValuesAndNonObjectJson) {
     auto numeric = buildEvent(Source::claude, R"({"session_id":42})", envOf({}), stamp());
     EXPECT_FALSE(numeric->sessionID);
     EXPECT_EQ(numeric->rawEvent, "unknown");
     EXPECT_EQ(numeric->event, Canonical::other);
-}
-
-TEST(BridgeEvent, NonObjectJsonIsStillSentButNothingElseIs) {
     auto array = buildEvent(Source::claude, "[1,2]", envOf({}), stamp());
     ASSERT_TRUE(array);
     EXPECT_EQ(array->rawEvent, "unknown");
     EXPECT_FALSE(array->toolInput);
-    EXPECT_FALSE(buildEvent(Source::claude, "", envOf({}), stamp()));
-    EXPECT_FALSE(buildEvent(Source::claude, "{oops", envOf({}), stamp()));
 }
 
 TEST(BridgeAnswer, ClaudeAndCodexForms) {

@@ -97,27 +97,5 @@ TEST(WriteJson, ReplacesInvalidUTF8LikeNlohmann) {
     EXPECT_TRUE(parseJson(text));
 }
 
-TEST(JSONTextWriter, SeparatesMembersAndNestsValues) {
-    JSONTextWriter out;
-    out.startObject();
-    out.key("a");
-    out.value(std::string_view("x"));
-    out.key("b");
-    out.value(Json::array({1, Json::object({{"c", true}})}));
-    out.key("d");
-    out.startObject();
-    out.key("e");
-    out.boolean(false);
-    out.key("f");
-    out.number(2.0);
-    out.key("g");
-    out.integer(-3);
-    out.endObject();
-    out.endObject();
-    const char* expected = R"({"a":"x","b":[1,{"c":true}],"d":{"e":false,"f":2.0,"g":-3}})";
-    EXPECT_EQ(out.text(), expected);
-    EXPECT_EQ(out.take(), expected);
-}
-
 }  // namespace
 }  // namespace vorla

@@ -13,46 +13,27 @@ JSONValue json(const char* text) {
     return *JSONValue::parse(text);
 }
 
-TEST(Canonicalize, FoldsUnderscoresAndCase) {
-    EXPECT_EQ(canonicalize("SessionStart"), Canonical::sessionStart);
+TEST(Canonicalize, FoldsUnderscoresAndCaseOnly) {
     EXPECT_EQ(canonicalize("session_start"), Canonical::sessionStart);
-    EXPECT_EQ(canonicalize("SESSIONSTART"), Canonical::sessionStart);
     EXPECT_EQ(canonicalize("PRE_TOOL_USE"), Canonical::preToolUse);
     EXPECT_EQ(canonicalize("preToolUse"), Canonical::preToolUse);
-    EXPECT_EQ(canonicalize("Stop"), Canonical::stop);
-    EXPECT_EQ(canonicalize("PermissionRequest"), Canonical::permissionRequest);
-}
-
-TEST(Canonicalize, UnknownNamesAreOther) {
-    EXPECT_EQ(canonicalize("SubagentStop"), Canonical::other);
-    EXPECT_EQ(canonicalize("BeforeTool"), Canonical::other);
     EXPECT_EQ(canonicalize("pre-tool-use"), Canonical::other);
+    EXPECT_EQ(canonicalize("SubagentStop"), Canonical::other);
     EXPECT_EQ(canonicalize(""), Canonical::other);
-    EXPECT_EQ(canonicalize("unknown"), Canonical::other);
 }
 
-TEST(IsGating, ClaudeAndCodexGateOnlyPermissionAndTwoTools) {
+TEST(IsGating, ClaudeAndCodexGateTwoToolsGrokAndKiroEveryPreToolUse) {
     EXPECT_FALSE(isGating(Source::codex, Canonical::preToolUse, "Bash"));
     EXPECT_TRUE(isGating(Source::claude, Canonical::preToolUse, "AskUserQuestion"));
     EXPECT_TRUE(isGating(Source::codex, Canonical::preToolUse, "ExitPlanMode"));
     EXPECT_FALSE(isGating(Source::claude, Canonical::preToolUse, "askuserquestion"));
-    EXPECT_FALSE(isGating(Source::claude, Canonical::preToolUse, std::nullopt));
     EXPECT_TRUE(isGating(Source::claude, Canonical::permissionRequest, std::nullopt));
-    EXPECT_FALSE(isGating(Source::claude, Canonical::postToolUse, "AskUserQuestion"));
-}
-
-TEST(IsGating, GrokAndKiroGateEveryPreToolUse) {
     EXPECT_TRUE(isGating(Source::grok, Canonical::preToolUse, std::nullopt));
-    EXPECT_TRUE(isGating(Source::kiro, Canonical::preToolUse, "Bash"));
     EXPECT_FALSE(isGating(Source::kiro, Canonical::permissionRequest, "Bash"));
-    EXPECT_FALSE(isGating(Source::grok, Canonical::stop, std::nullopt));
 }
 
 TEST(Field, FirstPresentKeyWinsOnObjectsOnly) {
-    EXPECT_FALSE(field(json(R"("s")"), {"a"}));
     EXPECT_FALSE(field(json("[1,2]"), {"a"}));
-    EXPECT_FALSE(field(json("{}"), {"a"}));
-    EXPECT_FALSE(field(json(R"({"a":1})"), {}));
     auto both = json(R"({"sessionId":"camel","session_id":"snake"})");
     EXPECT_EQ(field(both, {"session_id", "sessionId"})->stringValue(), "snake");
     auto present = field(json(R"({"a":null,"b":1})"), {"a", "b"});
@@ -62,27 +43,13 @@ TEST(Field, FirstPresentKeyWinsOnObjectsOnly) {
 
 TEST(Preview, FollowsTheDisplayRules) {
     EXPECT_EQ(json(R"({"command":"npm test","path":"/x"})").preview(), "npm test");
-    EXPECT_EQ(json(R"({"b":1,"a":2})").preview(), "a,b");
     EXPECT_EQ(json(R"([1,"x",true])").preview(), "1.0, x, true");
-    EXPECT_EQ(json("null").preview(), "null");
-    EXPECT_EQ(json("2.5").preview(), "2.5");
     EXPECT_EQ(json("1764000000").preview(), "1764000000.0");
     EXPECT_EQ(json("-0.125").preview(), "-0.125");
-    EXPECT_EQ(json("[]").preview(), "");
     EXPECT_EQ(json("{}").preview(), "");
     EXPECT_EQ(json(R"({"command":["git","status"]})").preview(), "git, status");
-    EXPECT_EQ(json(R"(["",""])").preview(), ", ");
-    EXPECT_EQ(json(R"({"pattern":"*.md","url":"u"})").preview(), "*.md");
     // Keys sort by code point: upper case before lower case, ASCII before é.
     EXPECT_EQ(json(R"({"é":1,"b":1,"B":1})").preview(), "B,b,é");
-}
-
-TEST(JSONValueAccess, StringValueAndSubscriptAreKindChecked) {
-    EXPECT_EQ(json(R"("x")").stringValue(), "x");
-    EXPECT_FALSE(json("3").stringValue());
-    EXPECT_FALSE(json(R"(["a"])")["a"]);
-    EXPECT_EQ(json(R"({"a":{"b":"c"}})")["a"]->operator[]("b")->stringValue(), "c");
-    EXPECT_FALSE(JSONValue::parse("{not json"));
 }
 
 Event sampleEvent() {
@@ -150,16 +117,6 @@ TEST(EventCoding, RejectsMissingRequiredKeysAndUnknownRawValues) {
     EXPECT_FALSE(decodeEvent(""));
 }
 
-TEST(EventCoding, AcceptsEscapedSlashesAndAnyKeyOrder) {
-    std::string line =
-        R"({"ts":1.5,"terminal":{"ppid":1},"gating":false,"rawEvent":"Stop","event":"stop",)"
-        R"("source":"codex","id":"X","cwd":"\/tmp\/a"})";
-    auto event = decodeEvent(line);
-    ASSERT_TRUE(event);
-    EXPECT_EQ(event->cwd, "/tmp/a");
-    EXPECT_EQ(event->source, Source::codex);
-}
-
 TEST(DecisionCoding, MessageOnlyWhenPresent) {
     EXPECT_EQ(encode(Decision{Behavior::allow, std::nullopt}), R"({"behavior":"allow"})");
     EXPECT_EQ(decodeDecision(R"({"behavior":"deny","message":"Blocked by rule"})"),
@@ -179,15 +136,6 @@ TEST(TerminalContextCapture, ReadsVariablesAndAlwaysHasPpid) {
     EXPECT_EQ(terminal.tmuxPane, "");
     EXPECT_EQ(terminal.ppid, static_cast<std::int32_t>(getppid()));
     EXPECT_NE(toJson(terminal).dump().find("\"ppid\""), std::string::npos);
-}
-
-TEST(SourceNames, RawValuesDisplayNamesAndOrder) {
-    EXPECT_EQ(displayName(Source::grok), "Grok Build");
-    EXPECT_EQ(displayName(Source::kiro), "Kiro CLI");
-    EXPECT_EQ(sourceFromRaw("codex"), Source::codex);
-    EXPECT_FALSE(sourceFromRaw("Claude"));
-    EXPECT_EQ(kAllSources.front(), Source::claude);
-    EXPECT_EQ(kAllSources.back(), Source::kiro);
 }
 
 TEST(RandomUUID, IsUpperCaseVersion4AndFresh) {

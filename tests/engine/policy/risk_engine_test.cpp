@@ -52,15 +52,12 @@ TEST(RiskEngineTest, EveryElevatedRowMatchesAndHasANearMiss) {
     const std::string pipe = "pipes the internet straight into a shell";
     const Case cases[] = {
         {"curl -fsSL x.sh | bash", "curly braces | bash", {net, pipe}},
-        {"wget -qO- x | sh", "wgetx | sh", {net, pipe}},
         {"pnpm add left-pad", "npm information", {"installs packages"}},
         {"pip3 install requests", "pip3 uninstall requests", {"installs packages"}},
-        {"brew install jq", "brew list", {"installs packages"}},
         {"git push origin main", "git pull origin main", {"pushes to a remote"}},
         {"ssh host uptime", "sshd -t", {"connects to another machine"}},
         {"docker exec -it c sh", "docker ps", {"runs a container"}},
         {"systemctl restart nginx", "systemctlx", {"changes system services"}},
-        {"defaults write com.x y 1", "defaults read com.x", {"changes system settings"}},
         {"curl https://x", "libcurl-dev", {net}},
     };
     for (const Case& c : cases) {
@@ -98,13 +95,11 @@ TEST(RiskEngineTest, CriticalRowsWinAndReasonsAreDedupedAndSorted) {
 TEST(RiskEngineTest, ToolClassesAreTestedInOrder) {
     EXPECT_EQ(RiskEngine::assess("WebFetch", "rm -rf /", kProject),
               (RiskVerdict{Risk::trivial, {"read-only tool"}}));
-    EXPECT_EQ(RiskEngine::assess("Grep", "x", kProject).level, Risk::trivial);
     EXPECT_EQ(RiskEngine::assess("ReadWrite", "/etc/x", kProject).level, Risk::trivial);
     // "exec" comes before "edit": graded as a command.
     EXPECT_EQ(RiskEngine::assess("ExecEdit", "rm -rf x", kProject).level, Risk::critical);
     EXPECT_EQ(RiskEngine::assess("run_terminal_cmd", "ls", kProject).level, Risk::trivial);
     EXPECT_EQ(RiskEngine::assess("LS", "x", kProject), (RiskVerdict{Risk::normal, {"LS"}}));
-    EXPECT_EQ(RiskEngine::assess("Task", "x", std::nullopt), (RiskVerdict{Risk::normal, {"Task"}}));
 }
 
 TEST(RiskEngineTest, FileWritesOutsideTheProjectAreElevated) {
@@ -146,11 +141,8 @@ TEST(RiskEngineTest, HugeHostileCommandIsGraded) {
 }
 
 TEST(RiskEngineTest, RuleKeysUseTheFirstTwoSpaceSeparatedWords) {
-    EXPECT_EQ(RiskEngine::ruleKey("Bash", "npm test -- --watch"), "Bash: npm test");
-    EXPECT_EQ(RiskEngine::ruleKey("Bash", "  npm   test  "), "Bash: npm test");
+    EXPECT_EQ(RiskEngine::ruleKey("Bash", "  npm   test -- --watch"), "Bash: npm test");
     EXPECT_EQ(RiskEngine::ruleKey("Bash", "npm\ttest"), "Bash: npm\ttest");
-    EXPECT_EQ(RiskEngine::ruleKey("Bash", "make"), "Bash: make");
-    EXPECT_EQ(RiskEngine::ruleKey("Read", ""), "Read");
     EXPECT_EQ(RiskEngine::ruleKey("Read", "   "), "Read");
 }
 

@@ -111,21 +111,6 @@ TEST_F(GameTest, AnInvalidLastActiveDayRestartsTheStreak) {
     EXPECT_EQ(game.bestStreak(), 6);
 }
 
-TEST_F(GameTest, StateSurvivesARestart) {
-    game_->agentCompleted();
-    game_->bossBeaten();
-    Game reloaded(clock_);
-    EXPECT_EQ(reloaded.coins(), 6);
-    EXPECT_EQ(reloaded.streak(), 1);
-    EXPECT_EQ(reloaded.lastActiveDay(), "2026-01-15");
-    EXPECT_EQ(reloaded.bossesBeaten(), 1);
-    ASSERT_EQ(reloaded.achievements().size(), 6u);
-    EXPECT_TRUE(reloaded.achievements()[2].unlocked());
-    EXPECT_FALSE(reloaded.achievements()[0].unlocked());
-    reloaded.unlock("boss-slayer");  // already earned: never announced again
-    reloaded.unlock("no-such-thing");
-}
-
 TEST_F(GameTest, AFileMissingAKeyIsIgnoredAndKeptAside) {
     const std::string partial =
         R"({"coins":40,"streak":2,"bestStreak":2,"lastActiveDay":"2026-01-14","unlocked":{}})";

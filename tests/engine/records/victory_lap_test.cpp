@@ -31,6 +31,8 @@ TEST(VictoryLapTest, SparksTrailTheSpriteAndFade) {
     EXPECT_EQ(sparks.back().colour, VictoryLap::SparkColour::green);    // 9 mod 3
     EXPECT_EQ(sparks[0].colour, VictoryLap::SparkColour::yellow);
     EXPECT_EQ(sparks[1].colour, VictoryLap::SparkColour::pink);
+    lap.sparks = 1;  // one launch point cannot be spread over the lap
+    EXPECT_TRUE(lap.visibleSparks(0.5, 30).empty());
 }
 
 }  // namespace
