@@ -7,11 +7,18 @@ packages=(
   # toolchain
   g++ cmake ninja-build pkg-config make git
   # libraries
-  nlohmann-json3-dev rapidjson-dev libsimdjson-dev libre2-dev libqrencode-dev
+  nlohmann-json3-dev rapidjson-dev libsimdjson-dev libre2-dev libqrencode-dev libexpected-dev
+  # the desktop app: Qt Widgets and D-Bus, SDL2 audio
+  qt6-base-dev libsdl2-dev
+  # faster rebuilds
+  ccache
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev hyperfine python3 time
   # the phone page in a real browser, and reading its QR code back
   chromium zbar-tools
+  # windows on a real X server: Xvfb, a compositor, pointer clicks, screenshots;
+  # a private session bus with fake notification and file-manager services
+  xvfb xcompmgr x11-utils x11-xserver-utils xdotool imagemagick dbus python3-dbus
   # fuzzing, lint and formatting (make fuzz, make lint, make format)
   clang libclang-rt-14-dev clang-tidy clang-format
 )
