@@ -1,16 +1,38 @@
 #!/usr/bin/env bash
-# Installs the npm packages the browser test needs into build/node (outside
-# git). Quiet and quick when they are already there.
+# Installs the npm packages the tests need, pinned, into build/ (outside git):
+# playwright-core for the browser test into build/node, and the real agent
+# CLIs the contract tests drive into build/agents. Quiet and quick when they
+# are already there; a failed install exits non-zero so `make test` stops.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Installs the `name@version` packages into `dir` unless each is there already.
+install_pinned() {
+  local dir=$1
+  shift
+  local want missing=()
+  for want in "$@"; do
+    local pkg=${want%@*} version=${want##*@}
+    local manifest="$dir/node_modules/$pkg/package.json"
+    if ! [[ -f $manifest ]] || ! grep -q "\"version\": \"$version\"" "$manifest"; then
+      missing+=("$want")
+    fi
+  done
+  ((${#missing[@]})) || return 0
+  mkdir -p "$dir"
+  echo "Installing ${missing[*]} into $dir"
+  npm install --prefix "$dir" --no-audit --no-fund --silent "$@"
+}
+
 # playwright-core drives the system's Chromium; it never downloads a browser.
-want="playwright-core@1.65.2"
-dir=build/node
-if [[ -f "$dir/node_modules/playwright-core/package.json" ]] &&
-   grep -q "\"version\": \"${want#*@}\"" "$dir/node_modules/playwright-core/package.json"; then
-  exit 0
-fi
-mkdir -p "$dir"
-echo "Installing $want into $dir"
-PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm install --prefix "$dir" --no-audit --no-fund --silent "$want"
+PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 install_pinned build/node "playwright-core@1.65.2"
+
+# The agents ship their native programs inside registry packages (optional
+# dependencies per platform), so nothing else is downloaded.
+install_pinned build/agents "@openai/codex@0.171.0" "@anthropic-ai/claude-code@2.1.332"
+for bin in codex claude; do
+  if ! build/agents/node_modules/.bin/$bin --version >/dev/null 2>&1; then
+    echo "install-node-deps: build/agents/node_modules/.bin/$bin does not run" >&2
+    exit 1
+  fi
+done
