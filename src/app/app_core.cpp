@@ -8,15 +8,17 @@
 
 namespace vorla::app {
 
-AppCore::AppCore(MainQueue& queue, const Clock& clock)
+AppCore::AppCore(MainQueue& queue, const Clock& clock, Outputs outputs)
     : queue_(queue),
       clock_(clock),
       store_(queue, clock),
       prefs_(preferencesFile_),
+      sound_(std::move(outputs.audio), [this] { return prefs_.soundEnabled(); }),
       rules_(clock),
       auditLog_(clock),
       remote_(queue),
-      game_(clock) {}
+      game_(clock),
+      notifier_(queue, std::move(outputs.notifications)) {}
 
 AppCore::~AppCore() {
     terminate();
@@ -28,8 +30,12 @@ void AppCore::setUp() {
     }
     didSetUp_ = true;
     scheduleRefresh();
+    if (prefs_.notifyEnabled()) {
+        notifier_.requestAuth();
+    }
     connectCallbacks();
     wirePhoneApprovals(remote_, store_);
+    sound_.play(Cue::launch);
     startServer();
     // No notch and no screen without a window.
     logLine("Vorla Agents up. notch=false w=0 h=0 screen=0");
@@ -44,8 +50,23 @@ void AppCore::connectCallbacks() {
     store_.shouldAutoApprove = [this](const RiskVerdict& verdict) {
         return prefs_.shouldAutoApprove(verdict.level);
     };
-    store_.onSessionDone = [this] { game_.agentCompleted(); };
+    store_.onGateOpened = [this] { sound_.play(Cue::needsApproval); };
+    store_.onGateClosed = [this](Behavior behavior) {
+        sound_.play(behavior == Behavior::allow ? Cue::approved : Cue::denied);
+    };
+    store_.onSessionDone = [this] {
+        sound_.play(Cue::done);
+        game_.agentCompleted();
+    };
     store_.audit = [this](const AuditEntry& entry) { auditAndAchieve(entry); };
+    game_.onAchievement = [this](const Achievement& achievement) {
+        achievementUnlocked(achievement);
+    };
+}
+
+void AppCore::achievementUnlocked(const Achievement& achievement) {
+    sound_.play(Cue::launch);
+    notifier_.notifyAchievement(achievement, prefs_.notifyEnabled());
 }
 
 void AppCore::auditAndAchieve(const AuditEntry& entry) {
@@ -60,6 +81,7 @@ void AppCore::scheduleRefresh() {
     refreshTimer_ = queue_.postAfter(kRefreshInterval, [weak] {
         if (auto self = weak.lock()) {
             (*self)->store_.refreshContext();
+            (*self)->notifier_.observe((*self)->store_.sessions(), (*self)->prefs_.notifyEnabled());
             (*self)->scheduleRefresh();
         }
     });

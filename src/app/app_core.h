@@ -1,15 +1,18 @@
 // The engine half of the composition root, shared by the desktop app and
 // `vorla-agents --headless`: it creates and holds for the life of the process
 // the session store, preferences, learned rules, audit log, game and event
-// server, connects them through the store's callbacks, runs the 2-second
-// refresh, and cleans up at termination. The desktop app adds its windows,
-// sound and notifications on top.
+// server, sound cues and notifier, connects them through the store's
+// callbacks, runs the 2-second refresh, and cleans up at termination. The
+// desktop app adds its windows on top, and passes the audio output that
+// --headless does not have.
 //
 // Main thread only (the thread that runs `queue`).
 #pragma once
 
 #include <memory>
 
+#include "engine/look/notifier.h"
+#include "engine/look/sound_engine.h"
 #include "engine/phone/remote_approval.h"
 #include "engine/policy/prefs.h"
 #include "engine/policy/rule_store.h"
@@ -24,17 +27,27 @@ namespace vorla::app {
 
 class AppCore {
   public:
-    // Objects are created in start-up order: store, prefs, rules (loaded from
-    // their file), audit log, phone approvals (off), game. `queue` and `clock` must outlive this.
-    AppCore(MainQueue& queue, const Clock& clock);
+    // The platform's outputs; either may be null (no sound, no notifications).
+    struct Outputs {
+        std::unique_ptr<AudioSink> audio;
+        std::unique_ptr<NotificationPoster> notifications;
+    };
+
+    // Objects are created in start-up order: store, prefs, sound (cues
+    // rendered, `outputs.audio` started), rules (loaded from their file),
+    // audit log, phone approvals (off), game, notifier. `queue` and `clock`
+    // must outlive this.
+    AppCore(MainQueue& queue, const Clock& clock, Outputs outputs = {});
     // Terminates (see terminate()).
     ~AppCore();
     AppCore(const AppCore&) = delete;
     AppCore& operator=(const AppCore&) = delete;
 
-    // Once: installs the store's callbacks and the game's, starts the
-    // 2-second refresh, starts the event server (logging why when it cannot)
-    // and logs the "up" line. Later calls do nothing.
+    // Once: starts the 2-second refresh (context, then notifications), asks
+    // for notification permission when notifications are on, installs the
+    // store's callbacks and the game's, plays the start-up cue, starts the
+    // event server (logging why when it cannot) and logs the "up" line. Later
+    // calls do nothing.
     void setUp();
 
     // Termination: the server stops accepting, the listening socket is closed
@@ -48,6 +61,8 @@ class AppCore {
     [[nodiscard]] AuditLog& auditLog() { return auditLog_; }
     [[nodiscard]] Game& game() { return game_; }
     [[nodiscard]] RemoteApproval& remote() { return remote_; }
+    [[nodiscard]] SoundEngine& sound() { return sound_; }
+    [[nodiscard]] Notifier& notifier() { return notifier_; }
     // Null until setUp(), and when the socket could not be opened.
     [[nodiscard]] Server* server() { return server_.get(); }
 
@@ -60,6 +75,7 @@ class AppCore {
     void startServer();
     // Every audit record: into the log, then through the achievement rules.
     void auditAndAchieve(const AuditEntry& entry);
+    void achievementUnlocked(const Achievement& achievement);
 
     MainQueue& queue_;
     const Clock& clock_;
@@ -67,10 +83,12 @@ class AppCore {
     SessionStore store_;
     FilePreferencesStore preferencesFile_;
     Prefs prefs_;
+    SoundEngine sound_;
     RuleStore rules_;
     AuditLog auditLog_;
     RemoteApproval remote_;  // after store_: its page reads the store
     Game game_;
+    Notifier notifier_;
     std::unique_ptr<Server> server_;
 
     bool didSetUp_ = false;

@@ -1,0 +1,70 @@
+#include "engine/look/notifier.h"
+
+#include "engine/support/path_component.h"
+
+namespace vorla {
+
+namespace {
+
+bool isWaiting(SpriteKind state) {
+    return state == SpriteKind::needsApproval || state == SpriteKind::question ||
+           state == SpriteKind::planReview;
+}
+
+}  // namespace
+
+Notifier::Notifier(MainQueue& queue, std::unique_ptr<NotificationPoster> poster)
+    : queue_(queue), poster_(std::move(poster)) {}
+
+void Notifier::requestAuth() {
+    if (authRequested_ || !poster_) {
+        return;
+    }
+    authRequested_ = true;
+    std::weak_ptr<Notifier*> weak = self_;
+    poster_->requestAuth([&queue = queue_, weak](bool granted) {
+        queue.post([weak, granted] {
+            if (auto self = weak.lock()) {
+                (*self)->authorized_ = granted;
+            }
+        });
+    });
+}
+
+void Notifier::observe(const std::vector<std::shared_ptr<Session>>& sessions, bool enabled) {
+    std::unordered_map<std::string, std::string> current;
+    for (const auto& session : sessions) {
+        current[session->id()] = std::string(rawValue(session->state()));
+    }
+    if (seeded_ && enabled && authorized_) {
+        for (const auto& session : sessions) {
+            auto before = lastState_.find(session->id());
+            if (before != lastState_.end() && before->second != rawValue(session->state())) {
+                postTransition(*session);
+            }
+        }
+    }
+    if (enabled) {
+        requestAuth();
+    }
+    lastState_ = std::move(current);
+    seeded_ = true;
+}
+
+void Notifier::postTransition(const Session& session) {
+    std::string agent(displayName(session.source()));
+    std::string project = lastPathComponent(session.cwd());
+    if (isWaiting(session.state())) {
+        poster_->post(agent + " needs you", session.activity() + " · " + project);
+    } else if (session.state() == SpriteKind::done) {
+        poster_->post(agent + " finished", project);
+    }
+}
+
+void Notifier::notifyAchievement(const Achievement& achievement, bool enabled) {
+    if (enabled && authorized_) {
+        poster_->post("🏆 " + achievement.name, achievement.detail);
+    }
+}
+
+}  // namespace vorla
