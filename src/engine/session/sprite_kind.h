@@ -2,6 +2,7 @@
 // the sprite the island draws. A plain enumeration, safe on any thread.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 namespace vorla {
@@ -18,6 +19,10 @@ enum class SpriteKind {
     done,
     error,
 };
+inline constexpr std::array<SpriteKind, 10> kAllSpriteKinds = {
+    SpriteKind::idle,  SpriteKind::thinking,      SpriteKind::reading,  SpriteKind::writing,
+    SpriteKind::shell, SpriteKind::needsApproval, SpriteKind::question, SpriteKind::planReview,
+    SpriteKind::done,  SpriteKind::error};
 
 // "idle", "needsApproval", ... (the case names).
 [[nodiscard]] std::string_view rawValue(SpriteKind kind);

@@ -1,0 +1,81 @@
+#include "ui/style/palette.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <algorithm>
+
+#include "engine/look/rgb.h"
+
+namespace vorla::ui {
+
+namespace Palette {
+
+QColor text() {
+    return QColor::fromRgbF(1, 1, 1, 0.95f);
+}
+QColor text2() {
+    return QColor::fromRgbF(1, 1, 1, 0.60f);
+}
+QColor text3() {
+    return QColor::fromRgbF(1, 1, 1, 0.38f);
+}
+QColor green() {
+    return fromRgb(Accent::green);
+}
+QColor yellow() {
+    return fromRgb(Accent::yellow);
+}
+QColor pink() {
+    return fromRgb(Accent::pink);
+}
+QColor bg() {
+    return QColor::fromRgbF(0.09f, 0.09f, 0.10f);
+}
+QColor island() {
+    return QColor(Qt::black);
+}
+
+QColor fromRgb(const Rgb& rgb, double opacity) {
+    return QColor::fromRgbF(static_cast<float>(rgb.r), static_cast<float>(rgb.g),
+                            static_cast<float>(rgb.b),
+                            static_cast<float>(std::clamp(opacity, 0.0, 1.0)));
+}
+
+QColor withOpacity(QColor colour, double opacity) {
+    colour.setAlphaF(colour.alphaF() * static_cast<float>(std::clamp(opacity, 0.0, 1.0)));
+    return colour;
+}
+
+}  // namespace Palette
+
+namespace Type {
+
+QFont system(int size, QFont::Weight weight) {
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(size);
+    font.setWeight(weight);
+    return font;
+}
+
+QFont mono(int size, QFont::Weight weight) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    font.setPixelSize(size);
+    font.setWeight(weight);
+    return font;
+}
+
+QFont caption() {
+    return mono(12);
+}
+QFont label() {
+    return system(14, QFont::DemiBold);
+}
+QFont section() {
+    return mono(11, QFont::DemiBold);
+}
+
+}  // namespace Type
+
+}  // namespace vorla::ui

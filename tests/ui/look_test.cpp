@@ -1,0 +1,189 @@
+// The shared look drawn offscreen and read back pixel by pixel: sprites
+// against the dot rule, the tray icon, segmented bars, chips and the island's
+// outline.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+#include "engine/look/context_reading.h"
+#include "engine/look/pixel_sprite.h"
+#include "ui/island_path.h"
+#include "ui/sprite_painter.h"
+#include "ui/sprite_view.h"
+#include "ui/style/palette.h"
+#include "ui/tray_icon_image.h"
+#include "ui/widgets/icon_button.h"
+#include "ui/widgets/pixel_bar.h"
+#include "ui/widgets/status_chip.h"
+
+namespace vorla::ui {
+namespace {
+
+QImage blank(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+QImage render(QWidget& widget) {
+    QImage image = blank(widget.width(), widget.height());
+    widget.render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+    return image;
+}
+
+bool near(QColor actual, QColor expected, int tolerance = 3) {
+    return std::abs(actual.red() - expected.red()) <= tolerance &&
+           std::abs(actual.green() - expected.green()) <= tolerance &&
+           std::abs(actual.blue() - expected.blue()) <= tolerance &&
+           std::abs(actual.alpha() - expected.alpha()) <= tolerance;
+}
+
+TEST(SpritePainter, EveryDotFollowsTheDotRule) {
+    struct Case {
+        Source agent;
+        SpriteKind kind;
+        double t;
+    };
+    for (const Case& c :
+         {Case{Source::claude, SpriteKind::idle, 0.4}, Case{Source::kiro, SpriteKind::error, 1.1},
+          Case{Source::codex, SpriteKind::thinking, 0.4},
+          Case{Source::grok, SpriteKind::done, 123.3}}) {
+        QImage image = blank(64, 64);  // cells of 4 pixels
+        {
+            QPainter painter(&image);
+            paintSprite(painter, QRectF(0, 0, 64, 64), c.kind, c.agent, c.t, spriteTint(c.kind));
+        }
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                const QColor centre = image.pixelColor(x * 4 + 2, y * 4 + 2);
+                if (PixelSprite::lit(c.kind, c.agent, x, y, c.t)) {
+                    EXPECT_TRUE(near(centre, spriteTint(c.kind)))
+                        << PixelSprite::key(c.agent, c.kind) << " " << x << "," << y;
+                } else {
+                    EXPECT_EQ(centre.alpha(), 0)
+                        << PixelSprite::key(c.agent, c.kind) << " " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+TEST(SpriteView, SleepsUntilItsFrameChangesAndStopsWhileHidden) {
+    double now = 0.5;  // idle (1 fps): frame A until 1.0
+    SpriteView view(SpriteKind::idle, Source::claude, 18);
+    view.setTimeSource([&now] { return now; });
+    EXPECT_FALSE(view.isAnimating());
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    EXPECT_TRUE(view.isAnimating());
+    EXPECT_LE(view.msUntilNextFrame(), 502);
+    QTRY_VERIFY(view.paintCount() >= 1);
+    const int painted = view.paintCount();
+
+    now = 1.2;  // frame B: the timer wakes, sees the change and repaints once
+    QTRY_COMPARE_WITH_TIMEOUT(view.paintCount(), painted + 1, 3000);
+    EXPECT_GT(view.msUntilNextFrame(), 700);  // next change at 2.0
+
+    view.hide();
+    EXPECT_FALSE(view.isAnimating());
+    view.setKind(SpriteKind::error);
+    EXPECT_FALSE(view.isAnimating());
+}
+
+TEST(TrayIcon, LightCreatureWithADarkOutline) {
+    const QImage image = menuBarIconImage(64);  // cells of 4 pixels
+    auto cellColour = [&](int row, int column) {
+        return image.pixelColor(column * 4 + 2, row * 4 + 2);
+    };
+    EXPECT_EQ(cellColour(3, 1), menuBarGlyphColour());            // crown
+    EXPECT_EQ(cellColour(13, 13), menuBarGlyphColour());          // right leg
+    EXPECT_TRUE(near(cellColour(5, 4), menuBarOutlineColour()));  // an eye
+    EXPECT_TRUE(near(cellColour(2, 8), menuBarOutlineColour()));  // above the crown
+    EXPECT_EQ(cellColour(0, 0).alpha(), 0);
+    EXPECT_EQ(cellColour(15, 8).alpha(), 0);
+    EXPECT_FALSE(menuBarIcon().isNull());
+    EXPECT_EQ(menuBarIcon().availableSizes().size(), 9);
+}
+
+TEST(ContextBar, ElevenOfTwelveYellowNearTheLimitThreePinkAtAQuarter) {
+    ContextBar bar;
+    bar.resize(12 * 10 + 11 * 3, 6);  // segments of 10 pixels, 3 apart
+    auto segmentColour = [&](const QImage& image, int i) {
+        return image.pixelColor(i * 13 + 5, 3);
+    };
+    const QColor unlit = QColor::fromRgbF(1, 1, 1, 0.10f);
+
+    bar.setFraction(ContextReading::of({190000, 200000}).fraction);
+    QImage image = render(bar);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_TRUE(near(segmentColour(image, i), i < 11 ? Palette::yellow() : unlit)) << i;
+    }
+
+    bar.setFraction(ContextReading::of({50000, 200000}).fraction);
+    image = render(bar);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_TRUE(near(segmentColour(image, i), i < 3 ? Palette::pink() : unlit)) << i;
+    }
+
+    PixelBar pixelBar;
+    pixelBar.setTint(Palette::green());
+    pixelBar.setSegments(4);
+    pixelBar.setFraction(0.5);
+    pixelBar.resize(4 * 10 + 3 * 3, 6);
+    image = render(pixelBar);
+    EXPECT_TRUE(near(segmentColour(image, 1), Palette::green()));
+    EXPECT_TRUE(near(segmentColour(image, 2), unlit));
+}
+
+TEST(StatusChip, NamesTheStatusInItsColour) {
+    StatusChip chip(SpriteKind::writing);
+    EXPECT_EQ(chip.text(), "active");
+    EXPECT_EQ(chip.colour(), Palette::pink());
+    chip.setKind(SpriteKind::done);
+    EXPECT_EQ(chip.text(), "completed");
+    EXPECT_EQ(chip.colour(), Palette::green());
+    chip.setKind(SpriteKind::question);
+    EXPECT_EQ(chip.text(), "needs you");
+    EXPECT_EQ(chip.colour(), Palette::yellow());
+
+    chip.resize(chip.sizeHint());
+    const QImage image = render(chip);
+    // The capsule's fill is the status colour, faint.
+    const QColor fill = image.pixelColor(chip.width() / 2, 1);
+    EXPECT_GT(fill.alpha(), 20);
+    EXPECT_LT(fill.alpha(), 60);
+    EXPECT_GT(fill.red(), fill.blue());  // yellow, not grey
+}
+
+TEST(IconButton, DrawsGearAndPowerWithoutAnIconTheme) {
+    IconButton gear(IconButton::Glyph::gear, Palette::text2(), 40);
+    QImage image = render(gear);
+    EXPECT_EQ(image.pixelColor(20, 20).alpha(), 0);       // the hole
+    EXPECT_GT(image.pixelColor(20 - 7, 20).alpha(), 60);  // the body
+
+    IconButton power(IconButton::Glyph::power, Palette::pink(), 40);
+    image = render(power);
+    EXPECT_TRUE(near(image.pixelColor(20, 14), Palette::pink(), 30));      // the stroke
+    EXPECT_TRUE(near(image.pixelColor(20 + 9, 21), Palette::pink(), 30));  // the ring
+    EXPECT_EQ(IconButton::glyphForSymbol(u"gearshape.fill"), IconButton::Glyph::gear);
+    EXPECT_EQ(IconButton::glyphForSymbol(u"cpu"), std::nullopt);
+}
+
+TEST(IslandPath, ShouldersAndCornersAreOutsideTheBody) {
+    const QPainterPath path = islandPath(IslandShape{}, QRectF(0, 0, 108, 32));
+    EXPECT_TRUE(path.contains(QPointF(54, 16)));    // body
+    EXPECT_TRUE(path.contains(QPointF(54, 0.5)));   // full width at the top
+    EXPECT_TRUE(path.contains(QPointF(3.5, 0.5)));  // the shoulder meets the top
+    EXPECT_FALSE(path.contains(QPointF(1, 6)));     // left shoulder
+    EXPECT_FALSE(path.contains(QPointF(107, 6)));   // right shoulder
+    EXPECT_FALSE(path.contains(QPointF(9, 31)));    // bottom-left corner
+    EXPECT_FALSE(path.contains(QPointF(99, 31)));   // bottom-right corner
+    const QRegion region = islandRegion(IslandShape{}, QRectF(0, 0, 108, 32));
+    EXPECT_TRUE(region.contains(QPoint(54, 16)));
+    EXPECT_FALSE(region.contains(QPoint(1, 20)));
+}
+
+}  // namespace
+}  // namespace vorla::ui
