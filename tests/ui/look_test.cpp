@@ -3,12 +3,15 @@
 // outline.
 #include <gtest/gtest.h>
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
+#include <cmath>
 
 #include "engine/look/context_reading.h"
 #include "engine/look/pixel_sprite.h"
+#include "ui/detail_box_metrics.h"
 #include "ui/island_path.h"
 #include "ui/sprite_painter.h"
 #include "ui/sprite_view.h"
@@ -183,6 +186,17 @@ TEST(IslandPath, ShouldersAndCornersAreOutsideTheBody) {
     const QRegion region = islandRegion(IslandShape{}, QRectF(0, 0, 108, 32));
     EXPECT_TRUE(region.contains(QPoint(54, 16)));
     EXPECT_FALSE(region.contains(QPoint(1, 20)));
+}
+
+TEST(DetailBox, FollowsTheFontsLinesFromOneToFour) {
+    const QFontMetricsF metrics(detailFont());
+    const double line = std::ceil(metrics.ascent() + metrics.descent() + metrics.leading());
+    EXPECT_EQ(detailBoxHeight(""), line + 24);  // "(no arguments)"
+    EXPECT_EQ(detailBoxHeight("git status"), line + 24);
+    EXPECT_EQ(detailBoxHeight("a\nb"), 2 * line + 24);
+    // 440 points hold fewer than 100 mono characters of 13 points.
+    EXPECT_EQ(detailBoxHeight(QString(100, u'x')), 2 * line + 24);
+    EXPECT_EQ(detailBoxHeight(QString(5000, u'x')), 4 * line + 24);
 }
 
 }  // namespace

@@ -17,7 +17,8 @@ inline constexpr double detailFontSize = 13;    // mono
 inline constexpr int maxDetailLines = 4;        // longer text scrolls in the box
 inline constexpr double detailBoxPadding = 24;
 
-// The detail text, or "(no arguments)" when it is empty.
+// The detail text, or "(no arguments)" when it is empty. The result views
+// `detail` or a static text: keep `detail` alive while using it.
 [[nodiscard]] std::string_view detailText(std::string_view detail);
 // ceil(ascent + descent + leading), with descent as a positive distance
 // below the baseline (QFontMetricsF::descent()).
