@@ -1,0 +1,171 @@
+#include "ui/sound_output.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+
+namespace vorla::ui {
+
+namespace {
+
+constexpr float kVolume = 0.5f;
+
+}  // namespace
+
+SoundOutput::SoundOutput(std::chrono::milliseconds linger) : linger_(linger) {}
+
+SoundOutput::~SoundOutput() {
+    {
+        std::lock_guard lock(controlMutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (control_.joinable()) {
+        control_.join();
+    }
+    closeDevice();
+    if (initialised_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+}
+
+std::optional<std::string> SoundOutput::start() {
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Vorla Agents");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        return std::string(SDL_GetError());
+    }
+    initialised_ = true;
+    if (!openDevice()) {
+        return std::string(SDL_GetError());
+    }
+    control_ = std::thread([this] { controlLoop(); });
+    return std::nullopt;
+}
+
+void SoundOutput::play(std::span<const float> samples) {
+    {
+        std::lock_guard lock(clipMutex_);
+        clip_ = samples;
+        position_ = 0;
+        playing_ = true;
+    }
+    {
+        std::lock_guard lock(controlMutex_);
+        requested_ = true;
+    }
+    wake_.notify_one();
+}
+
+bool SoundOutput::idle() const {
+    std::lock_guard clipLock(clipMutex_);
+    std::lock_guard controlLock(controlMutex_);
+    return !playing_ && !deviceOpen_;
+}
+
+bool SoundOutput::openDevice() {
+    SDL_AudioSpec want{};
+    want.freq = 44100;
+    want.format = AUDIO_F32SYS;
+    want.channels = 1;
+    want.samples = 512;  // 11.6 ms: a cue starts without a noticeable delay
+    want.callback = &SoundOutput::fillCallback;
+    want.userdata = this;
+    // No allowed changes: SDL converts to whatever the device wants.
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (device_ == 0) {
+        return false;
+    }
+    SDL_PauseAudioDevice(device_, 0);
+    std::lock_guard lock(controlMutex_);
+    deviceOpen_ = true;
+    return true;
+}
+
+void SoundOutput::closeDevice() {
+    if (device_ == 0) {
+        return;
+    }
+    SDL_CloseAudioDevice(device_);  // joins SDL's audio thread
+    device_ = 0;
+    std::lock_guard lock(controlMutex_);
+    deviceOpen_ = false;
+}
+
+void SoundOutput::fillCallback(void* self, std::uint8_t* stream, int length) {
+    static_cast<SoundOutput*>(self)->fill(reinterpret_cast<float*>(stream),
+                                          static_cast<std::size_t>(length) / sizeof(float));
+}
+
+void SoundOutput::fill(float* out, std::size_t frames) {
+    std::size_t written = 0;
+    bool ended = false;
+    {
+        std::lock_guard lock(clipMutex_);
+        if (playing_) {
+            written = std::min(frames, clip_.size() - position_);
+            for (std::size_t i = 0; i < written; ++i) {
+                out[i] = clip_[position_ + i] * kVolume;
+            }
+            position_ += written;
+            ended = position_ >= clip_.size();
+            playing_ = !ended;
+        }
+    }
+    std::fill(out + written, out + frames, 0.0f);
+    if (ended) {
+        {
+            std::lock_guard lock(controlMutex_);
+            ended_ = true;
+        }
+        wake_.notify_one();
+    }
+}
+
+void SoundOutput::controlLoop() {
+    std::unique_lock lock(controlMutex_);
+    while (!stopping_) {
+        if (!deviceOpen_) {
+            if (!waitForPlay(lock)) {
+                return;
+            }
+            continue;
+        }
+        requested_ = false;
+        ended_ = false;
+        lock.unlock();
+        bool playing = false;
+        {
+            std::lock_guard clipLock(clipMutex_);
+            playing = playing_;
+        }
+        lock.lock();
+        if (playing) {
+            wake_.wait(lock, [this] { return stopping_ || ended_; });
+            continue;
+        }
+        if (wake_.wait_for(lock, linger_, [this] { return stopping_ || requested_; })) {
+            continue;
+        }
+        lock.unlock();
+        closeDevice();  // a play() racing with this sets requested_: reopened below
+        lock.lock();
+    }
+}
+
+bool SoundOutput::waitForPlay(std::unique_lock<std::mutex>& lock) {
+    wake_.wait(lock, [this] { return stopping_ || requested_; });
+    if (stopping_) {
+        return false;
+    }
+    requested_ = false;
+    lock.unlock();
+    if (!openDevice()) {
+        // The sound server went away: drop the clip; the next play tries again.
+        std::lock_guard clipLock(clipMutex_);
+        playing_ = false;
+    }
+    lock.lock();
+    return true;
+}
+
+}  // namespace vorla::ui

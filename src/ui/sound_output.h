@@ -1,0 +1,76 @@
+// The audio output of the desktop app: one mono 44.1 kHz float stream through
+// SDL2's audio subsystem, at half volume, playing one clip at a time.
+//
+// The device is open only while something plays (and for `linger` after):
+// SDL2 keeps its audio thread waking every buffer even while a device is
+// paused, so an idle app closes the device and its thread is gone. A small
+// control thread of ours opens it again on the next play; it sleeps on a
+// condition variable in between and does not wake.
+//
+// Threads: start() and play() from the main thread; the SDL audio thread
+// fills buffers; the control thread opens and closes the device. play()
+// only swaps the clip under a lock the audio thread holds for one buffer
+// copy, so it never waits on device opening or on the sound server.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include "engine/look/sound_engine.h"
+
+namespace vorla::ui {
+
+class SoundOutput final : public AudioSink {
+  public:
+    static constexpr std::chrono::milliseconds kDefaultLinger{5000};
+
+    explicit SoundOutput(std::chrono::milliseconds linger = kDefaultLinger);
+    // Stops the control thread and closes the device.
+    ~SoundOutput() override;
+    SoundOutput(const SoundOutput&) = delete;
+    SoundOutput& operator=(const SoundOutput&) = delete;
+
+    // Initialises SDL's audio subsystem and opens the device once, so a
+    // machine without sound says so at start. Returns SDL's error text on
+    // failure. Call once.
+    [[nodiscard]] std::optional<std::string> start() override;
+    void play(std::span<const float> samples) override;
+
+    // Nothing is playing and the device is closed (for tests and benchmarks).
+    [[nodiscard]] bool idle() const;
+
+  private:
+    static void fillCallback(void* self, std::uint8_t* stream, int length);
+    void fill(float* out, std::size_t frames);
+    [[nodiscard]] bool openDevice();
+    void closeDevice();
+    void controlLoop();
+    // Waits until something plays; opens the device then. False when stopping.
+    bool waitForPlay(std::unique_lock<std::mutex>& lock);
+
+    const std::chrono::milliseconds linger_;
+    bool initialised_ = false;
+    std::thread control_;
+
+    // Touched by the control thread once started (and by start() before).
+    std::uint32_t device_ = 0;
+
+    // The clip: written by play(), read by the audio thread.
+    mutable std::mutex clipMutex_;
+    std::span<const float> clip_;
+    std::size_t position_ = 0;
+    bool playing_ = false;
+
+    // The control thread's wake-ups.
+    mutable std::mutex controlMutex_;
+    std::condition_variable wake_;
+    bool requested_ = false;  // play() was called
+    bool ended_ = false;      // a clip played to its end
+    bool stopping_ = false;
+    bool deviceOpen_ = false;
+};
+
+}  // namespace vorla::ui
