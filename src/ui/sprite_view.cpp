@@ -51,7 +51,7 @@ void SpriteView::setColor(std::optional<QColor> colour) {
     if (colour == colour_) {
         return;
     }
-    colour_ = std::move(colour);
+    colour_ = colour;
     update();
 }
 
