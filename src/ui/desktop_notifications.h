@@ -1,0 +1,58 @@
+// Desktop notifications through org.freedesktop.Notifications on the session
+// bus. There is no permission prompt on Linux: notifications count as
+// allowed when a notification service answers on the bus, and as refused
+// when there is no bus or no service.
+//
+// Threads: requestAuth() and post() are called from the main thread and
+// return at once. The D-Bus calls run on a worker thread of this object, as
+// blocking calls on a private connection: QtDBus delivers asynchronous
+// replies through the Qt event loop of the calling thread, and --headless
+// runs no Qt loop at all, while a blocked worker works the same under both
+// and needs no QCoreApplication. Calls are answered within kCallTimeout;
+// requestAuth's answer is called on the worker thread.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "engine/look/notifier.h"
+
+class QDBusConnection;
+
+namespace vorla::ui {
+
+class DesktopNotifications final : public NotificationPoster {
+  public:
+    static constexpr std::chrono::milliseconds kCallTimeout{2000};
+    // Posts beyond this many waiting are dropped (a service that hangs must
+    // not make us hoard notifications).
+    static constexpr std::size_t kMaxWaiting = 32;
+
+    DesktopNotifications();
+    // Lets the call in flight finish (at most kCallTimeout), drops the rest.
+    ~DesktopNotifications() override;
+    DesktopNotifications(const DesktopNotifications&) = delete;
+    DesktopNotifications& operator=(const DesktopNotifications&) = delete;
+
+    void requestAuth(std::function<void(bool granted)> answer) override;
+    void post(std::string title, std::string body) override;
+
+  private:
+    using Job = std::function<void(QDBusConnection&)>;
+    void enqueue(Job job);
+    void run();
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    // Protected by mutex_:
+    std::deque<Job> jobs_;
+    bool stopping_ = false;
+
+    std::thread worker_;  // last: starts once the members above exist
+};
+
+}  // namespace vorla::ui

@@ -1,0 +1,149 @@
+// The notifier through the real D-Bus client, against a recording fake
+// notification service on the private session bus the ctest command starts.
+#include "ui/desktop_notifications.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+#include <thread>
+
+#include "support/child_process.h"
+#include "support/manual_clock.h"
+#include "support/scoped_env.h"
+#include "support/temp_home.h"
+
+namespace vorla::ui {
+namespace {
+
+using namespace std::chrono_literals;
+
+template <typename Condition>
+bool waitFor(Condition condition) {
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+class DesktopNotificationsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // Never the desktop's own bus: the ctest command starts a private one.
+        const char* privateBus = std::getenv("VORLA_PRIVATE_BUS");
+        if (privateBus == nullptr || std::string_view(privateBus) != "1") {
+            GTEST_SKIP() << "needs the private session bus of the ctest command";
+        }
+    }
+
+    // False (and the test skipped) when a real service already owns the name.
+    bool startService() {
+        test::ChildOptions options;
+        options.args = {"/usr/bin/python3", VORLA_SOURCE_DIR "/tests/ui/fake_notifications.py",
+                        records_};
+        service_ = std::make_unique<test::RunningChild>(options);
+        bool started = waitFor([&] {
+            return std::filesystem::exists(records_ + ".ready") ||
+                   std::filesystem::exists(records_ + ".taken");
+        });
+        EXPECT_TRUE(started) << "the fake notification service did not start";
+        return started && std::filesystem::exists(records_ + ".ready");
+    }
+
+    std::vector<std::string> recorded() const {
+        std::ifstream in(records_);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    // Waits for the authorisation answer to reach the main thread: the one
+    // task it posts there.
+    void authorize() {
+        notifier_.requestAuth();
+        ASSERT_TRUE(waitFor([&] { return queue_.runPending() > 0; }));
+    }
+
+    std::shared_ptr<Session> addSession(const std::string& id, Source source, std::string cwd) {
+        auto session = std::make_shared<Session>(id, source, std::move(cwd), clock_);
+        sessions_.push_back(session);
+        return session;
+    }
+
+    test::TempHome home_;
+    std::string records_ = home_.file("notifications.jsonl");
+    std::unique_ptr<test::RunningChild> service_;
+    test::ManualClock clock_;
+    LoopMainQueue queue_;
+    DesktopNotifications* poster_ = nullptr;
+    Notifier notifier_{queue_, [this] {
+                           auto poster = std::make_unique<DesktopNotifications>();
+                           poster_ = poster.get();
+                           return poster;
+                       }()};
+    std::vector<std::shared_ptr<Session>> sessions_;
+};
+
+TEST_F(DesktopNotificationsTest, PostsTheTransitionsThatMatterWithNameAndIcon) {
+    if (!startService()) {
+        GTEST_SKIP() << "another notification service owns the name on this bus";
+    }
+    authorize();
+    ASSERT_TRUE(notifier_.authorized());
+
+    auto a = addSession("a", Source::claude, "/w/app");
+    auto b = addSession("b", Source::codex, "/w/api");
+    a->setState(SpriteKind::needsApproval);
+    b->setState(SpriteKind::shell);
+    notifier_.observe(sessions_, true);  // seeds only, though a waits
+    a->setState(SpriteKind::question);
+    a->setActivity("Which branch?");
+    b->setState(SpriteKind::done);
+    auto c = addSession("c", Source::grok, "/w/new");
+    c->setState(SpriteKind::needsApproval);  // first seen waiting: nothing
+    notifier_.observe(sessions_, true);
+    a->setState(SpriteKind::thinking);
+    notifier_.observe(sessions_, false);  // off: followed, not posted
+    a->setState(SpriteKind::needsApproval);
+    notifier_.observe(sessions_, false);
+    notifier_.observe(sessions_, true);
+    notifier_.notifyAchievement({"night-owl", "Night Owl", "Approve a tool call before 5 am", {}},
+                                true);
+    poster_->post("end", "");  // the worker keeps order: once this is in, all is
+
+    ASSERT_TRUE(waitFor([&] { return recorded().size() >= 4; }));
+    const std::string icon = R"("image": [64, 64, 16384], "suppressSound": true})";
+    EXPECT_EQ(
+        recorded(),
+        (std::vector<std::string>{
+            R"({"app": "Vorla Agents", "summary": "Claude Code needs you", "body": "Which branch? · app", )" +
+                icon,
+            R"({"app": "Vorla Agents", "summary": "Codex finished", "body": "api", )" + icon,
+            R"({"app": "Vorla Agents", "summary": "🏆 Night Owl", "body": "Approve a tool call before 5 am", )" +
+                icon,
+            R"({"app": "Vorla Agents", "summary": "end", "body": "", )" + icon,
+        }));
+}
+
+TEST_F(DesktopNotificationsTest, WithoutAServiceOrABusNothingIsAllowedAndNothingWaits) {
+    authorize();
+    EXPECT_FALSE(notifier_.authorized());
+
+    test::ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
+    DesktopNotifications offline;
+    std::atomic<int> refused = 0;
+    offline.requestAuth([&](bool granted) { refused += granted ? 0 : 1; });
+    offline.post("lost", "nowhere to go");
+    EXPECT_TRUE(waitFor([&] { return refused == 1; }));
+}
+
+}  // namespace
+}  // namespace vorla::ui

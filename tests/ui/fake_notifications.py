@@ -1,0 +1,49 @@
+#!/usr/bin/python3
+# A stand-in for a desktop's notification service on a private session bus:
+# records every Notify call as one JSON line in RECORDS, and touches
+# RECORDS.ready once it owns the name (RECORDS.taken when another service
+# already does). Run with Debian's /usr/bin/python3, which has python3-dbus.
+import json
+import os
+import sys
+
+import dbus
+import dbus.service
+from dbus.mainloop.glib import DBusGMainLoop
+from gi.repository import GLib
+
+NAME = "org.freedesktop.Notifications"
+records = sys.argv[1]
+
+
+class Notifications(dbus.service.Object):
+    next_id = 0
+
+    @dbus.service.method(NAME, in_signature="susssasa{sv}i", out_signature="u")
+    def Notify(self, app, replaces, icon, summary, body, actions, hints, timeout):
+        image = hints.get("image-data")
+        entry = {
+            "app": str(app),
+            "summary": str(summary),
+            "body": str(body),
+            "image": [int(image[0]), int(image[1]), len(image[6])] if image is not None else None,
+            "suppressSound": bool(hints.get("suppress-sound", False)),
+        }
+        with open(records, "a", encoding="utf-8") as out:
+            out.write(json.dumps(entry, ensure_ascii=False) + "\n")
+        Notifications.next_id += 1
+        return Notifications.next_id
+
+    @dbus.service.method(NAME, in_signature="", out_signature="as")
+    def GetCapabilities(self):
+        return ["body"]
+
+
+DBusGMainLoop(set_as_default=True)
+bus = dbus.SessionBus()
+if bus.request_name(NAME, dbus.bus.NAME_FLAG_DO_NOT_QUEUE) != dbus.bus.REQUEST_NAME_REPLY_PRIMARY_OWNER:
+    open(records + ".taken", "w").close()
+    sys.exit(3)
+Notifications(bus, "/org/freedesktop/Notifications")
+open(records + ".ready", "w").close()
+GLib.MainLoop().run()
