@@ -18,7 +18,8 @@ AppCore::AppCore(MainQueue& queue, const Clock& clock, Outputs outputs)
       auditLog_(clock),
       remote_(queue),
       game_(clock),
-      notifier_(queue, std::move(outputs.notifications)) {}
+      notifier_(queue, std::move(outputs.notifications)),
+      desk_(store_, rules_, clock) {}
 
 AppCore::~AppCore() {
     terminate();
@@ -37,6 +38,7 @@ void AppCore::setUp() {
     wirePhoneApprovals(remote_, store_);
     sound_.play(Cue::launch);
     startServer();
+    startControl();
     // No notch and no screen without a window.
     logLine("Vorla Agents up. notch=false w=0 h=0 screen=0");
 }
@@ -62,11 +64,25 @@ void AppCore::connectCallbacks() {
     game_.onAchievement = [this](const Achievement& achievement) {
         achievementUnlocked(achievement);
     };
+    store_.personCanAnswer = [this] { return personCanAnswer(); };
 }
 
 void AppCore::achievementUnlocked(const Achievement& achievement) {
     sound_.play(Cue::launch);
     notifier_.notifyAchievement(achievement, prefs_.notifyEnabled());
+}
+
+bool AppCore::personCanAnswer() {
+    if (answerer_ != Answerer::nobody || remote_.enabled()) {
+        return true;
+    }
+    if (!toldHandBack_) {
+        toldHandBack_ = true;
+        logLine(
+            "Vorla Agents: no window, no phone approvals (VORLA_REMOTE=1) and no --hold, so "
+            "approvals that need you go back to the agent's own prompt");
+    }
+    return false;
 }
 
 void AppCore::auditAndAchieve(const AuditEntry& entry) {
@@ -97,8 +113,24 @@ void AppCore::startServer() {
     }
 }
 
+void AppCore::startControl() {
+    control_ = std::make_unique<ControlServer>(queue_, [this](std::string_view line) {
+        return desk_.answer(line).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    });
+    try {
+        control_->start();
+    } catch (const UnixSocket::Error& error) {
+        // The app still works without it; only the subcommands cannot reach it.
+        logLine("Vorla Agents: could not open the command socket: " + error.describe());
+        control_.reset();
+    }
+}
+
 void AppCore::terminate() {
     refreshTimer_.cancel();
+    if (control_) {
+        control_->stop();
+    }
     if (server_) {
         server_->stop();
     }

@@ -18,6 +18,8 @@
 #include "engine/policy/rule_store.h"
 #include "engine/records/audit_log.h"
 #include "engine/records/game.h"
+#include "engine/session/control_desk.h"
+#include "engine/session/control_server.h"
 #include "engine/session/server.h"
 #include "engine/session/session_store.h"
 #include "engine/support/clock.h"
@@ -66,6 +68,12 @@ class AppCore {
     // Null until setUp(), and when the socket could not be opened.
     [[nodiscard]] Server* server() { return server_.get(); }
 
+    // Who, besides the phone page, answers a gate that needs a person. With
+    // nobody and no phone, such a gate goes straight back to the agent's own
+    // prompt (logged once). Set before setUp(); the default is the window.
+    enum class Answerer { window, terminal, nobody };
+    void setAnswerer(Answerer answerer) { answerer_ = answerer; }
+
     // Period of refreshContext().
     static constexpr std::chrono::milliseconds kRefreshInterval{2000};
 
@@ -73,6 +81,8 @@ class AppCore {
     void connectCallbacks();
     void scheduleRefresh();
     void startServer();
+    void startControl();
+    [[nodiscard]] bool personCanAnswer();
     // Every audit record: into the log, then through the achievement rules.
     void auditAndAchieve(const AuditEntry& entry);
     void achievementUnlocked(const Achievement& achievement);
@@ -90,6 +100,11 @@ class AppCore {
     Game game_;
     Notifier notifier_;
     std::unique_ptr<Server> server_;
+    ControlDesk desk_;
+    std::unique_ptr<ControlServer> control_;  // the subcommands' requests
+
+    Answerer answerer_ = Answerer::window;
+    bool toldHandBack_ = false;
 
     bool didSetUp_ = false;
     TimerHandle refreshTimer_;

@@ -4,13 +4,31 @@
 
 namespace vorla::app {
 
-int runHooks(int argc, char** argv);  // cmd_hooks.cpp
-int runUsage(int argc, char** argv);  // cmd_usage.cpp
+int runHooks(int argc, char** argv);    // cmd_hooks.cpp
+int runUsage(int argc, char** argv);    // cmd_usage.cpp
+int runStatus(int argc, char** argv);   // cmd_status.cpp
+int runAllow(int argc, char** argv);    // cmd_decide.cpp
+int runDeny(int argc, char** argv);     // cmd_decide.cpp
+int runRules(int argc, char** argv);    // cmd_rules.cpp
+int runAudit(int argc, char** argv);    // cmd_audit.cpp
+int runScores(int argc, char** argv);   // cmd_scores.cpp
+int runSuggest(int argc, char** argv);  // cmd_suggest.cpp
 
 namespace {
 
 // Subcommands. Add a row here and a file of its own for each new one.
-const std::array<Command, 2> kCommands = {
+const std::array<Command, 9> kCommands = {
+    Command{"status", "status [--json | --watch]",
+            "live sessions and the approvals waiting (running app)", runStatus},
+    Command{"allow", "allow <approval> [--always]",
+            "allow a waiting approval; --always also learns the rule", runAllow},
+    Command{"deny", "deny <approval>", "deny a waiting approval", runDeny},
+    Command{"rules", "rules [forget <key>]", "the learned rules; forget one", runRules},
+    Command{"audit", "audit [--day DAY] | audit export [PATH]",
+            "a day of the audit log; or the whole log as CSV", runAudit},
+    Command{"scores", "scores [--json]", "today's scoreboard, coins, streak and achievements",
+            runScores},
+    Command{"suggest", "suggest [--json]", "rules worth learning, from your approvals", runSuggest},
     Command{"hooks", "hooks [install|remove|evict <agent>]",
             "show or change the hooks each agent runs (claude, codex, grok)", runHooks},
     Command{"usage", "usage [--json | --by-day]",
@@ -25,12 +43,15 @@ std::span<const Command> commands() {
 
 void printUsage(std::FILE* out) {
     std::fprintf(out,
-                 "Usage: vorla-agents [--headless] [COMMAND [ARGS...]]\n"
+                 "Usage: vorla-agents [--headless [--hold]] [COMMAND [ARGS...]]\n"
                  "\n"
                  "Watches and approves the tool calls of AI coding agents (Claude Code, Codex,\n"
                  "Grok, Kiro) through their hooks.\n"
                  "\n"
                  "  --headless          run without a window (approvals, rules, audit, snapshot)\n"
+                 "  --hold              keep approvals that need you waiting for 'vorla-agents\n"
+                 "                      allow' or 'deny' (else, without a phone, they go back\n"
+                 "                      to the agent's own prompt)\n"
                  "  -h, --help          show this help and exit\n"
                  "  -V, --version       show the version and exit\n");
     if (commands().empty()) {

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
             return command.run(argc - 1, argv + 1);
         }
     }
-    if (first.empty() || first == "--headless") {
+    if (first.empty() || first == "--headless" || first == "--hold") {
         return runDefault(argc, argv);
     }
     std::fprintf(stderr, "vorla-agents: unknown command '%s'\nTry 'vorla-agents --help'.\n",

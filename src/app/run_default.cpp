@@ -43,8 +43,11 @@ AppCore::Outputs headlessOutputs() {
 }  // namespace
 
 int runDefault(int argc, char** argv) {
+    bool hold = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) != "--headless") {
+        if (std::string_view(argv[i]) == "--hold") {
+            hold = true;
+        } else if (std::string_view(argv[i]) != "--headless") {
             std::fprintf(stderr, "vorla-agents: unexpected argument '%s'\n\n", argv[i]);
             printUsage(stderr);
             return 2;
@@ -62,6 +65,9 @@ int runDefault(int argc, char** argv) {
 
     {
         AppCore app(queue, SystemClock::shared(), headlessOutputs());
+        // Without a window a gate waits only for the phone or, with --hold,
+        // for `vorla-agents allow` / `deny`.
+        app.setAnswerer(hold ? AppCore::Answerer::terminal : AppCore::Answerer::nobody);
         app.setUp();
         queue.run();
         app.terminate();

@@ -19,7 +19,8 @@ class HeadlessAppTest : public ::testing::Test {
   protected:
     std::unique_ptr<RunningChild> startApp() {
         ChildOptions options;
-        options.args = {VORLA_APP_PATH, "--headless"};
+        // --hold: gates that need a person wait (else they go back to the agent).
+        options.args = {VORLA_APP_PATH, "--headless", "--hold"};
         auto app = std::make_unique<RunningChild>(options);
         EXPECT_TRUE(eventually([&] { return std::filesystem::exists(socket()); }));
         return app;

@@ -21,7 +21,8 @@ Decision GateBox::wait(std::chrono::steady_clock::duration timeout) {
                         ? std::chrono::steady_clock::time_point::max()
                         : now + timeout;
     std::unique_lock lock(mutex_);
-    bool woken = signalled_.wait_until(lock, deadline, [this] { return decision_ || abandoned_; });
+    bool woken = signalled_.wait_until(lock, deadline,
+                                       [this] { return decision_ || abandoned_ || handedBack_; });
     finished_ = true;
     if (decision_) {
         return *decision_;
@@ -35,6 +36,19 @@ void GateBox::abandon() {
         abandoned_ = true;
     }
     signalled_.notify_all();
+}
+
+void GateBox::handBack() {
+    {
+        std::lock_guard lock(mutex_);
+        handedBack_ = true;
+    }
+    signalled_.notify_all();
+}
+
+bool GateBox::handedBack() const {
+    std::lock_guard lock(mutex_);
+    return handedBack_ && !decision_;
 }
 
 std::optional<Decision> GateBox::decision() const {

@@ -41,6 +41,12 @@ class GateBox {
     // Wakes the waiter without a decision (the server is shutting down).
     void abandon();
 
+    // Nobody here can answer: wakes the waiter without a decision, and the
+    // server closes the connection without an answer, so the agent asks in
+    // its own terminal at once.
+    void handBack();
+    [[nodiscard]] bool handedBack() const;
+
     [[nodiscard]] std::optional<Decision> decision() const;
 
   private:
@@ -49,6 +55,7 @@ class GateBox {
     // Guarded by mutex_:
     std::optional<Decision> decision_;
     bool abandoned_ = false;
+    bool handedBack_ = false;
     bool finished_ = false;  // the wait has returned
 };
 

@@ -273,6 +273,14 @@ void SessionStore::openGate(const Event& event, std::shared_ptr<GateBox> box) {
         emitState();
         return;
     }
+    if (personCanAnswer && !personCanAnswer()) {
+        // No answer at all: the agent asks in its own terminal.
+        box->handBack();
+        session->setState(SpriteKind::needsApproval);
+        session->setActivity("Asking in its terminal");
+        emitState();
+        return;
+    }
     session->setState(SpriteKind::needsApproval);
     session->setActivity("Waiting on you");
     gates_.push_back(

@@ -1,0 +1,55 @@
+// What the terminal subcommands share: reaching the running app over the
+// request socket, option parsing with GNU-style messages, and plain tables.
+//
+// Exit codes of every subcommand: 0 done; 1 it could not be done (a gate
+// that is gone, an ambiguous prefix, a file that cannot be read or written);
+// 2 bad usage; 3 the app is not running and the command needs it.
+#pragma once
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/session/control_protocol.h"
+
+namespace vorla::app {
+
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNotRunning = 3;
+
+// The reply of the running app, or nullopt when no app listens (the usual
+// case when it is not running) or it did not answer.
+struct AppReply {
+    std::optional<nlohmann::json> reply;
+    bool running = false;  // something listens on the socket
+};
+[[nodiscard]] AppReply askApp(const ControlRequest& request);
+
+// "vorla-agents: Vorla Agents is not running ..." on stderr; kExitNotRunning.
+int reportNotRunning(const AppReply& answer);
+// A failed reply's error on stderr; kExitFailed.
+int reportFailure(const nlohmann::json& reply);
+
+// "vorla-agents <command>: <message>\nTry 'vorla-agents <command> --help'."
+int usageError(std::string_view command, const std::string& message);
+// Whether `arg` asks for help.
+[[nodiscard]] bool isHelp(std::string_view arg);
+
+// Columns padded to their widest cell, two spaces apart; the last column is
+// cut to the terminal's width when standard output is one.
+using Row = std::vector<std::string>;
+[[nodiscard]] std::string formatTable(const Row& header, const std::vector<Row>& rows);
+
+// The terminal's width, or 0 when standard output is not a terminal.
+[[nodiscard]] int terminalWidth();
+
+// "3s", "4m 10s", "2h 5m", "3d 1h".
+[[nodiscard]] std::string shortDuration(double seconds);
+
+void printJson(const nlohmann::json& json);
+
+}  // namespace vorla::app

@@ -1,0 +1,147 @@
+#include "engine/session/control_desk.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "engine/policy/risk_engine.h"
+#include "engine/session/state_snapshot.h"
+
+namespace vorla {
+
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr std::size_t kShownIDLength = 8;
+
+std::string_view riskWord(Risk risk) {
+    switch (risk) {
+        case Risk::trivial:
+            return "trivial";
+        case Risk::normal:
+            return "normal";
+        case Risk::elevated:
+            return "elevated";
+        case Risk::critical:
+            return "critical";
+    }
+    return "normal";
+}
+
+// Ids are UUIDs in capitals; people type them in either case.
+bool hasPrefixIgnoringCase(std::string_view id, std::string_view prefix) {
+    return prefix.size() <= id.size() &&
+           std::equal(prefix.begin(), prefix.end(), id.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+}  // namespace
+
+ControlDesk::ControlDesk(SessionStore& store, RuleStore& rules, const Clock& clock)
+    : store_(store), rules_(rules), clock_(clock) {}
+
+Json ControlDesk::answer(std::string_view line) {
+    auto request = decodeRequest(line);
+    if (!request) {
+        return controlFailure(ControlFailure::badRequest, "not a request this app understands");
+    }
+    return answer(*request);
+}
+
+Json ControlDesk::answer(const ControlRequest& request) {
+    switch (request.verb) {
+        case ControlVerb::status:
+            return status();
+        case ControlVerb::decide:
+            return decide(request);
+        case ControlVerb::rules:
+            return rules();
+        case ControlVerb::forget:
+            return forget(request.key);
+    }
+    return controlFailure(ControlFailure::badRequest, "not a request this app understands");
+}
+
+Json ControlDesk::status() const {
+    // Built from the snapshot's own text, so the two can never disagree.
+    Json json =
+        Json::parse(snapshotText(store_.sessions(), store_.gates(), clock_.now()), nullptr, false);
+    if (!json.is_object()) {
+        return controlFailure(ControlFailure::badRequest, "could not build the status");
+    }
+    auto& sessions = json["sessions"];
+    for (std::size_t i = 0; i < sessions.size() && i < store_.sessions().size(); ++i) {
+        const Session& session = *store_.sessions()[i];
+        sessions[i]["state"] = rawValue(session.state());
+        sessions[i]["tools"] = session.toolCount();
+        if (session.context()) {
+            sessions[i]["contextUsed"] = session.context()->used;
+            sessions[i]["contextLimit"] = session.context()->limit;
+        }
+    }
+    json["ok"] = true;
+    return json;
+}
+
+Json ControlDesk::decide(const ControlRequest& request) {
+    std::vector<SessionStore::GateRef> matches;
+    for (const auto& gate : store_.gates()) {
+        if (gate->id == request.gate) {
+            matches = {gate};
+            break;
+        }
+        if (hasPrefixIgnoringCase(gate->id, request.gate)) {
+            matches.push_back(gate);
+        }
+    }
+    if (matches.empty()) {
+        return controlFailure(ControlFailure::gone, "no pending approval matches '" + request.gate +
+                                                        "' (already answered, or gone)");
+    }
+    if (matches.size() > 1) {
+        std::string ids;
+        for (const auto& gate : matches) {
+            ids += (ids.empty() ? "" : ", ") + gate->id.substr(0, kShownIDLength);
+        }
+        return controlFailure(ControlFailure::ambiguous,
+                              "'" + request.gate + "' matches " + std::to_string(matches.size()) +
+                                  " pending approvals (" + ids + "); give more of the id");
+    }
+    const auto gate = matches.front();
+    Json reply = {{"ok", true},
+                  {"id", gate->id},
+                  {"tool", gate->toolName},
+                  {"detail", gate->detail},
+                  {"behavior", rawValue(request.behavior)}};
+    if (request.always && request.behavior == Behavior::allow) {
+        if (!alwaysAllowOffered(gate->risk.level)) {
+            return controlFailure(ControlFailure::refused,
+                                  "'always' is not offered for " +
+                                      std::string(riskWord(gate->risk.level)) + " risk (" +
+                                      gate->risk.reasons.front() + "); allow it once instead");
+        }
+        rules_.add(gate->toolName, gate->detail, Behavior::allow);
+        reply["rule"] = RiskEngine::ruleKey(gate->toolName, gate->detail);
+    }
+    store_.resolveOnIsland(gate->id, request.behavior);
+    return reply;
+}
+
+Json ControlDesk::rules() const {
+    return {{"ok", true}, {"rules", Json::parse(encodeRules(rules_.rules()))}};
+}
+
+Json ControlDesk::forget(const std::string& key) {
+    const auto& all = rules_.rules();
+    auto rule = std::find_if(all.begin(), all.end(), [&](const Rule& r) { return r.key == key; });
+    if (rule == all.end()) {
+        return controlFailure(ControlFailure::gone, "no learned rule '" + key + "'");
+    }
+    Rule removed = *rule;
+    rules_.remove(removed);
+    return {{"ok", true}, {"key", removed.key}, {"behavior", removed.behavior}};
+}
+
+}  // namespace vorla
