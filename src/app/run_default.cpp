@@ -67,7 +67,8 @@ int runDefault(int argc, char** argv) {
         AppCore app(queue, SystemClock::shared(), headlessOutputs());
         // Without a window a gate waits only for the phone or, with --hold,
         // for `vorla-agents allow` / `deny`.
-        app.setAnswerer(hold ? AppCore::Answerer::terminal : AppCore::Answerer::nobody);
+        (void)hold;  // the hand-back lands with its server side
+        app.setAnswerer(AppCore::Answerer::terminal);
         app.setUp();
         queue.run();
         app.terminate();

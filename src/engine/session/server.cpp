@@ -298,7 +298,7 @@ void Server::waitForDecision(std::uint64_t id, int fd, const Event& event) {
     queue_.post([store, event, box] { store->openGate(event, box); });
     Decision decision = box->wait(options_.gateTimeout);
     queue_.post([store, id = event.id] { store->closeGate(id); });
-    if (!stopping_.load() && !box->handedBack()) {
+    if (!stopping_.load()) {
         try {
             UnixSocket::writeLine(fd, encode(decision));
         } catch (const UnixSocket::Error&) {
