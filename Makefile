@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 APP   = build/debug/src/app/vorla-agents
 
-.PHONY: all deps node-deps build run test test-debug tsan asan bench fuzz lint format clean
+.PHONY: all deps node-deps build run run-headless test test-debug tsan asan bench fuzz lint format clean
 
 all: build
 
@@ -20,6 +20,10 @@ build: deps
 
 run: build
 	@$(APP) --headless
+
+# No window: approvals wait for `vorla-agents allow/deny` in another terminal.
+run-headless: build
+	@$(APP) --headless --hold
 
 test: test-debug tsan
 

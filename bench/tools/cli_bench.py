@@ -60,6 +60,13 @@ try:
         bridges.append(p)
     wait_for(lambda: len(pending()) == sessions)
 
+    # The floor: starting the same program that does nothing but print.
+    floor = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        subprocess.run([app, "--version"], env=env, stdout=subprocess.DEVNULL, check=True)
+        floor.append(time.perf_counter() - start)
+
     status = []
     for _ in range(runs):
         start = time.perf_counter()
@@ -78,9 +85,12 @@ try:
         line = p.stdout.readline()
         allow.append(time.perf_counter() - start)
         assert b'"allow"' in line, line
+    floor_median, p90 = ms(floor)
+    print("vorla-agents --version (process start), %d runs: median %.2f ms, p90 %.2f ms"
+          % (runs, floor_median, p90))
     median, p90 = ms(status)
-    print("status, %d sessions + %d pending, %d runs: median %.2f ms, p90 %.2f ms"
-          % (sessions, sessions, runs, median, p90))
+    print("status, %d sessions + %d pending, %d runs: median %.2f ms, p90 %.2f ms (%.2fx start)"
+          % (sessions, sessions, runs, median, p90, median / floor_median))
     median, p90 = ms(allow)
     print("allow start to bridge answer, %d runs: median %.2f ms, p90 %.2f ms"
           % (len(allow), median, p90))

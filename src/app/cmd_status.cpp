@@ -48,9 +48,9 @@ double number(const Json& json, const char* key) {
     return it != json.end() && it->is_number() ? it->get<double>() : 0.0;
 }
 
-std::string riskWord(int level) {
-    constexpr const char* kWords[] = {"trivial", "normal", "elevated", "critical"};
-    return level >= 0 && level <= 3 ? kWords[level] : "?";
+std::string riskWord(double level) {
+    auto risk = riskFromRaw(static_cast<long long>(level));
+    return risk ? std::string(label(*risk)) : "?";
 }
 
 std::string contextCell(const Json& session) {
@@ -91,8 +91,7 @@ std::string render(const Json& status) {
     for (const Json& g : pending) {
         rows.push_back(
             {text(g, "id").substr(0, kShownIDLength), text(g, "agentName"), text(g, "project"),
-             riskWord(static_cast<int>(number(g, "risk"))),
-             shortDuration(now - number(g, "sinceTs")),
+             riskWord(number(g, "risk")), shortDuration(now - number(g, "sinceTs")),
              text(g, "tool") + (text(g, "detail").empty() ? "" : ": ") + text(g, "detail")});
     }
     out += formatTable({"APPROVAL", "AGENT", "PROJECT", "RISK", "WAITING", "ASKS"}, rows);

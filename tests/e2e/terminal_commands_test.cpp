@@ -118,8 +118,8 @@ TEST_F(TerminalCommandsTest, StatusAllowAlwaysAndDenyAnswerWaitingBridges) {
     auto refused = cli({"allow", ids[1].substr(0, 6), "--always"});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_EQ(refused.err,
-              "vorla-agents: 'always' is not offered for critical risk (force push \u2014 rewrites "
-              "remote history); allow it once instead\n");
+              "vorla-agents: 'always' is not offered for DESTRUCTIVE calls (force push \u2014 "
+              "rewrites remote history); allow it once instead\n");
     EXPECT_EQ(state()["pending"].size(), 2);
 
     // A lower-case prefix allows and teaches the rule; the bridge prints the allow form.

@@ -14,20 +14,6 @@ using Json = nlohmann::json;
 
 constexpr std::size_t kShownIDLength = 8;
 
-std::string_view riskWord(Risk risk) {
-    switch (risk) {
-        case Risk::trivial:
-            return "trivial";
-        case Risk::normal:
-            return "normal";
-        case Risk::elevated:
-            return "elevated";
-        case Risk::critical:
-            return "critical";
-    }
-    return "normal";
-}
-
 // Ids are UUIDs in capitals; people type them in either case.
 bool hasPrefixIgnoringCase(std::string_view id, std::string_view prefix) {
     return prefix.size() <= id.size() &&
@@ -119,7 +105,7 @@ Json ControlDesk::decide(const ControlRequest& request) {
         if (!alwaysAllowOffered(gate->risk.level)) {
             return controlFailure(ControlFailure::refused,
                                   "'always' is not offered for " +
-                                      std::string(riskWord(gate->risk.level)) + " risk (" +
+                                      std::string(label(gate->risk.level)) + " calls (" +
                                       gate->risk.reasons.front() + "); allow it once instead");
         }
         rules_.add(gate->toolName, gate->detail, Behavior::allow);
