@@ -10,6 +10,7 @@
 #include <string_view>
 #include <thread>
 
+#include "e2e/e2e_support.h"
 #include "support/child_process.h"
 #include "support/manual_clock.h"
 #include "support/scoped_env.h"
@@ -20,16 +21,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-template <typename Condition>
-bool waitFor(Condition condition) {
-    auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
+bool waitFor(const std::function<bool()>& condition) {
+    return test::eventually(condition);
 }
 
 class DesktopNotificationsTest : public ::testing::Test {
@@ -143,6 +136,48 @@ TEST_F(DesktopNotificationsTest, WithoutAServiceOrABusNothingIsAllowedAndNothing
     offline.requestAuth([&](bool granted) { refused += granted ? 0 : 1; });
     offline.post("lost", "nowhere to go");
     EXPECT_TRUE(waitFor([&] { return refused == 1; }));
+}
+
+// The headless app on the same bus: a session seen working, then finished.
+TEST_F(DesktopNotificationsTest, HeadlessPostsThemWhenTheSettingIsOn) {
+    if (!startService()) {
+        GTEST_SKIP() << "another notification service owns the name on this bus";
+    }
+    home_.write(".vorla-agents/data/prefs.json", R"({"notifyEnabled":true})");
+    test::ChildOptions options;
+    options.args = {VORLA_APP_PATH, "--headless"};
+    test::RunningChild app(options);
+    ASSERT_TRUE(waitFor(
+        [&] { return std::filesystem::exists(home_.file(".vorla-agents/run/vorla.sock")); }));
+
+    nlohmann::json start = {
+        {"hook_event_name", "SessionStart"}, {"session_id", "s1"}, {"cwd", "/w/app"}};
+    ASSERT_EQ(test::runChild(test::bridgeOptions(start)).exitCode, 0);
+    // The snapshot is rewritten on every 2-second check: once it has been
+    // rewritten after the one showing s1, the notifier has seen s1 working.
+    auto snapshotTime = [&]() -> std::optional<double> {
+        auto text = home_.read(".vorla-agents/run/state.json");
+        auto json = nlohmann::json::parse(text.value_or(""), nullptr, false);
+        if (json.is_discarded() || json["sessions"].empty()) {
+            return std::nullopt;
+        }
+        return json["ts"].get<double>();
+    };
+    ASSERT_TRUE(waitFor([&] { return snapshotTime().has_value(); }));
+    double shown = *snapshotTime();
+    ASSERT_TRUE(waitFor([&] { return snapshotTime().value_or(0) > shown; }));
+
+    nlohmann::json stop = {{"hook_event_name", "Stop"}, {"session_id", "s1"}};
+    ASSERT_EQ(test::runChild(test::bridgeOptions(stop)).exitCode, 0);
+    EXPECT_TRUE(waitFor([&] {
+        auto lines = recorded();
+        return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.find(R"("summary": "Claude Code finished", "body": "app")") !=
+                   std::string::npos;
+        });
+    }));
+    app.kill(SIGTERM);
+    EXPECT_EQ(app.wait().exitCode, 0);
 }
 
 }  // namespace
