@@ -5,7 +5,7 @@ gates, and `allow` from its start until the waiting bridge prints its answer.
 
 Usage: cli_bench.py BUILD_DIR [SESSIONS] [RUNS]
 """
-import json, os, select, shutil, statistics, subprocess, sys, tempfile, time
+import json, os, resource, select, shutil, statistics, subprocess, sys, tempfile, time
 
 build = sys.argv[1]
 sessions = int(sys.argv[2]) if len(sys.argv) > 2 else 100
@@ -40,6 +40,26 @@ def hook(event, session, **extra):
     return json.dumps(payload).encode()
 
 
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
+def app_cpu(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def timed(args, samples, cpu):
+    """Runs args, appending the wall time to samples and the child's CPU time to cpu."""
+    before = children_cpu()
+    start = time.perf_counter()
+    subprocess.run(args, env=env, stdout=subprocess.DEVNULL, check=True)
+    samples.append(time.perf_counter() - start)
+    cpu.append(children_cpu() - before)
+
+
 def ms(values):
     values = sorted(values)
     return statistics.median(values) * 1000, values[int(len(values) * 0.9) - 1] * 1000
@@ -61,17 +81,15 @@ try:
     wait_for(lambda: len(pending()) == sessions)
 
     # The floor: starting the same program that does nothing but print.
-    floor = []
+    floor, floor_cpu = [], []
     for _ in range(runs):
-        start = time.perf_counter()
-        subprocess.run([app, "--version"], env=env, stdout=subprocess.DEVNULL, check=True)
-        floor.append(time.perf_counter() - start)
+        timed([app, "--version"], floor, floor_cpu)
 
-    status = []
+    status, status_cpu = [], []
+    server_before = app_cpu(server.pid)
     for _ in range(runs):
-        start = time.perf_counter()
-        subprocess.run([app, "status"], env=env, stdout=subprocess.DEVNULL, check=True)
-        status.append(time.perf_counter() - start)
+        timed([app, "status"], status, status_cpu)
+    server_cpu = (app_cpu(server.pid) - server_before) / runs
 
     # Answer gates while the rest still wait, so every run sees a full house.
     ids = {gate["detail"]: gate["id"] for gate in pending()}
@@ -86,11 +104,13 @@ try:
         allow.append(time.perf_counter() - start)
         assert b'"allow"' in line, line
     floor_median, p90 = ms(floor)
-    print("vorla-agents --version (process start), %d runs: median %.2f ms, p90 %.2f ms"
-          % (runs, floor_median, p90))
+    print("vorla-agents --version (process start), %d runs: median %.2f ms, p90 %.2f ms, CPU %.2f ms"
+          % (runs, floor_median, p90, statistics.median(floor_cpu) * 1000))
     median, p90 = ms(status)
-    print("status, %d sessions + %d pending, %d runs: median %.2f ms, p90 %.2f ms (%.2fx start)"
-          % (sessions, sessions, runs, median, p90, median / floor_median))
+    print("status, %d sessions + %d pending, %d runs: median %.2f ms, p90 %.2f ms (%.2fx start); "
+          "CPU: client %.2f ms, app %.2f ms (clock ticks, averaged)"
+          % (sessions, sessions, runs, median, p90, median / floor_median,
+             statistics.median(status_cpu) * 1000, server_cpu * 1000))
     median, p90 = ms(allow)
     print("allow start to bridge answer, %d runs: median %.2f ms, p90 %.2f ms"
           % (len(allow), median, p90))

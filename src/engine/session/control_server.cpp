@@ -143,6 +143,9 @@ std::string ControlServer::answerOnMainThread(std::string line) {
     {
         std::lock_guard lock(mutex_);
         current_ = pending;
+        // stop() cancels the answer it finds here; one that comes after it
+        // must not wait for a main thread that has stopped.
+        pending->cancelled = stopping_.load();
     }
     std::weak_ptr<Handler> handler = weakHandler_;
     queue_.post([handler, pending, line = std::move(line)] {
