@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 APP   = build/debug/src/app/vorla-agents
 
-.PHONY: all deps node-deps build run run-headless test test-debug tsan asan bench fuzz lint format clean
+.PHONY: all deps node-deps build run run-headless test test-debug tsan asan bench fuzz lint format clean package package-test desktop-entry
 
 all: build
 
@@ -39,6 +39,21 @@ asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
 	@ctest --preset asan
+
+# The Debian package: build/package/vorla-agents_<version>_<arch>.deb
+package: deps
+	@cmake --preset package >/dev/null
+	@cmake --build --preset package -j $(JOBS)
+	@cd build/package && cpack -G DEB >/dev/null && ls -1 $$PWD/vorla-agents_*.deb
+
+# Installs that package into a clean Debian 12 root and uses it there.
+package-test: package
+	@scripts/package-test.sh $$(ls -1t build/package/vorla-agents_*.deb | head -1)
+
+# A menu entry for the program in the build tree, for people who run from source.
+desktop-entry: build
+	@install -Dm644 build/debug/packaging/vorla-agents.desktop ~/.local/share/applications/vorla-agents.desktop
+	@echo "Added Vorla Agents (build tree) to the application menu."
 
 bench: deps
 	@cmake --preset release >/dev/null

@@ -19,6 +19,8 @@ packages=(
   # windows on a real X server: Xvfb, a compositor, pointer clicks, screenshots;
   # a private session bus with fake notification and file-manager services
   xvfb xcompmgr x11-utils x11-xserver-utils xdotool imagemagick dbus python3-dbus
+  # the Debian package and its test in a clean Debian root (make package-test)
+  dpkg-dev fakeroot lintian debootstrap desktop-file-utils
   # fuzzing, lint and formatting (make fuzz, make lint, make format)
   clang libclang-rt-14-dev clang-tidy clang-format
 )
