@@ -25,7 +25,7 @@ run: build
 run-headless: build
 	@$(APP) --headless --hold
 
-test: test-debug tsan
+test: test-debug tsan package-test
 
 test-debug: build node-deps
 	@ctest --preset debug
