@@ -37,7 +37,7 @@ Err systemErr(const std::string& what, int error) {
     return Err{what + ": " + std::strerror(error != 0 ? error : EIO)};
 }
 
-std::optional<Err> writeConfig(const std::string& path, const nlohmann::json& root) {
+std::optional<Err> writeText(const std::string& path, std::string_view text) {
     std::string target = path;
     std::error_code error;
     // Dotfile managers link these files into a repository: rewrite the file the
@@ -53,12 +53,16 @@ std::optional<Err> writeConfig(const std::string& path, const nlohmann::json& ro
     if (::stat(target.c_str(), &info) == 0) {
         mode = info.st_mode & 07777;
     }
-    std::string text = root.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     errno = 0;
     if (!writeFileAtomically(target, text, Durability::synced, mode)) {
         return systemErr("Could not write " + target, errno);
     }
     return std::nullopt;
+}
+
+std::optional<Err> writeConfig(const std::string& path, const nlohmann::json& root) {
+    return writeText(path,
+                     root.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
 std::string backupStamp(WallTime now) {

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/support/clock.h"
 
@@ -29,9 +30,12 @@ struct ConfigFile {
 // read, is empty, is not JSON or is JSON but not an object.
 [[nodiscard]] ConfigFile loadConfig(const std::string& path);
 
-// Writes `root` indented, with sorted keys, atomically and synced, creating
-// missing folders. An existing file keeps its mode, and a symbolic link keeps
-// pointing at the file it names (which is the one rewritten).
+// Writes `text` atomically and synced, creating missing folders. An existing
+// file keeps its mode, and a symbolic link keeps pointing at the file it names
+// (which is the one rewritten).
+[[nodiscard]] std::optional<Err> writeText(const std::string& path, std::string_view text);
+
+// writeText of `root` indented, with sorted keys.
 [[nodiscard]] std::optional<Err> writeConfig(const std::string& path, const nlohmann::json& root);
 
 // The stamp of a backup folder: ISO 8601 in UTC with ":" replaced by "-".

@@ -20,9 +20,22 @@ std::string stagedBridgePath(const std::string& home) {
     return home + "/.vorla-agents/bin/vorla-bridge";
 }
 
+std::string shellQuoted(std::string_view text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        // A quote cannot be escaped inside single quotes: close, add \', reopen.
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
 json hookEntry(const std::string& home, Source agent, int timeout) {
     std::string command =
-        "'" + stagedBridgePath(home) + "' --source " + std::string(rawValue(agent));
+        shellQuoted(stagedBridgePath(home)) + " --source " + std::string(rawValue(agent));
     return json{{"type", "command"}, {"command", command}, {"timeout", timeout}};
 }
 
@@ -112,11 +125,6 @@ const json& entriesOf(const json& group) {
     return found != group.end() && found->is_array() ? *found : kNone;
 }
 
-bool isListOfObjects(const json& value) {
-    return value.is_array() &&
-           std::all_of(value.begin(), value.end(), [](const json& g) { return g.is_object(); });
-}
-
 }  // namespace
 
 bool groupIsOurs(const json& group) {
@@ -131,9 +139,11 @@ ScanResult scan(const json& hooks) {
         return result;
     }
     for (const auto& [event, groups] : hooks.items()) {
-        if (!isListOfObjects(groups)) {
+        if (!groups.is_array()) {
             continue;
         }
+        // Items that are not groups count as groups without entries: the
+        // rest of the list is still searched.
         for (const json& g : groups) {
             for (const json& entry : entriesOf(g)) {
                 std::string command = commandOf(entry);

@@ -15,6 +15,9 @@ namespace vorla::installer {
 // Path of the staged bridge under `home`.
 [[nodiscard]] std::string stagedBridgePath(const std::string& home);
 
+// `text` in single quotes for sh, each inner ' written as '\''.
+[[nodiscard]] std::string shellQuoted(std::string_view text);
+
 // {"type": "command", "command": "'<bridge>' --source <agent>", "timeout": seconds}
 [[nodiscard]] nlohmann::json hookEntry(const std::string& home, Source agent, int timeout);
 

@@ -40,19 +40,9 @@ json hooksOf(const json& root) {
     return found != root.end() && found->is_object() ? *found : json::object();
 }
 
-bool isListOfObjects(const json& value) {
-    if (!value.is_array()) {
-        return false;
-    }
-    for (const json& item : value) {
-        if (!item.is_object()) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Our groups replace any earlier ones of ours; everything else keeps its place.
+// Our groups replace any earlier ones of ours; everything else keeps its
+// place, also items that are not groups. A value that is not a list at all
+// becomes the first item of the new list rather than being lost.
 json mergedGroups(const json& existing, const json& ours) {
     json groups = json::array();
     if (existing.is_array()) {
@@ -61,6 +51,8 @@ json mergedGroups(const json& existing, const json& ours) {
                 groups.push_back(g);
             }
         }
+    } else if (!existing.is_null()) {
+        groups.push_back(existing);
     }
     for (const json& g : ours) {
         groups.push_back(g);
@@ -68,22 +60,28 @@ json mergedGroups(const json& existing, const json& ours) {
     return groups;
 }
 
-// Drops the entries matching `needle`, then the groups left empty.
+// Drops the entries matching `needle`, then the groups this left empty. Items
+// that are not groups, and groups without a matching entry, stay as they are.
 json strippedGroups(const json& groups, const std::string& needle) {
     json kept = json::array();
-    for (json g : groups) {
+    for (const json& g : groups) {
+        auto found = g.is_object() ? g.find("hooks") : g.end();
+        if (!g.is_object() || found == g.end() || !found->is_array()) {
+            kept.push_back(g);
+            continue;
+        }
         json entries = json::array();
-        auto found = g.find("hooks");
-        if (found != g.end() && found->is_array()) {
-            for (const json& entry : *found) {
-                if (installer::commandOf(entry).find(needle) == std::string::npos) {
-                    entries.push_back(entry);
-                }
+        for (const json& entry : *found) {
+            if (installer::commandOf(entry).find(needle) == std::string::npos) {
+                entries.push_back(entry);
             }
         }
-        if (!entries.empty()) {
-            g["hooks"] = std::move(entries);
-            kept.push_back(std::move(g));
+        if (entries.size() == found->size()) {
+            kept.push_back(g);
+        } else if (!entries.empty()) {
+            json changed = g;
+            changed["hooks"] = std::move(entries);
+            kept.push_back(std::move(changed));
         }
     }
     return kept;
@@ -307,12 +305,7 @@ void Installer::disableGrokClaudeCompat() const {
         text += '\n';
     }
     text += "\n[compat.claude]\nhooks = false\n";
-    unsigned mode = 0600;
-    struct stat info {};
-    if (::stat(file.c_str(), &info) == 0) {
-        mode = info.st_mode & 07777;
-    }
-    (void)writeFileAtomically(file, text, Durability::synced, mode);
+    (void)installer::writeText(file, text);
 }
 
 std::optional<installer::Err> Installer::stripHooks(const std::string& relative,
@@ -331,12 +324,13 @@ std::optional<installer::Err> Installer::stripHooks(const std::string& relative,
     const json& hooks = *present;
     json kept = json::object();
     for (const auto& [event, groups] : hooks.items()) {
-        if (!isListOfObjects(groups)) {
+        if (!groups.is_array()) {
             kept[event] = groups;
             continue;
         }
         json left = strippedGroups(groups, needle);
-        if (!left.empty()) {
+        // An event goes only when stripping emptied it.
+        if (!left.empty() || groups.empty()) {
             kept[event] = std::move(left);
         }
     }

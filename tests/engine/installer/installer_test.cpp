@@ -33,7 +33,8 @@ class InstallerTest : public ::testing::Test {
         return installer.agents()[agent].status;
     }
 
-    test::TempHome home;
+    // An apostrophe in the home folder must survive the shell quoting of hooks.
+    test::TempHome home{"/tmp/vorla-o'brien-"};
     test::ManualClock clock{fromEpochSeconds(1748786589)};  // 2025-06-01T14:03:09Z
 };
 
@@ -84,21 +85,58 @@ TEST_F(InstallerTest, reinstallKeepsOneGroupOfOursPerEventAndUninstallRestoresTh
 }
 
 TEST_F(InstallerTest, writesSortedIndentedJsonAndKeepsTheFileModeAndSymlink) {
+    const std::vector<std::pair<std::string, std::string>> linked = {
+        {".claude/settings.json", "dotfiles/claude-settings.json"},
+        {".grok/config.toml", "dotfiles/grok.toml"}};
     home.write("dotfiles/claude-settings.json", R"({"z":1,"a":{"y":2,"b":3}})");
-    fs::create_directories(home.file(".claude"));
-    fs::create_symlink(home.file("dotfiles/claude-settings.json"),
-                       home.file(".claude/settings.json"));
-    ::chmod(home.file("dotfiles/claude-settings.json").c_str(), 0644);
+    home.write("dotfiles/grok.toml", "model = 1\n");
+    for (const auto& [file, target] : linked) {
+        fs::create_directories(fs::path(home.file(file)).parent_path());
+        fs::create_symlink(home.file(target), home.file(file));
+        ::chmod(home.file(target).c_str(), 0644);
+    }
 
     ASSERT_TRUE(make().install(Source::claude));
+    ASSERT_TRUE(make().install(Source::grok));
 
-    EXPECT_TRUE(fs::is_symlink(home.file(".claude/settings.json")));
+    for (const auto& [file, target] : linked) {
+        EXPECT_TRUE(fs::is_symlink(home.file(file))) << file;
+        struct stat info {};
+        ::stat(home.file(target).c_str(), &info);
+        EXPECT_EQ(info.st_mode & 0777, 0644U) << file;
+    }
     std::string text = home.read("dotfiles/claude-settings.json").value();
     EXPECT_EQ(text.rfind("{\n  \"a\": {\n    \"b\": 3,\n    \"y\": 2\n  },\n  \"hooks\": {", 0), 0U)
         << text;
-    struct stat info {};
-    ::stat(home.file("dotfiles/claude-settings.json").c_str(), &info);
-    EXPECT_EQ(info.st_mode & 0777, 0644U);
+    EXPECT_EQ(home.read("dotfiles/grok.toml"), "model = 1\n\n[compat.claude]\nhooks = false\n");
+}
+
+// Our groups are found, replaced and removed among items of any shape, and
+// nothing of the user's is dropped on the way.
+TEST_F(InstallerTest, findsOurGroupsAmongItemsThatAreNotGroups) {
+    json stale = installer::group(home.path(), Source::claude, "*", 5);
+    json user = {{"hooks",
+                  {{"PreToolUse", json::array({"junk", stale, kForeignGroup})},
+                   {"Stop", "text"},
+                   {"Custom", json::array({{{"matcher", "x"}}, {{"hooks", "x"}}})},
+                   {"Empty", json::array()}}}};
+    home.write(".claude/settings.json", user.dump());
+    Installer installer = make();
+    EXPECT_EQ(statusOf(installer, 0), Installer::Status::installed());
+
+    ASSERT_TRUE(installer.install(Source::claude));
+    json hooks = read(".claude/settings.json")["hooks"];
+    const json ours = installer::claudeHooks(home.path());
+    EXPECT_EQ(hooks["PreToolUse"], json({"junk", kForeignGroup, ours["PreToolUse"][0]}));
+    EXPECT_EQ(hooks["Stop"], json({"text", ours["Stop"][0]}));
+
+    ASSERT_TRUE(installer.uninstall(Source::claude));
+    EXPECT_EQ(installer.lastMessage(), "Removed hooks for claude.");
+    hooks = read(".claude/settings.json")["hooks"];
+    user["hooks"]["PreToolUse"] = json({"junk", kForeignGroup});
+    user["hooks"]["Stop"] = json({"text"});
+    EXPECT_EQ(hooks, user["hooks"]);
+    EXPECT_EQ(statusOf(installer, 0), Installer::Status::notInstalled());
 }
 
 TEST_F(InstallerTest, refusesConfigurationsThatAreNotJsonObjectsAndLeavesThemAlone) {
