@@ -41,19 +41,22 @@ void widenPipe(int fd) {
     (void)::fcntl(fd, F_SETPIPE_SZ, kPipeBytes);
 }
 
+}  // namespace
+
 // Reads straight into the result, sized from the file when stdin is one, so
 // a megabyte payload is neither copied in chunks nor regrown. The room to
 // spare is for the line sent later, about as long as the payload: once the
 // parsed payload is freed, that line reuses its pages, which are already
 // mapped (a fresh page costs a fault).
-std::string readAll(int fd) {
+std::optional<std::string> readInput(int fd, std::size_t limit) {
     constexpr std::size_t kFirstRead = std::size_t{16} << 10;  // most payloads are a few KiB
     constexpr std::size_t kMaxRead = std::size_t{256} << 10;
     std::size_t capacity = kFirstRead;
     struct stat info {};
     const bool statted = ::fstat(fd, &info) == 0;
     if (statted && S_ISREG(info.st_mode) && info.st_size > 0) {
-        const auto size = static_cast<std::size_t>(info.st_size);
+        // A file past the limit is refused below; sizing stops at the limit.
+        const auto size = std::min(static_cast<std::size_t>(info.st_size), limit + 1);
         capacity = size + size / 4 + kFirstRead;
     }
     const bool pipe = statted && S_ISFIFO(info.st_mode);
@@ -61,14 +64,15 @@ std::string readAll(int fd) {
     std::string data;
     data.reserve(capacity);
     std::size_t used = 0;
-    for (;;) {
+    // One byte past the limit tells a payload that is too long.
+    while (used <= limit) {
         if (used == data.capacity()) {
             if (pipe && used == kFirstRead) {
                 widenPipe(fd);
             }
             data.reserve(2 * used);
         }
-        data.resize(std::min(data.capacity(), used + kMaxRead));
+        data.resize(std::min({data.capacity(), used + kMaxRead, limit + 1}));
         ssize_t n = ::read(fd, data.data() + used, data.size() - used);
         if (n < 0 && errno == EINTR) {
             continue;
@@ -78,9 +82,14 @@ std::string readAll(int fd) {
         }
         used += static_cast<std::size_t>(n);
     }
+    if (used > limit) {
+        return std::nullopt;
+    }
     data.resize(used);
     return data;
 }
+
+namespace {
 
 void writeAll(int fd, std::string_view text) {
     while (!text.empty()) {
@@ -216,22 +225,30 @@ Answer answerFor(Source source, Canonical event, const Decision& decision) {
 int run(int argc, char** argv) {
     // The agent may close our pipes early; a vanished reader must not kill us.
     std::signal(SIGPIPE, SIG_IGN);
-    std::vector<std::string_view> args(argv, argv + argc);
-    Source source = effectiveSource(declaredSource(args), processEnv);
-    std::string payload = readAll(STDIN_FILENO);
-    auto event = buildEvent(source, std::move(payload), processEnv,
-                            Stamp{randomUUID(), TerminalContext::capture(), nowSeconds()});
-    if (!event) {
+    try {
+        std::vector<std::string_view> args(argv, argv + argc);
+        Source source = effectiveSource(declaredSource(args), processEnv);
+        auto payload = readInput(STDIN_FILENO, kMaxInputBytes);
+        if (!payload) {
+            return 0;
+        }
+        auto event = buildEvent(source, std::move(*payload), processEnv,
+                                Stamp{randomUUID(), TerminalContext::capture(), nowSeconds()});
+        if (!event) {
+            return 0;
+        }
+        auto decision = exchange(*event);
+        if (!decision) {
+            return 0;
+        }
+        Answer answer = answerFor(event->source, event->event, *decision);
+        writeAll(STDOUT_FILENO, answer.out);
+        writeAll(STDERR_FILENO, answer.err);
+        return answer.exitCode;
+    } catch (...) {
+        // Out of memory, say: the agent must still go on as if we were absent.
         return 0;
     }
-    auto decision = exchange(*event);
-    if (!decision) {
-        return 0;
-    }
-    Answer answer = answerFor(event->source, event->event, *decision);
-    writeAll(STDOUT_FILENO, answer.out);
-    writeAll(STDERR_FILENO, answer.err);
-    return answer.exitCode;
 }
 
 }  // namespace vorla::bridge

@@ -2,6 +2,7 @@
 // drive it in-process. Single-threaded; no state between calls.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,6 +15,15 @@ namespace vorla::bridge {
 
 // Looks up an environment variable; nullopt when unset.
 using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
+
+// The most standard input the bridge takes: far beyond any real hook payload
+// (a Write of a large file is a few MiB), small enough to hold in memory.
+// A longer input is not sent at all.
+inline constexpr std::size_t kMaxInputBytes = std::size_t{64} << 20;
+
+// Everything `fd` yields until end of input; nullopt when that is more than
+// `limit` bytes (reading stops one byte past it).
+[[nodiscard]] std::optional<std::string> readInput(int fd, std::size_t limit);
 
 // The first "--source" followed by a valid raw value wins; otherwise claude.
 [[nodiscard]] Source declaredSource(const std::vector<std::string_view>& args);
@@ -45,7 +55,7 @@ struct Answer {
 [[nodiscard]] Answer answerFor(Source source, Canonical event, const Decision& decision);
 
 // The whole program: reads stdin, talks to the socket, prints, returns the
-// exit status. Every failure is a silent 0.
+// exit status. Every failure, an exception included, is a silent 0.
 int run(int argc, char** argv);
 
 }  // namespace vorla::bridge

@@ -32,6 +32,8 @@
 #include <string>
 #include <vector>
 
+#include "core/json_repair.h"
+
 namespace vorla {
 
 namespace {
@@ -426,6 +428,10 @@ std::optional<nlohmann::json> parseJson(std::string text) {
     // time and turns off its vectorised string scan.
     if (!isValidUTF8(text)) {
         return std::nullopt;
+    }
+    // Rare: a copy, only for text the reader would refuse although it is valid.
+    if (mayNeedJSONRepair(text)) {
+        text = repairedJSON(text);
     }
     // In place: escapes are undone inside `text` itself, so a large string is
     // copied once, into the value.

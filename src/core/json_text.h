@@ -25,7 +25,9 @@ namespace vorla {
 // Non-negative integers become unsigned, negative ones signed, anything with
 // a fraction or exponent a double: the same kinds nlohmann's parser gives.
 // nullopt for anything that is not exactly one valid UTF-8 document, and for
-// nesting deeper than kMaxJSONDepth.
+// nesting deeper than kMaxJSONDepth. Valid JSON a double cannot hold is still
+// read (see json_repair.h): a lone surrogate escape gives U+FFFD, a number
+// beyond a double's range the largest double of its sign.
 [[nodiscard]] std::optional<nlohmann::json> parseJson(std::string text);
 
 inline constexpr std::size_t kMaxJSONDepth = 512;

@@ -256,8 +256,10 @@ std::optional<Event> decodeEvent(std::string line) {
     if (!ok) {
         return std::nullopt;
     }
+    // Unlike the other optional fields, a present null is a value here: the
+    // tool was called with a null input.
     auto input = json.find("toolInput");
-    if (input != json.end() && !input->is_null()) {
+    if (input != json.end()) {
         event.toolInput = JSONValue(std::move(*input));
     }
     return event;

@@ -1,6 +1,7 @@
 #include "bridge/bridge.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <map>
 
@@ -66,6 +67,21 @@ TEST(BridgeEvent, NonStringValuesAndNonObjectJson) {
     ASSERT_TRUE(array);
     EXPECT_EQ(array->rawEvent, "unknown");
     EXPECT_FALSE(array->toolInput);
+}
+
+TEST(BridgeInput, ReadsUpToTheLimitAndRefusesMore) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ASSERT_EQ(::write(fds[1], "0123456789", 10), 10);
+    ::close(fds[1]);
+    EXPECT_FALSE(readInput(fds[0], 9));
+    ::close(fds[0]);
+
+    ASSERT_EQ(::pipe(fds), 0);
+    ASSERT_EQ(::write(fds[1], "0123456789", 10), 10);
+    ::close(fds[1]);
+    EXPECT_EQ(readInput(fds[0], 10), "0123456789");
+    ::close(fds[0]);
 }
 
 TEST(BridgeAnswer, ClaudeAndCodexForms) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,9 @@ TEST(ParseJson, RejectsAnythingButOneValidDocument) {
         "{\"a\":\"\xf5\x80\x80\x80\"}",       // past U+10FFFF
         "{\"a\":\"\xe2\x82\"}",               // cut sequence
         "\"\xe2\x82",                         // cut at the very end
-        R"({"a":"\ud800"})",                  // lone surrogate escape
+        R"({"a":"\ud800)",                    // unterminated after a lone surrogate
+        "01e400",                             // not a JSON number, however large
+        "[1e400",
         "NaN",
         "{'a':1}",
         "[1,]",
@@ -57,6 +60,32 @@ TEST(ParseJson, RejectsAnythingButOneValidDocument) {
     for (const auto& text : bad) {
         EXPECT_FALSE(parseJson(text)) << testing::PrintToString(text);
     }
+}
+
+// Valid JSON that RapidJSON alone refuses: numbers past a double's range and
+// lone surrogate escapes. The value read must print back as valid JSON.
+TEST(ParseJson, ReadsNumbersPastADoublesRangeAndLoneSurrogates) {
+    const std::string text =
+        R"({"big":1e400,"neg":-2.5E+999,"tiny":1e-400,"long":1)" + std::string(400, '0') +
+        R"(e-398,"lone":"a\ud800b","low":"\uDC00","pair":"\ud83d\ude00","high":"\udbff\ud800",)"
+        R"("kept":"\\ud800 \" 1e400","n":[1e308,123]})";
+    auto value = parseJson(text);
+    ASSERT_TRUE(value) << text;
+    const double max = std::numeric_limits<double>::max();
+    EXPECT_EQ((*value)["big"], max);
+    EXPECT_EQ((*value)["neg"], -max);
+    EXPECT_TRUE((*value)["tiny"].is_number_float());
+    EXPECT_EQ((*value)["tiny"], 0.0);
+    EXPECT_EQ((*value)["long"], 100.0);
+    EXPECT_EQ((*value)["lone"],
+              "a\xef\xbf\xbd"
+              "b");
+    EXPECT_EQ((*value)["low"], "\xef\xbf\xbd");
+    EXPECT_EQ((*value)["pair"], "\xf0\x9f\x98\x80");
+    EXPECT_EQ((*value)["high"], "\xef\xbf\xbd\xef\xbf\xbd");
+    EXPECT_EQ((*value)["kept"], "\\ud800 \" 1e400");
+    EXPECT_EQ((*value)["n"], Json({1e308, 123U}));
+    EXPECT_EQ(Json::parse(writeJson(*value)), *value);
 }
 
 TEST(ParseJson, RefusesNestingPastTheLimitWithoutCrashing) {

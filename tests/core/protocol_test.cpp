@@ -73,6 +73,12 @@ TEST(EventCoding, AbsentOptionalsAreOmittedAndRoundTrip) {
     }
     EXPECT_EQ(line.find('\n'), std::string::npos);
     EXPECT_EQ(decodeEvent(line), event);
+
+    // A tool called with a null input is not a tool called without one.
+    event.toolInput = JSONValue();
+    auto decoded = decodeEvent(encode(event));
+    ASSERT_TRUE(decoded && decoded->toolInput);
+    EXPECT_TRUE(decoded->toolInput->isNull());
 }
 
 TEST(EventCoding, FullEventRoundTrips) {

@@ -1,6 +1,7 @@
 // Runs the built vorla-bridge as a child process against a listener on the
 // socket of a temporary HOME, as an agent's hook would.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "core/paths.h"
 #include "core/protocol.h"
@@ -72,16 +73,35 @@ TEST_F(BridgeProcess, KiroDenyWritesReasonToStderrAndExitsTwo) {
     EXPECT_EQ(deny.err, "not today");
 }
 
+TEST_F(BridgeProcess, GrokVariablesForceGrokAndFillMissingNameAndSession) {
+    answerWith(R"({"behavior":"deny","message":"Blocked by rule"})");
+    // Valid JSON that a double or UTF-8 cannot hold as written is still sent.
+    auto result =
+        runBridge(R"({"tool_name":"Bash","n":1e400,"s":"\ud800"})", {"--source", "claude"},
+                  {{"GROK_HOOK_EVENT", "pre_tool_use"}, {"GROK_SESSION_ID", "g-1"}});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, R"({"decision":"deny","reason":"Blocked by rule"})");
+    Event event = onlyEvent();
+    EXPECT_EQ(event.source, Source::grok);
+    EXPECT_EQ(event.rawEvent, "pre_tool_use");
+    EXPECT_EQ(event.event, Canonical::preToolUse);
+    EXPECT_TRUE(event.gating);
+    EXPECT_EQ(event.sessionID, "g-1");
+}
+
 TEST_F(BridgeProcess, NonGatingEventIsSentWithoutWaiting) {
     // The listener never answers; a bridge that waited would time out.
     answerWith(std::nullopt);
-    auto result = runBridge(R"({"hook_event_name":"PreToolUse","tool_name":"Bash","cwd":"/w"})");
+    auto result = runBridge(
+        R"({"hook_event_name":"PreToolUse","tool_name":"Bash","cwd":"/w","tool_input":null})");
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "");
     Event event = onlyEvent();
     EXPECT_FALSE(event.gating);
     EXPECT_EQ(event.cwd, "/w");
+    ASSERT_TRUE(event.toolInput);  // a null input stays a present null on the way
+    EXPECT_EQ(event.toolInput->preview(), "null");
 }
 
 TEST_F(BridgeProcess, NoApplicationListeningExitsQuietly) {
@@ -100,6 +120,17 @@ TEST_F(BridgeProcess, EmptyOrNonJsonInputSendsNothing) {
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_EQ(result.out, "");
     }
+    // Standard input far larger than memory: read up to the limit, then a
+    // quiet exit (it once reserved the whole size and aborted).
+    home_.write("huge.json", "");
+    const std::string huge = home_.file("huge.json");
+    ASSERT_EQ(::truncate(huge.c_str(), off_t{1} << 40), 0);  // sparse: takes no disk
+    test::ChildOptions options;
+    options.args = {"/bin/sh", "-c", "exec \"$0\" < \"$1\"", VORLA_BRIDGE_PATH, huge};
+    options.env["HOME"] = home_.path();
+    auto result = test::runChild(options);
+    EXPECT_EQ(result.exitCode, 0) << result.signal;
+    EXPECT_EQ(result.err, "");
     runBridge(R"({"hook_event_name":"Stop"})");  // a marker that does arrive
     auto lines = listener_->waitForLines(1);
     ASSERT_EQ(lines.size(), 1u);
