@@ -42,14 +42,18 @@ sockaddr_un addressOrClose(std::string_view path, int fd) {
     }
 }
 
-// mkdir -p: every missing folder of `path`; failures show up at bind().
-// Plain calls rather than <filesystem>, which the bridge would otherwise link.
+// mkdir -p: every missing folder of `path`, the last one private; failures
+// show up at bind(). A folder that already existed keeps its mode: it may be
+// shared, as /tmp is. Plain calls rather than <filesystem>, which the bridge
+// would otherwise link.
 void makeDirectories(const std::string& path) {
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
         ::mkdir(path.substr(0, slash).c_str(), 0777);
     }
-    ::mkdir(path.c_str(), 0777);
+    if (::mkdir(path.c_str(), 0700) == 0) {
+        ::chmod(path.c_str(), 0700);  // whatever the umask
+    }
 }
 
 }  // namespace
@@ -102,14 +106,13 @@ int connect(std::string_view path) {
 
 int listen(std::string_view path, int backlog) {
     const std::string file(path);
+    int fd = newSocket();
+    // Checked first: a path that is too long changes nothing on disk.
+    sockaddr_un address = addressOrClose(path, fd);
     if (auto slash = file.rfind('/'); slash != std::string::npos && slash > 0) {
-        const std::string parent = file.substr(0, slash);
-        makeDirectories(parent);
-        ::chmod(parent.c_str(), 0700);
+        makeDirectories(file.substr(0, slash));
     }
     ::unlink(file.c_str());  // a stale socket from an earlier run
-    int fd = newSocket();
-    sockaddr_un address = addressOrClose(path, fd);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
         failAndClose(Error::Kind::bindFailed, fd);
     }

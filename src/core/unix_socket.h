@@ -43,8 +43,10 @@ inline constexpr std::size_t kMaxPathBytes = 103;
 // listening is the everyday case for a hook, and not worth an exception).
 [[nodiscard]] std::optional<int> tryConnect(std::string_view path);
 
-// Listening descriptor: creates the parent folder (0700), removes any stale
-// file at `path`, binds, listens, and makes the socket file 0600.
+// Listening descriptor: creates the parent folder (0700 when it creates it;
+// an existing one keeps its mode), removes any stale file at `path`, binds,
+// listens, and makes the socket file 0600. A path too long for an address
+// throws pathTooLong before anything on disk is touched.
 [[nodiscard]] int listen(std::string_view path, int backlog);
 
 // One line without its line feed; nullopt at end of stream before any byte;

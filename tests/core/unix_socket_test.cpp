@@ -45,6 +45,12 @@ Error::Kind kindOf(const std::function<void()>& call) {
     return Error::Kind::closed;
 }
 
+unsigned modeOf(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+}
+
 TEST(UnixSocketConnect, NoListenerGivesConnectFailedWithErrno) {
     test::TempHome home;
     try {
@@ -82,6 +88,7 @@ TEST(UnixSocketListen, CreatesParentReplacesStaleFileAndRestrictsMode) {
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_TRUE(S_ISSOCK(info.st_mode));
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(modeOf(home.file("deep/run")), 0700u);
     int client = UnixSocket::connect(path);
     int served = ::accept(fd, nullptr, nullptr);
     UnixSocket::writeLine(client, "ping");
@@ -91,15 +98,23 @@ TEST(UnixSocketListen, CreatesParentReplacesStaleFileAndRestrictsMode) {
     ::close(fd);
 }
 
-TEST(UnixSocketListen, PathTooLongLeavesNoDescriptorOpen) {
+// A folder that existed before (once: /tmp itself) is not ours to restrict.
+TEST(UnixSocketListen, LeavesTheModeOfAnExistingParentAlone) {
+    test::TempHome home;
+    ASSERT_EQ(::chmod(home.path().c_str(), 01777), 0);
+    int fd = UnixSocket::listen(home.file("here.sock"), 4);
+    ::close(fd);
+    EXPECT_EQ(modeOf(home.path()), 01777u);
+
     EXPECT_NO_THROW((void)UnixSocket::makeAddr(std::string(103, 'a')));
     int probe = ::dup(0);
     ::close(probe);
-    EXPECT_EQ(kindOf([] { (void)UnixSocket::listen("/tmp/" + std::string(120, 'x'), 1); }),
+    EXPECT_EQ(kindOf([&] { (void)UnixSocket::listen(home.file(std::string(120, 'x')), 1); }),
               Error::Kind::pathTooLong);
     int next = ::dup(0);
     EXPECT_EQ(next, probe);  // the socket created before the check was closed
     ::close(next);
+    EXPECT_EQ(modeOf(home.path()), 01777u);
 }
 
 TEST(UnixSocketReadLine, LineEndStreamEndAndEmptyLine) {
