@@ -72,6 +72,9 @@ int runDefault(int argc, char** argv) {
         app.setUp();
         queue.run();
         app.terminate();
+        // What the server handed over before it stopped still counts: the
+        // audit record of a late PostToolUse, say.
+        queue.runPending();
     }
     waiter.join();
     return 0;

@@ -87,10 +87,13 @@ void LoopMainQueue::run() {
                 }
             }
         }
-        for (auto& task : ready) {
-            task();
+        for (auto task = ready.begin(); task != ready.end(); ++task) {
+            (*task)();
             std::lock_guard lock(mutex_);
             if (quit_) {
+                // Taken but not run: back in front, for runPending() at exit.
+                tasks_.insert(tasks_.begin(), std::make_move_iterator(task + 1),
+                              std::make_move_iterator(ready.end()));
                 return;
             }
         }

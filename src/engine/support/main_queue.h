@@ -62,7 +62,8 @@ class LoopMainQueue final : public MainQueue {
     // Serves tasks and timers until quit(). Returns at once if quit() was
     // already called.
     void run();
-    // Makes run() return after the task in progress.
+    // Makes run() return after the task in progress. Tasks not run yet stay
+    // queued: runPending() at exit still runs them.
     void quit();
 
     // Runs every task posted so far and every timer that is due now, without
