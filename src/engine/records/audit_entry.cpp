@@ -113,10 +113,10 @@ std::string encodeAuditLine(const AuditEntry& entry) {
     return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
-bool decodeAuditLines(std::string_view text, const std::function<void(AuditEntry&&)>& sink) {
-    if (!simdjson::validate_utf8(text.data(), text.size())) {
-        return false;
-    }
+void decodeAuditLines(std::string_view text, const std::function<void(AuditEntry&&)>& sink) {
+    // Checked whole first (the usual case), line by line only when that fails:
+    // one torn character must not cost the rest of the day.
+    const bool allValid = simdjson::validate_utf8(text.data(), text.size());
     // One padded copy of the whole text lets every line be parsed in place.
     simdjson::padded_string padded(text);
     od::parser parser;
@@ -128,7 +128,7 @@ bool decodeAuditLines(std::string_view text, const std::function<void(AuditEntry
         if (end == std::string_view::npos) {
             end = size;
         }
-        if (end > start) {
+        if (end > start && (allValid || simdjson::validate_utf8(data + start, end - start))) {
             auto entry = decodeLine(parser, data + start, end - start,
                                     size - start + simdjson::SIMDJSON_PADDING);
             if (entry) {
@@ -137,7 +137,6 @@ bool decodeAuditLines(std::string_view text, const std::function<void(AuditEntry
         }
         start = end + 1;
     }
-    return true;
 }
 
 }  // namespace vorla

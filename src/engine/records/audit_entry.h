@@ -42,8 +42,8 @@ struct AuditEntry {
 
 // Decodes every line of a JSON-lines text, calling `sink` for each entry in
 // file order. Blank lines and lines that are not a complete entry (a
-// truncated last line, another JSON shape, a bad timestamp) are skipped.
-// Returns false, decoding nothing, when the text is not valid UTF-8.
-bool decodeAuditLines(std::string_view text, const std::function<void(AuditEntry&&)>& sink);
+// truncated last line, another JSON shape, a bad timestamp, invalid UTF-8)
+// are skipped.
+void decodeAuditLines(std::string_view text, const std::function<void(AuditEntry&&)>& sink);
 
 }  // namespace vorla

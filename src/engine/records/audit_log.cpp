@@ -55,8 +55,19 @@ std::optional<std::vector<std::string>> listNames(const std::string& directory) 
     return names;
 }
 
+// Spreadsheets run a cell that starts like a formula, and a detail is
+// whatever an agent was told to run: such a cell is written as text, behind
+// a leading apostrophe.
+bool startsLikeAFormula(std::string_view text) {
+    return !text.empty() &&
+           std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+}
+
 void appendCSVField(std::string& out, std::string_view text) {
     out += '"';
+    if (startsLikeAFormula(text)) {
+        out += '\'';
+    }
     for (char c : text) {
         if (c == '"') {
             out += '"';
@@ -70,6 +81,9 @@ void appendCSVField(std::string& out, std::string_view text) {
 // line break): then quoted like the detail.
 void appendPlainField(std::string& out, std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        if (startsLikeAFormula(text)) {
+            out += '\'';
+        }
         out += text;
     } else {
         appendCSVField(out, text);
@@ -125,10 +139,7 @@ void AuditLog::load() {
         return;
     }
     std::vector<AuditEntry> entries;
-    if (!decodeAuditLines(*text,
-                          [&](AuditEntry&& entry) { entries.push_back(std::move(entry)); })) {
-        return;
-    }
+    decodeAuditLines(*text, [&](AuditEntry&& entry) { entries.push_back(std::move(entry)); });
     std::reverse(entries.begin(), entries.end());
     today_ = std::move(entries);
     changes_.notify();

@@ -33,6 +33,9 @@ class AuditLogTest : public ::testing::Test {
     }
 
     test::ScopedEnv zone_{"TZ", "Europe/Berlin"};
+    // Exports go to the temporary home's Desktop.
+    test::ScopedEnv noDesktopEnv_{"XDG_DESKTOP_DIR", std::nullopt};
+    test::ScopedEnv noConfigEnv_{"XDG_CONFIG_HOME", std::nullopt};
     test::TempHome home_;
     test::ManualClock clock_{at("2026-01-15T09:00:00Z")};
 };
@@ -100,12 +103,19 @@ TEST_F(AuditLogTest, LoadKeepsOnlyWellFormedLinesNewestFirst) {
     EXPECT_EQ(log.today()[2].kind, "tool");
 }
 
-TEST_F(AuditLogTest, InvalidUTF8FileLoadsNothing) {
-    home_.write(dayFile("2026-01-15"),
-                encodeAuditLine(entry("2026-01-15T07:00:00Z", "tool")) + "\n\xff\xfe\n");
+// A full disk can tear the last line inside a character: that line goes, the day stays.
+TEST_F(AuditLogTest, InvalidUTF8CostsOnlyItsOwnLine) {
+    std::string torn =
+        encodeAuditLine(entry("2026-01-15T07:00:01Z", "tool", 1, "claude", "caf\xc3\xa9"));
+    home_.write(dayFile("2026-01-15"), encodeAuditLine(entry("2026-01-15T07:00:00Z", "tool")) +
+                                           "\n\xff\xfe\n" + torn.substr(0, torn.find('\xa9')));
     AuditLog log(clock_);
-    EXPECT_TRUE(log.today().empty());
-    EXPECT_TRUE(log.recent(1).empty());
+    ASSERT_EQ(log.today().size(), 1u);
+    EXPECT_EQ(log.recent(1).size(), 1u);
+    ASSERT_TRUE(log.exportCSV());
+    EXPECT_EQ(home_.read("Desktop/vorla-agents-audit.csv"),
+              "timestamp,agent,project,event,tool,risk,detail\n"
+              "2026-01-15T07:00:00Z,claude,app,tool,Bash,-1,\"npm test\"");
 }
 
 TEST_F(AuditLogTest, TodayIsCappedButTheFileKeepsEverything) {
@@ -143,8 +153,6 @@ TEST_F(AuditLogTest, RecentReadsWholeDayStepsNewestFirst) {
 }
 
 TEST_F(AuditLogTest, ExportWritesEveryDayInOrderWithQuoting) {
-    test::ScopedEnv noDesktopEnv("XDG_DESKTOP_DIR", std::nullopt);
-    test::ScopedEnv noConfigEnv("XDG_CONFIG_HOME", std::nullopt);
     AuditLog log(clock_);
     EXPECT_EQ(log.exportCSV(), home_.path() + "/Desktop/vorla-agents-audit.csv");
     EXPECT_EQ(home_.read("Desktop/vorla-agents-audit.csv"),
@@ -152,6 +160,11 @@ TEST_F(AuditLogTest, ExportWritesEveryDayInOrderWithQuoting) {
 
     log.record(entry("2026-01-15T08:00:00Z", "approved", 3, "claude", R"(echo "a, b" "c")"));
     log.record(entry("2026-01-13T10:00:00Z", "tool", std::nullopt, "my,agent", ""));
+    // Cells a spreadsheet would run as formulas are written as text.
+    log.record(entry("2026-01-13T10:00:01Z", "tool", std::nullopt, "=cmd", "=HYPERLINK(\"x\")"));
+    log.record(entry("2026-01-13T10:00:02Z", "tool", std::nullopt, "@a", "+cmd|' /C calc'!A0"));
+    log.record(entry("2026-01-13T10:00:03Z", "tool", std::nullopt, "a", "-1+1"));
+    log.record(entry("2026-01-13T10:00:04Z", "tool", std::nullopt, "a", "\tx"));
     home_.write(".vorla-agents/audit/notes.txt", "ignored");
     home_.write(".config/user-dirs.dirs",
                 "# written by xdg-user-dirs-update\n"
@@ -161,6 +174,10 @@ TEST_F(AuditLogTest, ExportWritesEveryDayInOrderWithQuoting) {
     EXPECT_EQ(home_.read("Schreibtisch/vorla-agents-audit.csv"),
               "timestamp,agent,project,event,tool,risk,detail\n"
               "2026-01-13T10:00:00Z,\"my,agent\",app,tool,Bash,-1,\"\"\n"
+              "2026-01-13T10:00:01Z,'=cmd,app,tool,Bash,-1,\"'=HYPERLINK(\"\"x\"\")\"\n"
+              "2026-01-13T10:00:02Z,'@a,app,tool,Bash,-1,\"'+cmd|' /C calc'!A0\"\n"
+              "2026-01-13T10:00:03Z,a,app,tool,Bash,-1,\"'-1+1\"\n"
+              "2026-01-13T10:00:04Z,a,app,tool,Bash,-1,\"'\tx\"\n"
               "2026-01-15T08:00:00Z,claude,app,approved,Bash,3,\"echo \"\"a, b\"\" \"\"c\"\"\"");
 }
 
