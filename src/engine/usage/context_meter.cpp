@@ -65,19 +65,21 @@ std::optional<std::string> readTail(const std::string& path) {
     if (size < 0) {
         return std::nullopt;
     }
-    long start = std::max(0L, size - static_cast<long>(kTailBytes));
+    // One byte more than the tail: whether the byte before it ends a line
+    // tells a cut line from a whole one.
+    long start = std::max(0L, size - static_cast<long>(kTailBytes) - 1);
     (void)std::fseek(file.get(), start, SEEK_SET);
     std::string data(static_cast<std::size_t>(size - start), '\0');
     data.resize(std::fread(data.data(), 1, data.size(), file.get()));
-    if (data.empty()) {
-        return std::nullopt;
-    }
     if (start > 0) {
         // The cut almost always falls inside a line, possibly inside a
-        // multi-byte character: drop that partial line so it cannot spoil
-        // the rest.
+        // multi-byte character: drop that partial line (only the extra byte
+        // when the tail starts a line) so it cannot spoil the rest.
         auto newline = data.find('\n');
         data.erase(0, newline == std::string::npos ? data.size() : newline + 1);
+    }
+    if (data.empty()) {
+        return std::nullopt;
     }
     return data;
 }

@@ -42,8 +42,14 @@ TEST_F(ContextMeterTest, TakesTheLastUsableUsageAndSkipsZeroAndBrokenLines) {
 }
 
 // The 128 KiB cut lands inside a multi-byte character: the partial first line
-// is dropped, so the rest still reads.
-TEST_F(ContextMeterTest, ACutInsideAMultiByteCharacterStillGivesAReading) {
+// is dropped, so the rest still reads. A cut exactly at a line's start drops
+// nothing.
+TEST_F(ContextMeterTest, TheTailCutDropsOnlyAPartialFirstLine) {
+    const std::string only = usageLine(1, 2, 3);
+    const std::string atLineStart =
+        kUserLine + only + std::string(ContextMeter::kTailBytes - only.size(), '\n');
+    EXPECT_EQ(ContextMeter::parse(write("s.jsonl", atLineStart), 10), (ContextUsage{6, 10}));
+
     std::string euroLine = R"({"type":"user","message":{"content":")";
     for (int i = 0; i < 200; ++i) {
         euroLine += "€";  // three bytes each
