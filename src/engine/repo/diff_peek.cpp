@@ -65,6 +65,10 @@ void forEachLine(std::string_view text, Visit visit) {
     }
 }
 
+bool isOctalDigit(char c) {
+    return c >= '0' && c <= '7';
+}
+
 }  // namespace
 
 std::string_view trimmed(std::string_view text) {
@@ -113,7 +117,10 @@ std::string unquoteGitPath(std::string_view path) {
                 out += '\v';
                 break;
             default:
-                if (next >= '0' && next <= '3' && i + 2 < inner.size()) {
+                // Three octal digits, the first at most 3; anything else is
+                // taken as it stands.
+                if (next >= '0' && next <= '3' && i + 2 < inner.size() &&
+                    isOctalDigit(inner[i + 1]) && isOctalDigit(inner[i + 2])) {
                     int value = 0;
                     for (int k = 0; k < 3; ++k) {
                         value = value * 8 + (inner[i + static_cast<std::size_t>(k)] - '0');

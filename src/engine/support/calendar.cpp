@@ -32,9 +32,15 @@ WallTime fromLocalParts(std::tm parts) {
     return std::chrono::system_clock::from_time_t(std::mktime(&parts));
 }
 
+// Exactly `len` decimal digits: no sign, no space.
 bool readInt(std::string_view text, std::size_t pos, std::size_t len, int& out) {
     if (pos + len > text.size()) {
         return false;
+    }
+    for (std::size_t i = pos; i < pos + len; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
     }
     const char* begin = text.data() + pos;
     auto [end, ec] = std::from_chars(begin, begin + len, out);
@@ -163,8 +169,14 @@ WallTime fromReferenceSeconds(double seconds) {
 std::optional<WallTime> dayFromKey(std::string_view key) {
     int year = 0, month = 0, day = 0;
     if (key.size() != 10 || key[4] != '-' || key[7] != '-' || !readInt(key, 0, 4, year) ||
-        !readInt(key, 5, 2, month) || !readInt(key, 8, 2, day) || month < 1 || month > 12 ||
-        day < 1 || day > 31) {
+        !readInt(key, 5, 2, month) || !readInt(key, 8, 2, day)) {
+        return std::nullopt;
+    }
+    // A day the month does not have ("2026-11-31") is not rolled into the next.
+    using namespace std::chrono;
+    if (!year_month_day(std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
+                        std::chrono::day(static_cast<unsigned>(day)))
+             .ok()) {
         return std::nullopt;
     }
     std::tm parts{};

@@ -48,7 +48,8 @@ inline constexpr double kReferenceEpochOffset = 978307200.0;
 [[nodiscard]] double toReferenceSeconds(WallTime time);
 [[nodiscard]] WallTime fromReferenceSeconds(double seconds);
 
-// Parses a "yyyy-MM-dd" day key into the start of that local day.
+// Parses a "yyyy-MM-dd" day key into the start of that local day; nullopt
+// for a date that does not exist.
 [[nodiscard]] std::optional<WallTime> dayFromKey(std::string_view key);
 
 }  // namespace vorla

@@ -215,6 +215,8 @@ TranscriptScan::KeyedBuckets decodeKeyed(od::object days) {
 FileUsage decodeEntry(od::object object) {
     FileUsage entry;
     bool hasTime = false;
+    bool hasSize = false;
+    bool hasBuckets = false;
     for (auto field : object) {
         std::string_view key = field.unescaped_key();
         if (key == "mtime") {
@@ -226,13 +228,17 @@ FileUsage decodeEntry(od::object object) {
             hasTime = true;
         } else if (key == "size") {
             entry.size = field.value().get_int64();
+            hasSize = true;
         } else if (key == "buckets") {
             entry.buckets = decodeBuckets(field.value().get_object());
+            hasBuckets = true;
         } else if (key == "keyed") {
             entry.keyed = decodeKeyed(field.value().get_object());
         }
     }
-    if (!hasTime) {
+    // Without any of the three, the entry cannot say whether a file changed
+    // or what it used.
+    if (!hasTime || !hasSize || !hasBuckets) {
         throw simdjson::simdjson_error(simdjson::NO_SUCH_FIELD);
     }
     return entry;

@@ -109,6 +109,14 @@ TEST_F(GameTest, AnInvalidLastActiveDayRestartsTheStreak) {
     game.bumpStreak();
     EXPECT_EQ(game.streak(), 1);
     EXPECT_EQ(game.bestStreak(), 6);
+
+    // 31 November would roll over into yesterday, 1 December.
+    home_.write(kGameFile, R"({"coins":3,"streak":5,"bestStreak":6,"lastActiveDay":"2026-11-31",)"
+                           R"("bossesBeaten":0,"unlocked":{}})");
+    clock_.set(at("2026-12-02T12:00:00Z"));
+    Game rolled(clock_);
+    rolled.bumpStreak();
+    EXPECT_EQ(rolled.streak(), 1);
 }
 
 TEST_F(GameTest, AFileMissingAKeyIsIgnoredAndKeptAside) {

@@ -74,6 +74,8 @@ TEST(DiffPeekParse, NumstatLinesSplitOnTheFirstTwoTabsOnly) {
     };
     EXPECT_EQ(files, expected);
     EXPECT_EQ(unquoteGitPath("\"caf\\303\\251.txt\""), "café.txt");
+    EXPECT_EQ(unquoteGitPath("\"a\\389\\1\""),
+              "a3891");  // not octal: each escaped character as it is
 }
 
 }  // namespace

@@ -17,9 +17,18 @@ TEST(CalendarTest, ParsesISO8601InUTCWithOffsetsAndFractions) {
     EXPECT_EQ(epoch("2025-06-01T14:03:09.25Z"), 1748786589.25);
     EXPECT_EQ(epoch("2001-01-01T00:00:00Z"), kReferenceEpochOffset);
     EXPECT_EQ(epoch("2025-02-30T00:00:00Z"), epoch("2025-03-02T00:00:00Z"));  // rolls over
-    for (const char* bad : {"", "2025-06-01", "2025-06-01T14:03:09", "2025-13-01T00:00:00Z",
-                            "2025-06-01 14:03:09Z", "2025-06-01T14:03:09Zjunk", "yesterday"}) {
+    for (const char* bad :
+         {"", "2025-06-01", "2025-06-01T14:03:09", "2025-13-01T00:00:00Z", "2025-06-01 14:03:09Z",
+          "2025-06-01T14:03:09Zjunk", "yesterday", "2025-06-01T-1:03:09Z", "2025-06-01T14:-3:09Z",
+          "2025-+6-01T14:03:09Z", "2025-06-01T14:03:09+-1:00"}) {
         EXPECT_EQ(parseISO8601(bad), std::nullopt) << bad;
+    }
+}
+
+TEST(CalendarTest, DayKeysMustNameARealDay) {
+    EXPECT_EQ(dayKey(dayFromKey("2024-02-29").value()), "2024-02-29");
+    for (const char* bad : {"2026-11-31", "2025-02-29", "2026-00-10", "2026-01-+1", "2026-1-01"}) {
+        EXPECT_EQ(dayFromKey(bad), std::nullopt) << bad;
     }
 }
 

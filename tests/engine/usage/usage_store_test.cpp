@@ -183,14 +183,16 @@ TEST_F(UsageStoreTest, CacheRoundTripKeepsEveryField) {
     std::string encoded = encodeUsageCache(cache);
     EXPECT_NE(encoded.find("\"mtime\":\"2025-03-09T14:05:00Z\""), std::string::npos);
     EXPECT_EQ(decodeUsageCache(encoded), cache);
-    // A truncated or foreign packed list spoils the whole cache, like any other fault.
+    // A truncated or foreign packed list, or a missing member, spoils the whole
+    // cache, like any other fault.
+    const std::string time = R"("mtime":"2025-03-09T14:05:00Z")";
+    std::vector<std::string> bad = {"{" + time + R"(,"size":1})", "{" + time + R"(,"buckets":{}})"};
     for (std::string keyed : {"0a", "zz", "00000000000000008"}) {
-        EXPECT_FALSE(
-            decodeUsageCache(
-                R"({"/a":{"mtime":"2025-03-09T14:05:00Z","size":1,"buckets":{},"keyed":{"d":{"m":")" +
-                keyed + "\"}}}}")
-                .has_value())
-            << keyed;
+        bad.push_back("{" + time + R"(,"size":1,"buckets":{},"keyed":{"d":{"m":")" + keyed +
+                      "\"}}}");
+    }
+    for (const std::string& member : bad) {
+        EXPECT_FALSE(decodeUsageCache(R"({"/a":)" + member + "}").has_value()) << member;
     }
 }
 
