@@ -8,6 +8,7 @@ packages=(
   g++ cmake ninja-build pkg-config make git
   # libraries
   nlohmann-json3-dev rapidjson-dev libsimdjson-dev libre2-dev libqrencode-dev libexpected-dev
+  libicu-dev
   # the desktop app: Qt Widgets and D-Bus, SDL2 audio
   qt6-base-dev libsdl2-dev
   # faster rebuilds

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "engine/session/state_snapshot.h"
+#include "engine/support/characters.h"
 #include "engine/support/path_component.h"
 
 namespace vorla {
@@ -19,29 +20,6 @@ std::string toolOrDefault(const Event& event) {
 
 std::string detailOf(const Event& event) {
     return event.toolInput ? event.toolInput->preview() : std::string();
-}
-
-bool isContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-// Characters counted as UTF-8 code points; byte offset of the `count`-th.
-std::size_t byteOffsetOfChar(std::string_view text, std::size_t count) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!isContinuationByte(text[i])) {
-            if (chars == count) {
-                return i;
-            }
-            ++chars;
-        }
-    }
-    return text.size();
-}
-
-std::size_t charCount(std::string_view text) {
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return !isContinuationByte(c); }));
 }
 
 // A tool event's sprite and activity ("Running Bash", "Ran Bash"); an event
@@ -434,10 +412,14 @@ std::string SessionStore::shortTool(std::string_view name) {
             label = std::string(piece);
         }
     }
-    if (charCount(label) < 17) {
+    if (label.size() < 17) {
+        return label;  // fewer bytes than 17 is fewer characters too
+    }
+    std::vector<std::size_t> ends = characterEnds(label, 17);
+    if (ends.size() < 17) {
         return label;
     }
-    return label.substr(0, byteOffsetOfChar(label, 15)) + "…";
+    return label.substr(0, ends[14]) + "…";
 }
 
 }  // namespace vorla

@@ -123,7 +123,7 @@ class SessionStore {
 
     [[nodiscard]] static SpriteKind spriteFor(std::string_view tool);
     // "mcp__github__create_issue" -> "create_issue"; longer than 16
-    // characters -> the first 15 and "…".
+    // user-perceived characters -> the first 15 and "…".
     [[nodiscard]] static std::string shortTool(std::string_view name);
 
   private:

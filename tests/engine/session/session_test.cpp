@@ -61,6 +61,16 @@ TEST(ShortTool, KeepsShortNamesTakesTheLastMcpPieceAndCutsLongOnes) {
     // Counted in characters, not bytes: 16 two-byte letters stay whole.
     EXPECT_EQ(SessionStore::shortTool("ääääääääääääääää"), "ääääääääääääääää");
     EXPECT_EQ(SessionStore::shortTool("äääääääääääääääää"), "äääääääääääääää…");
+    // ... and user-perceived ones: an "é" written as "e" and a combining accent is one.
+    auto accented = [](int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i) {
+            text += "e\xcc\x81";
+        }
+        return text;
+    };
+    EXPECT_EQ(SessionStore::shortTool(accented(16)), accented(16));
+    EXPECT_EQ(SessionStore::shortTool(accented(17)), accented(15) + "…");
 }
 
 }  // namespace
