@@ -54,10 +54,8 @@ int printDay(const std::string& day, bool json) {
         return kExitFailed;
     }
     std::vector<AuditEntry> entries;
-    if (!decodeAuditLines(*text, [&](AuditEntry&& e) { entries.push_back(std::move(e)); })) {
-        std::fprintf(stderr, "vorla-agents: %s is not UTF-8 text\n", path.c_str());
-        return kExitFailed;
-    }
+    // Lines that do not decode (invalid UTF-8 included) are skipped.
+    decodeAuditLines(*text, [&](AuditEntry&& e) { entries.push_back(std::move(e)); });
     if (json) {
         for (const AuditEntry& entry : entries) {
             std::printf("%s\n", encodeAuditLine(entry).c_str());
