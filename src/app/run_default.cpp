@@ -9,10 +9,8 @@
 
 #include "app/app_core.h"
 #include "app/commands.h"
+#include "app/outputs.h"
 #include "engine/support/main_queue.h"
-#if VORLA_GUI
-#include "ui/desktop_notifications.h"
-#endif
 
 namespace vorla::app {
 
@@ -28,16 +26,6 @@ sigset_t blockTerminationSignals() {
     sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     return signals;
-}
-
-// No sound without the window; notifications when the session bus has a
-// notification service (and notifyEnabled is on).
-AppCore::Outputs headlessOutputs() {
-    AppCore::Outputs outputs;
-#if VORLA_GUI
-    outputs.notifications = std::make_unique<ui::DesktopNotifications>();
-#endif
-    return outputs;
 }
 
 }  // namespace
