@@ -1,5 +1,6 @@
 #include "core/json_repair.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -23,18 +24,24 @@ bool isExponentMark(char c) {
     return c == 'e' || c == 'E';
 }
 
-// Whether any of eight bytes is an ASCII digit or a backslash. Bytes are
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+
+// The top bit of every byte of `word` that is an ASCII digit. Bytes are
 // compared with their top bit masked off, so no addition carries into the
 // next byte; bytes at or above 0x80 never count.
-bool hasDigitOrBackslash(std::uint64_t word) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+std::uint64_t digitBytes(std::uint64_t word) {
     const std::uint64_t low = word & ~kHighs;
     const std::uint64_t atLeastZero = (low + (0x80 - '0') * kOnes) & kHighs;
     const std::uint64_t pastNine = (low + (0x80 - ('9' + 1)) * kOnes) & kHighs;
-    const std::uint64_t digit = atLeastZero & ~pastNine & ~word;
-    const std::uint64_t slash = word ^ ('\\' * kOnes);
-    return (digit | ((slash - kOnes) & ~slash & kHighs)) != 0;
+    return atLeastZero & ~pastNine & ~word;
+}
+
+// The top bit of every byte that is a backslash, and possibly of bytes above
+// one (the borrow of the zero-byte test): exact about whether there is any.
+std::uint64_t backslashBytes(std::uint64_t word) {
+    const std::uint64_t x = word ^ ('\\' * kOnes);
+    return (x - kOnes) & ~x & kHighs;
 }
 
 // The code unit of a "\uXXXX" escape starting at `at`.
@@ -212,32 +219,53 @@ bool followsExponentMark(std::string_view text, std::size_t start) {
 
 bool mayNeedJSONRepair(std::string_view text) {
     const std::size_t size = text.size();
-    std::size_t digits = 0;  // the digit run ending just before i
+    std::size_t run = 0;  // the digit run ending just before i
+    // Byte by byte, for the tail and for words where a run may get long.
+    auto digitStep = [&](std::size_t at) {
+        if (!isDigit(text[at])) {
+            run = 0;
+            return false;
+        }
+        ++run;
+        // Three exponent digits are the least that can leave the range.
+        return run >= kLongDigitRun || (run == 3 && followsExponentMark(text, at - 2));
+    };
+    auto surrogateEscapeAt = [&](std::size_t at) {
+        auto unit = escapedUnitAt(text, at);
+        return unit && isSurrogate(*unit);
+    };
     std::size_t i = 0;
-    while (i < size) {
-        if (digits == 0 && size - i >= 8) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, text.data() + i, sizeof word);
-            if (!hasDigitOrBackslash(word)) {
-                i += 8;
-                continue;
-            }
+    // Eight bytes at a time: most words hold neither a backslash nor three digits.
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        const std::uint64_t digits = digitBytes(word);
+        std::uint64_t slashes = backslashBytes(word);
+        if ((digits | slashes) == 0) {
+            run = 0;
+            continue;
         }
-        const char c = text[i];
-        if (isDigit(c)) {
-            ++digits;
-            // Three exponent digits are the least that can leave the range.
-            if (digits >= kLongDigitRun || (digits == 3 && followsExponentMark(text, i - 2))) {
-                return true;
-            }
-        } else {
-            digits = 0;
-            auto unit = c == '\\' ? escapedUnitAt(text, i) : std::nullopt;
-            if (unit && isSurrogate(*unit)) {
+        for (; slashes != 0; slashes &= slashes - 1) {
+            if (surrogateEscapeAt(i + static_cast<std::size_t>(std::countr_zero(slashes)) / 8)) {
                 return true;
             }
         }
-        ++i;
+        const auto leading = static_cast<std::size_t>(std::countr_zero(~digits & kHighs)) / 8;
+        if ((digits & (digits << 8) & (digits << 16)) != 0 || (run > 0 && run + leading >= 3)) {
+            for (std::size_t at = i; at < i + 8; ++at) {
+                if (digitStep(at)) {
+                    return true;
+                }
+            }
+            continue;
+        }
+        const auto trailing = static_cast<std::size_t>(std::countl_zero(~digits & kHighs)) / 8;
+        run = trailing == 8 ? run + 8 : trailing;
+    }
+    for (; i < size; ++i) {
+        if (digitStep(i) || (text[i] == '\\' && surrogateEscapeAt(i))) {
+            return true;
+        }
     }
     return false;
 }
