@@ -19,6 +19,10 @@ build: deps
 	@cmake --build --preset debug -j $(JOBS)
 
 run: build
+	@$(APP)
+
+# The engine without a window (also what plain `vorla-agents` does without a display).
+run-headless: build
 	@$(APP) --headless
 
 # No window: approvals wait for `vorla-agents allow/deny` in another terminal.

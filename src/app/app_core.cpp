@@ -1,6 +1,7 @@
 #include "app/app_core.h"
 
 #include <algorithm>
+#include <string>
 
 #include "app/phone_wiring.h"
 #include "core/unix_socket.h"
@@ -25,7 +26,7 @@ AppCore::~AppCore() {
     terminate();
 }
 
-void AppCore::setUp() {
+void AppCore::setUp(const ScreenSummary& screen) {
     if (didSetUp_) {
         return;
     }
@@ -39,8 +40,9 @@ void AppCore::setUp() {
     sound_.play(Cue::launch);
     startServer();
     startControl();
-    // No notch and no screen without a window.
-    logLine("Vorla Agents up. notch=false w=0 h=0 screen=0");
+    logLine(std::string("Vorla Agents up. notch=") + (screen.hasNotch ? "true" : "false") +
+            " w=" + std::to_string(screen.notchWidth) + " h=" + std::to_string(screen.notchHeight) +
+            " screen=" + std::to_string(screen.screenWidth));
 }
 
 void AppCore::connectCallbacks() {

@@ -27,6 +27,14 @@
 
 namespace vorla::app {
 
+// What the "up" line says about the island's screen; all zero without a window.
+struct ScreenSummary {
+    bool hasNotch = false;
+    int notchWidth = 0;
+    int notchHeight = 0;
+    int screenWidth = 0;
+};
+
 class AppCore {
   public:
     // The platform's outputs; either may be null (no sound, no notifications).
@@ -48,9 +56,9 @@ class AppCore {
     // Once: starts the 2-second refresh (context, then notifications), asks
     // for notification permission when notifications are on, installs the
     // store's callbacks and the game's, plays the start-up cue, starts the
-    // event server (logging why when it cannot) and logs the "up" line. Later
-    // calls do nothing.
-    void setUp();
+    // event server (logging why when it cannot) and logs the "up" line with
+    // `screen`. Later calls do nothing.
+    void setUp(const ScreenSummary& screen = {});
 
     // Termination: the server stops accepting, the listening socket is closed
     // and its file removed; bridges still waiting see their connection close

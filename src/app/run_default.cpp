@@ -1,6 +1,6 @@
-// The application itself: no subcommand, or --headless. Until the desktop
-// window exists, both run the engine without a window.
-#include <pthread.h>
+// The application itself: no subcommand, or --headless. With a display, plain
+// `vorla-agents` is the desktop app; without one, and with --headless, it is
+// the engine without a window.
 #include <signal.h>
 
 #include <cstdio>
@@ -9,39 +9,21 @@
 
 #include "app/app_core.h"
 #include "app/commands.h"
+#include "app/display_env.h"
 #include "app/outputs.h"
+#include "app/termination_signals.h"
+#include "engine/support/log.h"
 #include "engine/support/main_queue.h"
 
 namespace vorla::app {
 
+#if VORLA_GUI
+int runDesktop(int argc, char** argv);  // desktop/run_desktop.cpp
+#endif
+
 namespace {
 
-// Blocks the termination signals in this thread and every thread created
-// after it, so that only the waiter below receives them.
-sigset_t blockTerminationSignals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    return signals;
-}
-
-}  // namespace
-
-int runDefault(int argc, char** argv) {
-    bool hold = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) == "--hold") {
-            hold = true;
-        } else if (std::string_view(argv[i]) != "--headless") {
-            std::fprintf(stderr, "vorla-agents: unexpected argument '%s'\n\n", argv[i]);
-            printUsage(stderr);
-            return 2;
-        }
-    }
-    ::signal(SIGPIPE, SIG_IGN);  // a vanished bridge must not end the app
+int runHeadless(bool hold) {
     sigset_t signals = blockTerminationSignals();
 
     LoopMainQueue queue;
@@ -66,6 +48,37 @@ int runDefault(int argc, char** argv) {
     }
     waiter.join();
     return 0;
+}
+
+}  // namespace
+
+int runDefault(int argc, char** argv) {
+    bool headless = false;
+    bool hold = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg == "--hold") {
+            hold = true;
+        } else if (arg == "--headless") {
+            headless = true;
+        } else {
+            std::fprintf(stderr, "vorla-agents: unexpected argument '%s'\n\n", argv[i]);
+            printUsage(stderr);
+            return 2;
+        }
+    }
+    ::signal(SIGPIPE, SIG_IGN);  // a vanished bridge must not end the app
+    if (!headless) {
+#if VORLA_GUI
+        if (hasDisplay()) {
+            return runDesktop(argc, argv);
+        }
+        logLine("Vorla Agents: no display (DISPLAY and WAYLAND_DISPLAY are unset), running headless");
+#else
+        logLine("Vorla Agents: built without the desktop interface, running headless");
+#endif
+    }
+    return runHeadless(hold);
 }
 
 }  // namespace vorla::app
