@@ -44,6 +44,9 @@ SessionStore::SessionStore(MainQueue& queue, const Clock& clock, Options options
 
 SessionStore::~SessionStore() {
     celebrationTask_.cancel();
+    if (contextReader_.joinable()) {
+        contextReader_.join();
+    }
     flushState();  // the file outlives us: leave the last state in it
 }
 
@@ -172,14 +175,33 @@ void SessionStore::recordDecision(const Session& session, std::string_view kind,
 }
 
 void SessionStore::refreshContext() {
+    std::vector<std::pair<std::string, std::string>> transcripts;  // session id, path
     for (const auto& session : sessions_) {
-        if (!session->transcriptPath()) {
-            continue;
+        if (session->transcriptPath()) {
+            transcripts.emplace_back(session->id(), *session->transcriptPath());
         }
-        auto usage = ContextMeter::read(*session->transcriptPath(), options_.contextLimit);
-        if (usage) {
-            session->setContext(usage);
+    }
+    if (!transcripts.empty() && !readingContext_) {
+        readingContext_ = true;
+        if (contextReader_.joinable()) {
+            contextReader_.join();  // finished: its readings were applied
         }
+        contextReader_ =
+            std::thread([queue = &queue_, weak = std::weak_ptr<SessionStore*>(self_),
+                         transcripts = std::move(transcripts), limit = options_.contextLimit] {
+                std::vector<std::pair<std::string, ContextUsage>> readings;
+                for (const auto& [id, path] : transcripts) {
+                    if (auto usage = ContextMeter::read(path, limit)) {
+                        readings.emplace_back(id, *usage);
+                    }
+                }
+                // The queue outlives the store, and the store joins this thread.
+                queue->post([weak, readings = std::move(readings)] {
+                    if (auto self = weak.lock()) {
+                        (*self)->applyContext(readings);
+                    }
+                });
+            });
     }
     const WallTime now = clock_.now();
     auto pruned = std::erase_if(sessions_, [&](const SessionRef& s) {
@@ -189,6 +211,15 @@ void SessionStore::refreshContext() {
         changed_.notify();
     }
     emitState();
+}
+
+void SessionStore::applyContext(const std::vector<std::pair<std::string, ContextUsage>>& readings) {
+    readingContext_ = false;
+    for (const auto& [id, usage] : readings) {
+        if (auto session = findSession(id)) {  // it may have been pruned meanwhile
+            session->setContext(usage);
+        }
+    }
 }
 
 std::vector<std::string> SessionStore::conflicts() const {

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -88,8 +89,13 @@ class SessionStore {
     // session and refreshes cwd, transcriptPath and lastSeen from it.
     SessionRef sessionFor(const Event& event);
     // Re-reads every session's context use, prunes done sessions, writes the
-    // snapshot. Run every 2 seconds.
+    // snapshot. Run every 2 seconds. The transcript tails are read on a
+    // thread of the store's own (a slow or network disk must not hold up the
+    // main thread) and the readings applied in a task posted back here; a
+    // refresh while the previous read is still under way reads nothing.
     void refreshContext();
+    // A context read is under way: its readings are not applied yet.
+    [[nodiscard]] bool readingContext() const { return readingContext_; }
     // Working folders shared by at least two sessions that are not done, sorted.
     [[nodiscard]] std::vector<std::string> conflicts() const;
     // Shows `source`'s celebration for celebrationDuration (a new one replaces it).
@@ -135,6 +141,7 @@ class SessionStore {
     void setCelebration(std::optional<Source> source);
     void decide(const std::string& id, Behavior behavior, std::optional<std::string> message);
     void writeState();
+    void applyContext(const std::vector<std::pair<std::string, ContextUsage>>& readings);
 
     MainQueue& queue_;
     const Clock& clock_;
@@ -152,6 +159,9 @@ class SessionStore {
 
     ChangeNotifier changed_;
     SnapshotWriter snapshotWriter_;
+
+    bool readingContext_ = false;
+    std::thread contextReader_;  // joined before the next read and at the end
 };
 
 }  // namespace vorla

@@ -185,10 +185,16 @@ TEST_F(SessionStoreTest, RefreshContextReadsTheTranscriptAndKeepsTheLastReadingO
                R"("cache_creation_input_tokens":800,"output_tokens":99}}})"
                "\n");
     send({.kind = Canonical::sessionStart, .transcript = home.file("t.jsonl")});
-    store.refreshContext();
+    // Read on the store's own thread, applied on this one.
+    auto refreshed = [this] {
+        store.refreshContext();
+        EXPECT_TRUE(store.readingContext());
+        return waitUntil([this] { return !store.readingContext(); });
+    };
+    ASSERT_TRUE(refreshed());
     EXPECT_EQ(only()->context(), (ContextUsage{52000, 200000}));
     std::filesystem::remove(home.file("t.jsonl"));
-    store.refreshContext();
+    ASSERT_TRUE(refreshed());
     EXPECT_EQ(only()->context(), (ContextUsage{52000, 200000}));
 }
 

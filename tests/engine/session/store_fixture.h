@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/uuid.h"
@@ -78,6 +81,21 @@ class StoreTest : public ::testing::Test {
     [[nodiscard]] std::shared_ptr<Session> only() const {
         EXPECT_EQ(store.sessions().size(), 1u);
         return store.sessions().empty() ? nullptr : store.sessions().front();
+    }
+
+    // Runs the queue's tasks until `condition` holds (work posted from other
+    // threads arrives meanwhile); false after ten seconds.
+    bool waitUntil(const std::function<bool()>& condition) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            if (queue.runPending() == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+        return true;
     }
 
     // The file as it stands once the queued write has run.
