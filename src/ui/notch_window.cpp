@@ -1,7 +1,6 @@
 #include "ui/notch_window.h"
 
 #include <QGuiApplication>
-#include <QRegion>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -51,27 +50,27 @@ void NotchWindow::followPrimaryScreen() {
     if (placed_) {
         // Jump rather than glide across monitors.
         animation_.stop();
-        setGeometry(targetRect(size_));
+        setGeometry(targetRect());
         if (onScreenChanged) {
             onScreenChanged();
         }
     }
 }
 
-QRect NotchWindow::targetRect(QSizeF size) const {
-    const QRect frame = screenFrame();
-    const double midX = frame.x() + frame.width() / 2.0;
-    const double x =
-        notchLeading_ ? midX - notchWidth_ / 2 - *notchLeading_ : midX - size.width() / 2;
-    return {static_cast<int>(std::lround(x)), frame.y(), static_cast<int>(std::ceil(size.width())),
-            static_cast<int>(std::ceil(size.height()))};
+QRect NotchWindow::targetRect() const {
+    const QRect screen = screenFrame();
+    const LookRect rect = IslandLayout::windowRect(
+        frame_, geo_,
+        {static_cast<double>(screen.x()), static_cast<double>(screen.y()),
+         static_cast<double>(screen.width()), static_cast<double>(screen.height())});
+    return {static_cast<int>(std::lround(rect.x)), static_cast<int>(std::lround(rect.y)),
+            static_cast<int>(std::ceil(rect.width)), static_cast<int>(std::ceil(rect.height))};
 }
 
-void NotchWindow::layout(QSizeF size, double notchWidth, std::optional<double> notchLeading) {
-    size_ = size;
-    notchWidth_ = notchWidth;
-    notchLeading_ = notchLeading;
-    const QRect target = targetRect(size);
+void NotchWindow::layout(const IslandLayout::Frame& frame, const NotchGeometry& geo) {
+    frame_ = frame;
+    geo_ = geo;
+    const QRect target = targetRect();
     animation_.stop();
     if (!placed_ || !isVisible()) {
         placed_ = true;
@@ -90,15 +89,13 @@ void NotchWindow::bringForward() {
 
 void NotchWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    updateMask();
+    refreshMask();
 }
 
-void NotchWindow::updateMask() {
-    if (!outline) {
-        return;
+void NotchWindow::refreshMask() {
+    if (maskFor) {
+        setMask(maskFor(size()));
     }
-    QPainterPath path = outline(QSizeF(size()));
-    setMask(QRegion(path.toFillPolygon().toPolygon(), Qt::WindingFill));
 }
 
 }  // namespace vorla::ui

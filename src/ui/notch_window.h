@@ -14,12 +14,13 @@
 // Main thread only.
 #pragma once
 
-#include <QPainterPath>
 #include <QPointer>
 #include <QPropertyAnimation>
+#include <QRegion>
 #include <QWidget>
 #include <functional>
-#include <optional>
+
+#include "engine/look/island_layout.h"
 
 class QScreen;
 
@@ -34,14 +35,15 @@ class NotchWindow final : public QWidget {
     // Hosts `content` (reparented, filling the window).
     explicit NotchWindow(QWidget* content);
 
-    // The outline for a window of the given size; the mask follows it.
-    std::function<QPainterPath(QSizeF)> outline;
+    // The window's shape for a given size; the mask follows it.
+    std::function<QRegion(QSize)> maskFor;
 
-    // Animates to `size` at the top of the primary screen: with a notch
-    // leading, the notch (`notchWidth` wide, centred on the screen) sits that
-    // far from the window's left edge; without one the window is centred.
-    // The first call places the window at once.
-    void layout(QSizeF size, double notchWidth, std::optional<double> notchLeading);
+    // Animates to `frame` at the top of the primary screen (centred, or with
+    // the notch on the screen's centre line). The first call, and any call
+    // while hidden, places the window at once.
+    void layout(const IslandLayout::Frame& frame, const NotchGeometry& geo);
+    // Sets the mask again for the current size (the shape changed).
+    void refreshMask();
 
     // The primary screen's full rectangle (y downwards), or a default when
     // there is no screen at all.
@@ -59,14 +61,12 @@ class NotchWindow final : public QWidget {
 
   private:
     void followPrimaryScreen();
-    void updateMask();
-    [[nodiscard]] QRect targetRect(QSizeF size) const;
+    [[nodiscard]] QRect targetRect() const;
 
     QPropertyAnimation animation_;
     QPointer<QScreen> screen_;
-    QSizeF size_;
-    double notchWidth_ = 0;
-    std::optional<double> notchLeading_;
+    IslandLayout::Frame frame_;
+    NotchGeometry geo_;
     bool placed_ = false;
 };
 

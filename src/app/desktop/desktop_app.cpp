@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "ui/single_instance.h"
+#include "ui/tray_icon_image.h"
 
 namespace vorla::app {
 
@@ -14,45 +15,37 @@ DesktopApp::~DesktopApp() {
 
 void DesktopApp::setUp() {
     if (didSetUp_) {
-        window_->bringForward();
+        island_->show();
         return;
     }
     didSetUp_ = true;
 
-    // The view and the window capture `this`: both are members and die first.
+    // Linux screens have no camera housing.
+    const NotchGeometry geo = NotchGeometry::noNotch();
+    // The island and the tray capture `this`: both are members and go first.
     ui::IslandActions actions{
         .onSettings = [this] { openSettings(); },
         .onQuit = [this] { quit(); },
         .onTeachRule = [this](const Gate& gate) { teachRule(gate); },
     };
-    view_ = new ui::IslandView(core_.store(), std::move(actions));
-    window_ = std::make_unique<ui::NotchWindow>(view_);
-    window_->outline = [this](QSizeF size) { return view_->outline(size); };
-    window_->onScreenChanged = [this] { resize(); };
-    resize();
-    window_->bringForward();
+    island_ = std::make_unique<ui::Island>(core_.store(), geo, std::move(actions));
+    island_->show();
 
-    hoverTimer_.setInterval(kHoverInterval);
-    connect(&hoverTimer_, &QTimer::timeout, this, [this] {
-        trackHover();
-        resize();
-    });
-    hoverTimer_.start();
-
-    tray_ = std::make_unique<ui::Tray>(QIcon());
+    tray_ = std::make_unique<ui::Tray>(ui::menuBarIcon());
     tray_->onSettings = [this] { openSettings(); };
     tray_->onQuit = [this] { quit(); };
 
-    const QRect screen = ui::NotchWindow::screenFrame();
-    core_.setUp(
-        {.hasNotch = false, .notchWidth = 0, .notchHeight = 32, .screenWidth = screen.width()});
+    core_.setUp({.hasNotch = geo.hasNotch,
+                 .notchWidth = static_cast<int>(geo.notchWidth),
+                 .notchHeight = static_cast<int>(geo.notchHeight),
+                 .screenWidth = ui::NotchWindow::screenFrame().width()});
 }
 
 void DesktopApp::openSettings() {
     if (onSettings) {
         onSettings();
-    } else if (window_) {
-        window_->bringForward();
+    } else if (island_) {
+        island_->show();
     }
 }
 
@@ -61,26 +54,19 @@ void DesktopApp::quit() {
 }
 
 void DesktopApp::terminate() {
-    hoverTimer_.stop();
     core_.terminate();
 }
 
 void DesktopApp::handleRequest(const QByteArray& request) {
     if (request == ui::SingleInstance::kSettings) {
         openSettings();
-    } else if (window_) {
-        window_->bringForward();
+    } else if (island_) {
+        island_->show();
     }
 }
 
 void DesktopApp::teachRule(const Gate& gate) {
     core_.rules().add(gate.toolName, gate.detail, Behavior::allow);
-}
-
-void DesktopApp::trackHover() {}
-
-void DesktopApp::resize() {
-    window_->layout(QSizeF(108, 32), 0, 54);
 }
 
 }  // namespace vorla::app

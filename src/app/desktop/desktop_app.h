@@ -6,23 +6,18 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include "app/app_core.h"
-#include "ui/island/island_view.h"
-#include "ui/notch_window.h"
+#include "ui/island/island.h"
 #include "ui/tray.h"
 
 namespace vorla::app {
 
 class DesktopApp final : public QObject {
   public:
-    // The hover and resize tick.
-    static constexpr std::chrono::milliseconds kHoverInterval{60};
-
     // Creates the engine objects in start-up order; the window comes in setUp().
     // `queue` (running on Qt's loop) and `clock` must outlive this.
     DesktopApp(MainQueue& queue, const Clock& clock);
@@ -30,7 +25,7 @@ class DesktopApp final : public QObject {
     DesktopApp(const DesktopApp&) = delete;
     DesktopApp& operator=(const DesktopApp&) = delete;
 
-    // Once: island view and window, the tray, the hover tick, then the
+    // Once: the island (view, window, 60 ms hover tick), the tray, then the
     // engine's set-up (callbacks, 2-second refresh, server, "up" line).
     // Later calls only bring the island forward.
     void setUp();
@@ -50,19 +45,15 @@ class DesktopApp final : public QObject {
     std::function<void()> onSettings;
 
     [[nodiscard]] AppCore& core() { return core_; }
-    [[nodiscard]] ui::NotchWindow* window() { return window_.get(); }
-    [[nodiscard]] ui::IslandView* view() { return view_; }
+    // Null until setUp().
+    [[nodiscard]] ui::Island* island() { return island_.get(); }
 
   private:
-    void trackHover();
-    void resize();
     void teachRule(const Gate& gate);
 
     AppCore core_;
-    ui::IslandView* view_ = nullptr;  // owned by window_
-    std::unique_ptr<ui::NotchWindow> window_;
+    std::unique_ptr<ui::Island> island_;  // after core_: it observes the store
     std::unique_ptr<ui::Tray> tray_;
-    QTimer hoverTimer_;
     bool didSetUp_ = false;
 };
 

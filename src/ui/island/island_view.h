@@ -1,4 +1,6 @@
-// The island's content. It observes the session store and changes nothing
+// The island's content: collapsed ears, the victory lap, or the expanded
+// panel with its header, collision warning and either the session list or
+// the open gate's card. It observes the session store and changes nothing
 // but the store's measured height and, through the gate card, the gate's
 // decision.
 //
@@ -6,13 +8,22 @@
 #pragma once
 
 #include <QPainterPath>
+#include <QRegion>
 #include <QWidget>
 #include <functional>
+#include <optional>
+#include <vector>
 
+#include "engine/look/island_layout.h"
+#include "engine/look/island_shape.h"
 #include "engine/session/session_store.h"
 #include "engine/support/observable.h"
 
 namespace vorla::ui {
+
+class CollapsedEars;
+class ExpandedPanel;
+class LapView;
 
 struct IslandActions {
     std::function<void()> onSettings;
@@ -23,17 +34,38 @@ struct IslandActions {
 class IslandView final : public QWidget {
     Q_OBJECT
   public:
-    IslandView(SessionStore& store, IslandActions actions, QWidget* parent = nullptr);
+    IslandView(SessionStore& store, NotchGeometry geo, IslandActions actions,
+               QWidget* parent = nullptr);
 
-    // The island's outline for a window of `size`.
+    // The island's outline for a window of `size` in the current mode, and
+    // its inside as whole pixels (the window's shape mask).
     [[nodiscard]] QPainterPath outline(QSizeF size) const;
+    [[nodiscard]] QRegion mask(QSize size) const;
+    [[nodiscard]] IslandLayout::Mode mode() const { return mode_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    [[nodiscard]] IslandShape shape() const;
+    void storeChanged();
+    void sessionChanged();
+    void refresh();
+    void placePages();
+    void reportHeight();
+
     SessionStore& store_;
-    IslandActions actions_;
+    const NotchGeometry geo_;
+    IslandLayout::Mode mode_ = IslandLayout::Mode::collapsed;
+    CollapsedEars* ears_;
+    LapView* lap_;
+    ExpandedPanel* panel_;
+    std::optional<Source> lapAgent_;  // the celebration the lap runs for
+    bool heightReportQueued_ = false;
+    bool refreshQueued_ = false;
+    std::vector<SessionStore::SessionRef> watched_;
+    std::vector<Subscription> sessionSubscriptions_;
     Subscription storeSubscription_;
 };
 

@@ -1,0 +1,46 @@
+// The victory lap: the finishing agent's creature runs and hops across a
+// strip below the notch, leaving sparks. Animates only while shown and only
+// for the lap's length.
+//
+// Main thread only.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+#include <optional>
+
+#include "core/protocol.h"
+#include "engine/look/island_layout.h"
+#include "engine/records/victory_lap.h"
+
+namespace vorla::ui {
+
+class SpriteView;
+
+class LapView final : public QWidget {
+    Q_OBJECT
+  public:
+    explicit LapView(NotchGeometry geo, QWidget* parent = nullptr);
+
+    // Starts a lap for `agent` from the beginning.
+    void start(Source agent);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    [[nodiscard]] QRectF strip() const;
+    [[nodiscard]] double progress() const;
+    void tick();
+
+    const NotchGeometry geo_;
+    const VictoryLap lap_;
+    SpriteView* creature_;
+    QTimer frames_;
+    QElapsedTimer elapsed_;
+    std::optional<Source> agent_;
+};
+
+}  // namespace vorla::ui

@@ -1,0 +1,140 @@
+// The real desktop app on a real X server (Xvfb with a compositor), driven by
+// real bridges and a real pointer click.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QColor>
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+
+#include "../../e2e/e2e_support.h"
+#include "support/temp_home.h"
+#include "x_server.h"
+
+namespace vorla::test {
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+// Generous: the CI machine has two cores and other suites run beside us.
+constexpr auto kDeadline = 30s;
+
+// Pixels for which `match` holds inside `area` of the screen, as their
+// bounding box.
+std::optional<QRect> find(const QImage& image, QRect area,
+                          const std::function<bool(QColor)>& match) {
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.valid(x, y) && match(QColor(image.pixel(x, y)))) {
+                box = box.united(QRect(x, y, 1, 1));
+            }
+        }
+    }
+    return box.isNull() ? std::nullopt : std::optional(box);
+}
+
+// Sprite dots are smaller than a pixel here, so they show as dimmed pink.
+bool pinkish(QColor c) {
+    return c.red() > 110 && c.red() > c.green() + 50 && c.blue() > c.green() + 20;
+}
+
+// The Allow button is filled with the palette's green.
+bool allowGreen(QColor c) {
+    return std::abs(c.red() - 140) < 12 && std::abs(c.green() - 232) < 12 &&
+           std::abs(c.blue() - 140) < 12;
+}
+
+class DesktopAppTest : public ::testing::Test {
+  protected:
+    std::unique_ptr<RunningChild> startApp() {
+        ChildOptions options;
+        options.args = {VORLA_APP_PATH};
+        options.env = {{"DISPLAY", x.display()},           {"HOME", home.path()},
+                       {"QT_QPA_PLATFORM", std::nullopt},  {"WAYLAND_DISPLAY", std::nullopt},
+                       {"XDG_SESSION_TYPE", std::nullopt}, {"VORLA_REMOTE", std::nullopt}};
+        return std::make_unique<RunningChild>(options);
+    }
+
+    [[nodiscard]] std::string socket() const { return home.file(".vorla-agents/run/vorla.sock"); }
+
+    std::optional<XServer::Rect> island(int pid) {
+        std::optional<XServer::Rect> rect;
+        eventually([&] { return (rect = x.windowOf(pid)).has_value(); }, kDeadline);
+        return rect;
+    }
+
+    static json event(const std::string& name, json extra = json::object()) {
+        extra["hook_event_name"] = name;
+        extra["session_id"] = "s1";
+        extra["cwd"] = "/work/shop";
+        return extra;
+    }
+
+    XServer x;
+    TempHome home;
+};
+
+TEST_F(DesktopAppTest, ShowsSessionsExpandsForAGateAnswersAClickAndCleansUpOnSigterm) {
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    auto app = startApp();
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socket()); }, kDeadline));
+    auto collapsed = island(app->pid());
+    ASSERT_TRUE(collapsed);
+    EXPECT_EQ(collapsed->y, 0);
+    EXPECT_EQ(collapsed->x + collapsed->width / 2, 1512 / 2);  // centred, no sessions yet
+
+    // A session's sprite (pink while active) appears in the left ear.
+    runChild(bridgeOptions(event("SessionStart")));
+    EXPECT_TRUE(eventually(
+        [&] {
+            auto rect = x.windowOf(app->pid()).value_or(XServer::Rect{});
+            QRect ear(rect.x, rect.y, 46, rect.height);
+            return find(x.screenshot(), ear, pinkish).has_value();
+        },
+        kDeadline));
+
+    // A gate expands the island to 524 wide with its card, pointer or not.
+    auto ask = [&](const std::string& command) {
+        return std::make_unique<RunningChild>(bridgeOptions(event(
+            "PermissionRequest", {{"tool_name", "Bash"}, {"tool_input", {{"command", command}}}})));
+    };
+    auto waiting = ask("git push origin main");
+    std::optional<QRect> allow;
+    ASSERT_TRUE(eventually(
+        [&] {
+            auto rect = x.windowOf(app->pid());
+            if (!rect || rect->width != 524) {
+                return false;
+            }
+            // Allow is the green button at the bottom of the card.
+            QRect bottom(rect->x, rect->y + rect->height - 70, rect->width, 70);
+            allow = find(x.screenshot(), bottom, allowGreen);
+            return allow && allow->width() > 40;
+        },
+        kDeadline));
+
+    x.click(allow->center().x(), allow->center().y());
+    auto answered = waiting->wait(kDeadline);
+    EXPECT_EQ(claudeDecision(answered)["behavior"], "allow");
+
+    // SIGTERM: a waiting bridge is let go at once and the socket file goes.
+    auto abandoned = ask("npm install left-pad");
+    ASSERT_TRUE(eventually(
+        [&] { return x.windowOf(app->pid()).value_or(XServer::Rect{}).width == 524; }, kDeadline));
+    app->kill(SIGTERM);
+    auto appResult = app->wait(kDeadline);
+    EXPECT_EQ(appResult.exitCode, 0) << appResult.err;
+    EXPECT_NE(appResult.err.find("Vorla Agents up. notch=false w=0 h=32 screen=1512"),
+              std::string::npos)
+        << appResult.err;
+    EXPECT_FALSE(std::filesystem::exists(socket()));
+    auto freed = abandoned->wait(kDeadline);
+    EXPECT_EQ(freed.exitCode, 0);
+    EXPECT_EQ(freed.out, "");
+}
+
+}  // namespace
+}  // namespace vorla::test
