@@ -18,8 +18,9 @@ namespace vorla::app {
 
 class DesktopApp final : public QObject {
   public:
-    // Creates the engine objects in start-up order; the window comes in setUp().
-    // `queue` (running on Qt's loop) and `clock` must outlive this.
+    // Creates the engine objects in start-up order, with the desktop's sound
+    // and notifications; the window comes in setUp(). `queue` (running on
+    // Qt's loop) and `clock` must outlive this.
     DesktopApp(MainQueue& queue, const Clock& clock);
     ~DesktopApp() override;
     DesktopApp(const DesktopApp&) = delete;

@@ -7,15 +7,12 @@
 #include <vector>
 
 #include "engine/look/gate_card_look.h"
+#include "ui/detail_box_metrics.h"
 #include "ui/style/palette.h"
 
 namespace vorla::ui {
 
 namespace {
-
-QFont detailFont() {
-    return Type::mono(static_cast<int>(GateCardLook::detailFontSize));
-}
 
 // The wrapped text, each line placed a fixed line height below the previous
 // one, so the count that sized the box is the count painted.
