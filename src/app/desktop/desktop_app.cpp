@@ -2,23 +2,11 @@
 
 #include <QApplication>
 
-#include "ui/desktop_notifications.h"
+#include "app/outputs.h"
 #include "ui/single_instance.h"
-#include "ui/sound_output.h"
 #include "ui/tray_icon_image.h"
 
 namespace vorla::app {
-
-namespace {
-
-AppCore::Outputs desktopOutputs() {
-    AppCore::Outputs outputs;
-    outputs.audio = std::make_unique<ui::SoundOutput>();
-    outputs.notifications = std::make_unique<ui::DesktopNotifications>();
-    return outputs;
-}
-
-}  // namespace
 
 DesktopApp::DesktopApp(MainQueue& queue, const Clock& clock)
     : core_(queue, clock, desktopOutputs()) {}

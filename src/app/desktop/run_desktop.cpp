@@ -73,6 +73,8 @@ int runDesktop(int argc, char** argv) {
         status = QApplication::exec();
         instance.onRequest = nullptr;
         app.terminate();
+        // What the server handed over before it stopped still counts.
+        QCoreApplication::sendPostedEvents();
     }
     return status;
 }
