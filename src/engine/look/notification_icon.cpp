@@ -34,7 +34,8 @@ bool insideRoundedSquare(int x, int y) {
 }
 
 void setPixel(RgbaImage& image, int x, int y, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    auto* pixel = &image.pixels[static_cast<std::size_t>((y * kSide + x) * 4)];
+    auto* pixel =
+        &image.pixels[(static_cast<std::size_t>(y) * kSide + static_cast<std::size_t>(x)) * 4];
     pixel[0] = r;
     pixel[1] = g;
     pixel[2] = b;
@@ -44,7 +45,7 @@ void setPixel(RgbaImage& image, int x, int y, std::uint8_t r, std::uint8_t g, st
 }  // namespace
 
 RgbaImage notificationIcon() {
-    RgbaImage image{kSide, kSide, std::vector<std::uint8_t>(kSide * kSide * 4, 0)};
+    RgbaImage image{kSide, kSide, std::vector<std::uint8_t>(std::size_t{kSide} * kSide * 4, 0)};
     for (int y = 0; y < kSide; ++y) {
         for (int x = 0; x < kSide; ++x) {
             if (insideRoundedSquare(x, y)) {
