@@ -3,14 +3,15 @@
 JOBS ?= $(shell nproc)
 APP   = build/debug/src/app/vorla-agents
 
-.PHONY: all deps node-deps build run run-headless test test-debug tsan asan bench fuzz lint format clean package package-test desktop-entry
+.PHONY: all deps node-deps build run run-headless test test-debug contract tsan asan bench fuzz lint format clean package package-test desktop-entry
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-# playwright-core for the browser test, into build/node (outside git).
+# playwright-core for the browser test and the pinned agent CLIs for the
+# contract tests, into build/ (outside git).
 node-deps: deps
 	@scripts/install-node-deps.sh
 
@@ -33,6 +34,10 @@ test: test-debug tsan package-test
 
 test-debug: build node-deps
 	@ctest --preset debug
+
+# The real Claude Code and Codex through our hooks (also part of test-debug).
+contract: build node-deps
+	@ctest --preset debug -L contract
 
 tsan: deps node-deps
 	@cmake --preset tsan >/dev/null

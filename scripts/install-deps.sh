@@ -9,6 +9,7 @@ packages=(
   # libraries
   nlohmann-json3-dev rapidjson-dev libsimdjson-dev libre2-dev libqrencode-dev libexpected-dev
   libicu-dev
+  libssl-dev
   # the desktop app: Qt Widgets and D-Bus, SDL2 audio
   qt6-base-dev libsdl2-dev
   # faster rebuilds

@@ -51,6 +51,9 @@ void AppCore::connectCallbacks() {
     store_.autoDecide = [this](const std::string& tool, const std::string& detail) {
         return rules_.decision(tool, detail);
     };
+    store_.peekRule = [this](const std::string& tool, const std::string& detail) {
+        return rules_.peek(tool, detail);
+    };
     store_.shouldAutoApprove = [this](const RiskVerdict& verdict) {
         return prefs_.shouldAutoApprove(verdict.level);
     };

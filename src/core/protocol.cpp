@@ -327,6 +327,11 @@ bool isGating(Source source, Canonical event, const std::optional<std::string>& 
     return false;
 }
 
+bool isRuleCheck(Source source, Canonical event, const std::optional<std::string>& toolName) {
+    return (source == Source::claude || source == Source::codex) &&
+           event == Canonical::preToolUse && !isGating(source, event, toolName);
+}
+
 namespace {
 
 template <typename Object>

@@ -107,6 +107,14 @@ void encode(const Event& event, JSONTextWriter& out);
 [[nodiscard]] bool isGating(Source source, Canonical event,
                             const std::optional<std::string>& toolName);
 
+// A Claude Code or Codex pre-tool-use that isGating leaves to the agent. The
+// bridge still sends it as gating and waits, so that a learned deny rule
+// stops the call even when the agent never asks (Codex's plain exec, Claude
+// Code's -p): the only answer is a denial, and no answer lets the agent go on
+// by itself. An allow is never sent there (Codex rejects it as invalid).
+[[nodiscard]] bool isRuleCheck(Source source, Canonical event,
+                               const std::optional<std::string>& toolName);
+
 // The value under the first of `keys` present in an object payload (a present
 // null included); absent for non-objects, empty objects and no matching key.
 [[nodiscard]] std::optional<JSONValue> field(const JSONValue& json,

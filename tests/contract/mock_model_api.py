@@ -9,11 +9,12 @@ reply, so each agent run ends after one tool call. Each request body is
 appended as one JSON line to the log, and the chosen port is written to the
 port file once the server listens.
 
-Usage: mock_model_api.py --command CMD --port-file FILE [--log FILE]
+Usage: mock_model_api.py --command CMD --port-file FILE [--log FILE] [--escalate]
 """
 
 import argparse
 import json
+import os
 import sys
 import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -87,10 +88,12 @@ def responses_has_tool_output(body):
 
 def responses_call(tool):
     if tool == "exec_command":
-        # Asking to leave the sandbox makes Codex ask for approval whenever its
-        # approval policy lets it ask at all.
-        args = {"cmd": ARGS.command, "sandbox_permissions": "require_escalated",
-                "justification": "The contract test needs this command to run."}
+        args = {"cmd": ARGS.command}
+        if ARGS.escalate:
+            # Asking to leave the sandbox makes Codex ask for approval whenever
+            # its approval policy lets it ask at all.
+            args.update(sandbox_permissions="require_escalated",
+                        justification="The contract test needs this command to run.")
     elif tool == "shell_command":
         args = {"command": ARGS.command}
     else:
@@ -178,12 +181,13 @@ def main():
     parser.add_argument("--command", required=True)
     parser.add_argument("--port-file", required=True)
     parser.add_argument("--log")
+    parser.add_argument("--escalate", action="store_true",
+                        help="ask Codex to run the command outside its sandbox")
     ARGS = parser.parse_args()
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     with open(ARGS.port_file + ".tmp", "w", encoding="utf-8") as f:
         f.write(str(server.server_address[1]))
-    import os
     os.replace(ARGS.port_file + ".tmp", ARGS.port_file)
     try:
         server.serve_forever()

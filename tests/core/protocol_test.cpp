@@ -30,6 +30,12 @@ TEST(IsGating, ClaudeAndCodexGateTwoToolsGrokAndKiroEveryPreToolUse) {
     EXPECT_TRUE(isGating(Source::claude, Canonical::permissionRequest, std::nullopt));
     EXPECT_TRUE(isGating(Source::grok, Canonical::preToolUse, std::nullopt));
     EXPECT_FALSE(isGating(Source::kiro, Canonical::permissionRequest, "Bash"));
+    // Every other Claude/Codex pre-tool-use is a rule check; Grok's is a gate.
+    EXPECT_TRUE(isRuleCheck(Source::codex, Canonical::preToolUse, "Bash"));
+    EXPECT_TRUE(isRuleCheck(Source::claude, Canonical::preToolUse, std::nullopt));
+    EXPECT_FALSE(isRuleCheck(Source::claude, Canonical::preToolUse, "AskUserQuestion"));
+    EXPECT_FALSE(isRuleCheck(Source::grok, Canonical::preToolUse, "Bash"));
+    EXPECT_FALSE(isRuleCheck(Source::codex, Canonical::postToolUse, "Bash"));
 }
 
 TEST(Field, FirstPresentKeyWinsOnObjectsOnly) {

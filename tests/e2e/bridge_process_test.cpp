@@ -92,8 +92,8 @@ TEST_F(BridgeProcess, GrokVariablesForceGrokAndFillMissingNameAndSession) {
 TEST_F(BridgeProcess, NonGatingEventIsSentWithoutWaiting) {
     // The listener never answers; a bridge that waited would time out.
     answerWith(std::nullopt);
-    auto result = runBridge(
-        R"({"hook_event_name":"PreToolUse","tool_name":"Bash","cwd":"/w","tool_input":null})");
+    auto result = runBridge(R"({"hook_event_name":"PostToolUse","tool_name":"Bash","cwd":"/w",)"
+                            R"("tool_input":null})");
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "");
@@ -102,6 +102,24 @@ TEST_F(BridgeProcess, NonGatingEventIsSentWithoutWaiting) {
     EXPECT_EQ(event.cwd, "/w");
     ASSERT_TRUE(event.toolInput);  // a null input stays a present null on the way
     EXPECT_EQ(event.toolInput->preview(), "null");
+}
+
+TEST_F(BridgeProcess, PreToolUseWaitsForADenialButNeverPrintsAnAllow) {
+    const std::string payload = R"({"hook_event_name":"PreToolUse","tool_name":"Bash"})";
+    answerWith(R"({"behavior":"allow","message":"x"})");
+    auto allowed = runBridge(payload, {"--source", "codex"});
+    EXPECT_EQ(allowed.exitCode, 0);
+    EXPECT_EQ(allowed.out, "");
+    EXPECT_TRUE(onlyEvent().gating);
+
+    listener_.reset();
+    answerWith(R"({"behavior":"deny","message":"Vorla Agents: matched your rule"})");
+    auto denied = runBridge(payload, {"--source", "claude"});
+    EXPECT_EQ(
+        nlohmann::json::parse(denied.out),
+        nlohmann::json::parse(R"({"hookSpecificOutput":{"hookEventName":"PreToolUse",)"
+                              R"("permissionDecision":"deny",)"
+                              R"("permissionDecisionReason":"Vorla Agents: matched your rule"}})"));
 }
 
 TEST_F(BridgeProcess, NoApplicationListeningExitsQuietly) {

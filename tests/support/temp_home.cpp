@@ -18,6 +18,13 @@ TempHome::TempHome(const std::string& prefix) {
         previousHome_ = home;
     }
     ::setenv("HOME", path_.c_str(), 1);
+    // The agents' own folders follow HOME in a test unless it points them elsewhere.
+    for (const char* name : kAgentFolderVariables) {
+        if (const char* value = std::getenv(name)) {
+            previousAgentFolders_.emplace_back(name, value);
+        }
+        ::unsetenv(name);
+    }
 }
 
 TempHome::~TempHome() {
@@ -25,6 +32,12 @@ TempHome::~TempHome() {
         ::setenv("HOME", previousHome_->c_str(), 1);
     } else {
         ::unsetenv("HOME");
+    }
+    for (const char* name : kAgentFolderVariables) {
+        ::unsetenv(name);
+    }
+    for (const auto& [name, value] : previousAgentFolders_) {
+        ::setenv(name.c_str(), value.c_str(), 1);
     }
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);

@@ -1,9 +1,13 @@
 // A private, empty HOME for one test: created in the constructor, pointed to
 // by $HOME while the object lives, removed with everything in it afterwards.
+// $CODEX_HOME and $CLAUDE_CONFIG_DIR are unset meanwhile, so the agents'
+// folders are the ones under this home.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vorla::test {
 
@@ -25,6 +29,8 @@ class TempHome {
   private:
     std::string path_;
     std::optional<std::string> previousHome_;
+    std::vector<std::pair<std::string, std::string>> previousAgentFolders_;
+    static constexpr const char* kAgentFolderVariables[] = {"CODEX_HOME", "CLAUDE_CONFIG_DIR"};
 };
 
 }  // namespace vorla::test

@@ -103,15 +103,28 @@ void RuleStore::add(std::string_view tool, std::string_view detail, Behavior beh
     changes_.notify();
 }
 
-std::optional<Behavior> RuleStore::decision(std::string_view tool, std::string_view detail) {
+std::vector<Rule>::const_iterator RuleStore::find(std::string_view tool,
+                                                  std::string_view detail) const {
     std::string key = RiskEngine::ruleKey(tool, detail);
-    auto rule =
-        std::find_if(rules_.begin(), rules_.end(), [&](const Rule& r) { return r.key == key; });
+    return std::find_if(rules_.begin(), rules_.end(), [&](const Rule& r) { return r.key == key; });
+}
+
+std::optional<Behavior> RuleStore::peek(std::string_view tool, std::string_view detail) const {
+    auto rule = find(tool, detail);
     if (rule == rules_.end()) {
         return std::nullopt;
     }
-    ++rule->timesFired;
-    Behavior answer = rule->behavior == "allow" ? Behavior::allow : Behavior::deny;
+    return rule->behavior == "allow" ? Behavior::allow : Behavior::deny;
+}
+
+std::optional<Behavior> RuleStore::decision(std::string_view tool, std::string_view detail) {
+    auto found = find(tool, detail);
+    if (found == rules_.end()) {
+        return std::nullopt;
+    }
+    Rule& rule = rules_[static_cast<std::size_t>(found - rules_.cbegin())];
+    ++rule.timesFired;
+    Behavior answer = rule.behavior == "allow" ? Behavior::allow : Behavior::deny;
     save();
     changes_.notify();
     return answer;

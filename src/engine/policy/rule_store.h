@@ -56,6 +56,9 @@ class RuleStore {
     // The first rule with the key of (tool, detail), if any: counts the hit,
     // saves, and answers allow only for a behavior of exactly "allow".
     [[nodiscard]] std::optional<Behavior> decision(std::string_view tool, std::string_view detail);
+    // The same answer without counting a hit or saving.
+    [[nodiscard]] std::optional<Behavior> peek(std::string_view tool,
+                                               std::string_view detail) const;
 
     // Removes every rule sharing `rule`'s key, and saves.
     void remove(const Rule& rule);
@@ -66,6 +69,8 @@ class RuleStore {
     }
 
   private:
+    [[nodiscard]] std::vector<Rule>::const_iterator find(std::string_view tool,
+                                                         std::string_view detail) const;
     void load();
     void save();
 

@@ -2,10 +2,22 @@
 
 namespace vorla {
 
+namespace {
+
+// Saturates: a huge time-out must not overflow into the past.
+std::chrono::steady_clock::time_point deadlineAfter(std::chrono::steady_clock::duration timeout) {
+    auto now = std::chrono::steady_clock::now();
+    return timeout >= std::chrono::steady_clock::time_point::max() - now
+               ? std::chrono::steady_clock::time_point::max()
+               : now + timeout;
+}
+
+}  // namespace
+
 bool GateBox::resolve(Behavior behavior, std::optional<std::string> message) {
     {
         std::lock_guard lock(mutex_);
-        if (decision_ || finished_) {
+        if (decision_ || finished_ || abandoned_ || handedBack_) {
             return false;
         }
         decision_ = Decision{behavior, std::move(message)};
@@ -14,14 +26,15 @@ bool GateBox::resolve(Behavior behavior, std::optional<std::string> message) {
     return true;
 }
 
-Decision GateBox::wait(std::chrono::steady_clock::duration timeout) {
-    // Saturate: a huge time-out must not overflow into the past.
-    auto now = std::chrono::steady_clock::now();
-    auto deadline = timeout >= std::chrono::steady_clock::time_point::max() - now
-                        ? std::chrono::steady_clock::time_point::max()
-                        : now + timeout;
+bool GateBox::waitFor(std::chrono::steady_clock::duration timeout) {
     std::unique_lock lock(mutex_);
-    bool woken = signalled_.wait_until(lock, deadline,
+    return signalled_.wait_until(lock, deadlineAfter(timeout),
+                                 [this] { return decision_ || abandoned_ || handedBack_; });
+}
+
+Decision GateBox::wait(std::chrono::steady_clock::duration timeout) {
+    std::unique_lock lock(mutex_);
+    bool woken = signalled_.wait_until(lock, deadlineAfter(timeout),
                                        [this] { return decision_ || abandoned_ || handedBack_; });
     finished_ = true;
     if (decision_) {

@@ -27,23 +27,33 @@ inline constexpr const char* kInternalErrorMessage =
 class GateBox {
   public:
     // Stores the decision and wakes the waiter, unless one is already
-    // stored or the wait has already ended (the answer could no longer reach
-    // the agent). Returns whether this call's decision was the one stored.
+    // stored, the box was handed back or abandoned, or the wait has already
+    // ended (the answer could no longer reach the agent). Returns whether
+    // this call's decision was the one stored.
     bool resolve(Behavior behavior, std::optional<std::string> message);
 
-    // Blocks until a decision is stored, the box is abandoned, or `timeout`
-    // has passed, then closes the box to later decisions. Returns the stored decision if there is
-    // one (even one that arrived just as the time ran out); otherwise a denial with
+    // Blocks until a decision is stored, the box is handed back or abandoned,
+    // or `timeout` has passed; true unless the time ran out. Leaves the box open
+    // (the waiter calls wait() at the end).
+    [[nodiscard]] bool waitFor(std::chrono::steady_clock::duration timeout);
+
+    // Blocks until a decision is stored, the box is handed back or
+    // abandoned, or `timeout` has passed, then closes the box to later
+    // decisions. Returns the stored decision if there is one (even one that
+    // arrived just as the time ran out); otherwise a denial with
     // kNoResponseMessage after a time-out and kInternalErrorMessage when the
-    // box was abandoned.
+    // box was handed back or abandoned (a handed-back box's waiter sends
+    // nothing: check handedBack()).
     [[nodiscard]] Decision wait(std::chrono::steady_clock::duration timeout);
 
-    // Wakes the waiter without a decision (the server is shutting down).
+    // Wakes the waiter without a decision (the server is shutting down, or
+    // the bridge went away) and refuses later decisions.
     void abandon();
 
-    // Nobody here can answer: wakes the waiter without a decision, and the
-    // server closes the connection without an answer, so the agent asks in
-    // its own terminal at once.
+    // Nobody here can answer (or, at a rule check, nothing to say): wakes
+    // the waiter without a decision, refuses later decisions, and the server
+    // closes the connection without an answer, so the agent goes on by
+    // itself (asks in its own terminal) at once.
     void handBack();
     [[nodiscard]] bool handedBack() const;
 

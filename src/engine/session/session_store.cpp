@@ -302,6 +302,26 @@ void SessionStore::openGate(const Event& event, std::shared_ptr<GateBox> box) {
     emitState();
 }
 
+void SessionStore::checkRules(const Event& event, const std::shared_ptr<GateBox>& box) {
+    const std::string tool = toolOrDefault(event);
+    const std::string detail = detailOf(event);
+    // Only a denial counts its hit here; an allow rule answers the agent's
+    // permission request, if one comes.
+    if (!peekRule || peekRule(tool, detail) != Behavior::deny || !autoDecide ||
+        autoDecide(tool, detail) != Behavior::deny) {
+        box->handBack();
+        apply(event);
+        return;
+    }
+    box->resolve(Behavior::deny, kMatchedRuleMessage);
+    SessionRef session = sessionFor(event);
+    session->setState(SpriteKind::error);
+    session->setActivity("Blocked " + shortTool(tool));
+    recordDecision(*session, AuditKind::autoDenied, tool, detail,
+                   RiskEngine::assess(tool, detail, event.cwd).level);
+    emitState();
+}
+
 void SessionStore::closeGate(const GateRef& gate, std::optional<Behavior> behavior) {
     if (!gate) {
         return;

@@ -62,7 +62,9 @@ class SessionStore {
     std::function<void(Behavior)> onGateClosed;  // a person or phone decided
     std::function<void()> onSessionDone;         // a session first reached done
     std::function<std::optional<Behavior>(const std::string& tool, const std::string& detail)>
-        autoDecide;                                             // learned-rule lookup
+        autoDecide;  // learned-rule lookup, counting the hit
+    std::function<std::optional<Behavior>(const std::string& tool, const std::string& detail)>
+        peekRule;                                               // the same, counting nothing
     std::function<void(const AuditEntry&)> audit;               // every audit record
     std::function<bool(const RiskVerdict&)> shouldAutoApprove;  // the policy
     std::function<void()> onWorkFlowed;                         // the policy allowed a gate
@@ -104,6 +106,11 @@ class SessionStore {
     // The gate path. openGate answers `box` at once by rule or policy, or
     // queues a Gate for a person.
     void openGate(const Event& event, std::shared_ptr<GateBox> box);
+    // A Claude Code or Codex pre-tool-use (isRuleCheck): a learned deny rule
+    // answers `box` with a denial, recorded like a rule's denial at a gate;
+    // anything else hands the box back at once (no allow is ever sent there)
+    // and the event is applied as an ordinary one.
+    void checkRules(const Event& event, const std::shared_ptr<GateBox>& box);
     // Removes the gate (idempotent) and, with a behavior, signals and records it.
     void closeGate(const GateRef& gate, std::optional<Behavior> behavior);
     void closeGate(const std::string& id);

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "core/paths.h"
+#include "engine/support/agent_dirs.h"
 #include "engine/support/calendar.h"
 #include "engine/support/path_component.h"
 
@@ -14,10 +15,18 @@ namespace vorla {
 
 namespace {
 
-constexpr std::array<const char*, 7> kGlobalFiles = {
-    "CLAUDE.md",        ".claude/CLAUDE.md",  ".claude/settings.json",
-    ".codex/AGENTS.md", ".codex/config.toml", ".grok/config.toml",
-    "AGENTS.md"};
+// The global files, in their order: each under the home folder, Claude Code's
+// configuration folder or Codex's.
+enum class Base { home, claude, codex };
+constexpr std::array<std::pair<Base, const char*>, 7> kGlobalFiles = {{
+    {Base::home, "CLAUDE.md"},
+    {Base::claude, "CLAUDE.md"},
+    {Base::claude, "settings.json"},
+    {Base::codex, "AGENTS.md"},
+    {Base::codex, "config.toml"},
+    {Base::home, ".grok/config.toml"},
+    {Base::home, "AGENTS.md"},
+}};
 
 constexpr std::array<const char*, 5> kProjectFiles = {"CLAUDE.md", "AGENTS.md",
                                                       ".claude/settings.json", ".cursorrules",
@@ -50,8 +59,13 @@ namespace ContextScanner {
 std::vector<ContextFile> scan(const std::vector<std::string>& projects, const Clock& clock) {
     std::vector<ContextFile> files;
     const std::string home = homeDirectory();
-    for (const char* relative : kGlobalFiles) {
-        addIfPresent(files, home + "/" + relative, "Global");
+    const std::string claude = claudeConfigDir(home);
+    const std::string codex = codexHome(home);
+    for (const auto& [base, relative] : kGlobalFiles) {
+        const std::string& folder = base == Base::claude  ? claude
+                                    : base == Base::codex ? codex
+                                                          : home;
+        addIfPresent(files, folder + "/" + relative, "Global");
     }
     for (const std::string& project : std::set<std::string>(projects.begin(), projects.end())) {
         std::string scope = lastPathComponent(project);

@@ -30,7 +30,8 @@ namespace od = simdjson::ondemand;
 constexpr std::string_view kUsageMarker[] = {"\"usage\""};
 // Once a Codex log's day is known, only lines that name a model or carry
 // totals can change the result; every other line is skipped unparsed.
-constexpr std::string_view kCodexMarkers[] = {"\"model\"", "\"total_token_usage\""};
+constexpr std::string_view kCodexMarkers[] = {"\"model\"", "\"total_token_usage\"",
+                                              "\"token_usage_record\""};
 
 // A token count: a number with an exact integer value; anything else is 0.
 std::int64_t countFrom(od::value value) {
@@ -173,41 +174,70 @@ std::optional<ClaudeLine> parseClaudeLine(od::parser& parser, const StreamedLine
     return line;
 }
 
+// Token counts as Codex writes them. Its input count includes the cached
+// reads and the cache writes, which are booked apart.
+struct CodexTokens {
+    std::int64_t input = 0;
+    std::int64_t cached = 0;
+    std::int64_t cacheWrite = 0;
+    std::int64_t output = 0;
+
+    [[nodiscard]] DayUsage usage() const {
+        return DayUsage{std::max<std::int64_t>(input - cached - cacheWrite, 0), output, cacheWrite,
+                        cached, 1};
+    }
+};
+
 struct CodexState {
     std::string day;
     std::string model = "GPT";
-    std::int64_t cached = 0;
-    std::int64_t input = 0;
-    std::int64_t output = 0;
-    bool found = false;
+    // The running total of the last token_count line. A forked session's
+    // starts from its parent's, so it is used only without records.
+    std::optional<CodexTokens> total;
+    // The sum of the per-response token_usage_record lines: each response
+    // once, in the file of the session that made it.
+    std::optional<CodexTokens> records;
 };
 
-bool readTotals(od::object totals, CodexState& state) {
-    std::int64_t cached = 0;
-    std::int64_t total = 0;
-    std::int64_t output = 0;
-    for (auto field : totals) {
+std::optional<CodexTokens> readTokens(od::object counts) {
+    CodexTokens tokens;
+    for (auto field : counts) {
         std::string_view key;
         od::value value;
         if (field.unescaped_key().get(key) || field.value().get(value)) {
-            return false;
+            return std::nullopt;
         }
-        if (key == "cached_input_tokens") {
-            cached = countFrom(value);
-        } else if (key == "input_tokens") {
-            total = countFrom(value);
+        if (key == "input_tokens") {
+            tokens.input = countFrom(value);
+        } else if (key == "cached_input_tokens") {
+            tokens.cached = countFrom(value);
+        } else if (key == "cache_write_input_tokens") {
+            tokens.cacheWrite = countFrom(value);
         } else if (key == "output_tokens") {
-            output = countFrom(value);
+            tokens.output = countFrom(value);
         }
     }
-    state.cached = cached;
-    state.input = std::max<std::int64_t>(total - cached, 0);
-    state.output = output;
-    state.found = true;
-    return true;
+    return tokens;
 }
 
-bool readPayload(od::object payload, CodexState& state) {
+// What one line's payload says; applied once the whole line has been read.
+struct CodexPayload {
+    std::optional<std::string> model;
+    std::optional<CodexTokens> total;     // info.total_token_usage
+    std::optional<CodexTokens> response;  // usage, on a token_usage_record line
+};
+
+// Reads the object under `value` as token counts into `into`; false on a fault.
+bool readTokensInto(od::value value, std::optional<CodexTokens>& into) {
+    od::object counts;
+    if (value.get_object().get(counts) != simdjson::SUCCESS) {
+        return true;  // not an object: nothing to read
+    }
+    into = readTokens(counts);
+    return into.has_value();
+}
+
+bool readPayload(od::object payload, CodexPayload& read) {
     for (auto field : payload) {
         std::string_view key;
         od::value value;
@@ -216,7 +246,11 @@ bool readPayload(od::object payload, CodexState& state) {
         }
         if (key == "model") {
             if (auto model = textFrom(value)) {
-                state.model = shortModel(*model);
+                read.model = shortModel(*model);
+            }
+        } else if (key == "usage") {
+            if (!readTokensInto(value, read.response)) {
+                return false;
             }
         } else if (key == "info") {
             od::object info;
@@ -229,10 +263,7 @@ bool readPayload(od::object payload, CodexState& state) {
                 if (inner.unescaped_key().get(innerKey) || inner.value().get(innerValue)) {
                     return false;
                 }
-                od::object totals;
-                if (innerKey == "total_token_usage" &&
-                    innerValue.get_object().get(totals) == simdjson::SUCCESS &&
-                    !readTotals(totals, state)) {
+                if (innerKey == "total_token_usage" && !readTokensInto(innerValue, read.total)) {
                     return false;
                 }
             }
@@ -252,8 +283,10 @@ void readCodexLine(od::parser& parser, const StreamedLine& text, CodexState& sta
         return;
     }
     // Parsing is lazy, so a fault may show half-way: the line's effects are
-    // applied to a copy and kept only once all of its fields have been read.
-    CodexState next = state;
+    // kept only once all of its fields have been read.
+    std::optional<std::string> day;
+    bool isRecord = false;
+    CodexPayload payload;
     for (auto field : root) {
         std::string_view key;
         od::value value;
@@ -261,19 +294,36 @@ void readCodexLine(od::parser& parser, const StreamedLine& text, CodexState& sta
             return;
         }
         if (key == "timestamp") {
-            auto timestamp = textFrom(value);
-            if (timestamp && next.day.empty()) {
-                next.day = dayFrom(*timestamp);
+            if (auto timestamp = textFrom(value)) {
+                day = dayFrom(*timestamp);
             }
+        } else if (key == "type") {
+            isRecord = textFrom(value) == std::optional<std::string_view>("token_usage_record");
         } else if (key == "payload") {
-            od::object payload;
-            if (value.get_object().get(payload) == simdjson::SUCCESS &&
-                !readPayload(payload, next)) {
+            od::object object;
+            if (value.get_object().get(object) == simdjson::SUCCESS &&
+                !readPayload(object, payload)) {
                 return;
             }
         }
     }
-    state = std::move(next);
+    if (day && state.day.empty()) {
+        state.day = std::move(*day);
+    }
+    if (payload.model) {
+        state.model = std::move(*payload.model);
+    }
+    if (payload.total) {
+        state.total = payload.total;
+    }
+    if (isRecord && payload.response) {
+        CodexTokens sum = state.records.value_or(CodexTokens{});
+        sum.input += payload.response->input;
+        sum.cached += payload.response->cached;
+        sum.cacheWrite += payload.response->cacheWrite;
+        sum.output += payload.response->output;
+        state.records = sum;
+    }
 }
 
 }  // namespace
@@ -340,11 +390,12 @@ UsageBuckets codexUsage(const std::string& path) {
             readCodexLine(parser, text, state);
             return state.day.empty() ? LineSelection::all : LineSelection::marked;
         });
-    if (!readable || !state.found || state.day.empty()) {
+    std::optional<CodexTokens> tokens = state.records ? state.records : state.total;
+    if (!readable || !tokens || state.day.empty()) {
         return {};
     }
     UsageBuckets result;
-    result[state.day][state.model] = DayUsage{state.input, state.output, 0, state.cached, 1};
+    result[state.day][state.model] = tokens->usage();
     return result;
 }
 

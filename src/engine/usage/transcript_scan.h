@@ -42,7 +42,9 @@ struct ClaudeScan {
 [[nodiscard]] ClaudeScan claudeScan(const std::string& path);
 [[nodiscard]] UsageBuckets claudeUsage(const std::string& path);
 
-// A Codex session log: the last total token count of the file, booked on the
+// A Codex session log: the sum of its per-response token records (a forked
+// session's running total starts from its parent's, so only the records tell
+// its own use), else the last total token count of the file; booked on the
 // day of its first timestamp under the last model named. At most one entry.
 [[nodiscard]] UsageBuckets codexUsage(const std::string& path);
 

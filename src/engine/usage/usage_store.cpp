@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "core/paths.h"
+#include "engine/support/agent_dirs.h"
 #include "engine/support/atomic_file.h"
 #include "engine/support/calendar.h"
 #include "engine/usage/pricing.h"
@@ -185,7 +186,7 @@ UsageStore::UsageStore(const Clock& clock) : clock_(clock), cachePath_(usageCach
 std::vector<UsageStore::Candidate> UsageStore::candidates(WallTime cutoff) const {
     std::vector<Candidate> found;
     std::string home = homeDirectory();
-    std::string projects = home + "/.claude/projects";
+    std::string projects = claudeConfigDir(home) + "/projects";
     Folder root(projects);
     for (const Entry& project : root.sortedEntries()) {
         // Only files directly inside a project folder (a link to a folder counts).
@@ -197,7 +198,7 @@ std::vector<UsageStore::Candidate> UsageStore::candidates(WallTime cutoff) const
             }
         }
     }
-    collectCodex(home + "/.codex/sessions", cutoff, found);
+    collectCodex(codexHome(home) + "/sessions", cutoff, found);
     return found;
 }
 

@@ -74,6 +74,7 @@ TEST_F(RuleStoreTest, OnlyExactlyAllowAllows) {
     writeRules(R"([{"key":"Bash: git commit","behavior":"Allow","createdAt":1,"timesFired":0},
                    {"key":"Bash: git push","behavior":"deny","createdAt":2.5,"timesFired":7}])");
     RuleStore store(clock_);
+    EXPECT_EQ(store.peek("Bash", "git push"), Behavior::deny);  // counts nothing
     EXPECT_EQ(store.decision("Bash", "git commit -m x"), Behavior::deny);
     EXPECT_EQ(store.decision("Bash", "git push"), Behavior::deny);
     EXPECT_EQ(store.rules()[1].timesFired, 8);

@@ -10,11 +10,21 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(GateBox, AbandonedWaitDeniesForSafety) {
+TEST(GateBox, AbandonedWaitDeniesForSafetyAndAbandonedOrHandedBackBoxesRefuseDecisions) {
     GateBox box;
     std::thread waker([&] { box.abandon(); });
     EXPECT_EQ(box.wait(std::chrono::hours(24)), (Decision{Behavior::deny, kInternalErrorMessage}));
     waker.join();
+
+    GateBox gone;
+    gone.abandon();  // the bridge left: a later Allow must not count as delivered
+    EXPECT_FALSE(gone.resolve(Behavior::allow, std::nullopt));
+    GateBox handedBack;
+    handedBack.handBack();
+    EXPECT_FALSE(handedBack.resolve(Behavior::deny, std::nullopt));
+    EXPECT_TRUE(handedBack.waitFor(std::chrono::hours(24)));
+    EXPECT_TRUE(handedBack.handedBack());
+    EXPECT_FALSE(handedBack.decision());
 }
 
 TEST(GateBox, ConcurrentResolversDeliverExactlyOneDecision) {
@@ -151,6 +161,50 @@ TEST_F(GatesTest, AGateClosedAfterItsWaitEndedWritesNoRecordAndShowsWorking) {
     EXPECT_TRUE(closedWith.empty());
     EXPECT_EQ(only()->state(), SpriteKind::thinking);
     EXPECT_EQ(only()->activity(), "Working");
+}
+
+TEST_F(GatesTest, RuleCheckDeniesOnADenyRuleAndOtherwisePassesWithoutCountingAnAllow) {
+    int counted = 0;
+    auto rule = [](const std::string&, const std::string& detail) -> std::optional<Behavior> {
+        if (detail == "rm -rf /") {
+            return Behavior::deny;
+        }
+        return detail == "make" ? std::optional(Behavior::allow) : std::nullopt;
+    };
+    store.peekRule = rule;
+    store.autoDecide = [&](const std::string& tool, const std::string& detail) {
+        ++counted;
+        return rule(tool, detail);
+    };
+    auto check = [&](const std::string& command) {
+        auto box = std::make_shared<GateBox>();
+        Event event = makeEvent({.kind = Canonical::preToolUse,
+                                 .source = Source::codex,
+                                 .tool = "Bash",
+                                 .command = command});
+        event.gating = true;
+        store.checkRules(event, box);
+        return box;
+    };
+
+    auto allowed = check("make");
+    EXPECT_TRUE(allowed->handedBack());
+    EXPECT_FALSE(allowed->decision());
+    EXPECT_EQ(only()->activity(), "Running Bash");  // applied as the ordinary event
+    EXPECT_EQ(counted, 0);
+    EXPECT_TRUE(audited.empty());
+
+    auto denied = check("rm -rf /");
+    EXPECT_EQ(denied->decision(), (Decision{Behavior::deny, kMatchedRuleMessage}));
+    EXPECT_EQ(counted, 1);
+    EXPECT_EQ(only()->state(), SpriteKind::error);
+    EXPECT_EQ(only()->activity(), "Blocked Bash");
+    ASSERT_EQ(audited.size(), 1u);
+    EXPECT_EQ(audited[0].kind, "auto-denied");
+    EXPECT_EQ(audited[0].agent, "codex");
+    EXPECT_EQ(audited[0].risk, 3);
+    EXPECT_TRUE(store.gates().empty());
+    EXPECT_EQ(gatesOpened, 0);
 }
 
 TEST_F(GatesTest, ActiveGateIsTheOldestAndNeedsItsSession) {

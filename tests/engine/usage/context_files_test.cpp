@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "engine/support/calendar.h"
 #include "support/manual_clock.h"
+#include "support/scoped_env.h"
 #include "support/temp_home.h"
 
 namespace vorla {
@@ -58,6 +60,20 @@ TEST_F(ContextFilesTest, ListsGlobalAndProjectFilesTodayFirstNewestFirst) {
     EXPECT_EQ(files[3].name, "config.toml");
     EXPECT_EQ(files[3].bytes, 2048);
     EXPECT_EQ(files[3].sizeDisplay(), "2 KB");
+}
+
+TEST_F(ContextFilesTest, AgentFoldersMovedByTheirVariablesAreTheOnesListed) {
+    touch("cfg/claude/CLAUDE.md", clock.now());
+    touch("cfg/codex/AGENTS.md", clock.now());
+    touch(".codex/AGENTS.md", clock.now());  // not Codex's folder any more
+    test::ScopedEnv claude("CLAUDE_CONFIG_DIR", home.file("cfg/claude"));
+    test::ScopedEnv codex("CODEX_HOME", home.file("cfg/codex"));
+    std::vector<std::string> paths;
+    for (const auto& file : ContextScanner::scan({}, clock)) {
+        paths.push_back(file.path.substr(home.path().size() + 1));
+    }
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{"cfg/claude/CLAUDE.md", "cfg/codex/AGENTS.md"}));
 }
 
 }  // namespace

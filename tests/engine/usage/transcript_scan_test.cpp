@@ -162,6 +162,45 @@ TEST_F(ScanTest, CodexEdgeCases) {
     EXPECT_EQ(codexUsage(write(codexLine(totals(1, 0, 1)) + torn, "d.jsonl")), whole);
 }
 
+// Shaped as Codex 0.171 writes them: one token_usage_record per response, and
+// token_count lines with the running total, which in a forked session starts
+// from its parent's total (here 240 in / 16 out before the fork).
+std::string codexRecord(int input, int cached, int cacheWrite, int output) {
+    json counts = {{"input_tokens", input},
+                   {"cached_input_tokens", cached},
+                   {"cache_write_input_tokens", cacheWrite},
+                   {"output_tokens", output},
+                   {"reasoning_output_tokens", 0},
+                   {"total_tokens", input + output}};
+    json line = {{"timestamp", "2026-12-06T22:42:41.054Z"},
+                 {"ordinal", 30},
+                 {"type", "token_usage_record"},
+                 {"payload",
+                  {{"thread_id", "t"},
+                   {"response_id", "resp"},
+                   {"usage", counts},
+                   {"thread_token_usage", {{"input_tokens", 99999}}}}}};
+    return line.dump() + "\n";
+}
+
+TEST_F(ScanTest, CodexForkCountsOnlyItsOwnResponsesAndCacheWrites) {
+    json meta = {{"timestamp", "2026-12-06T22:42:40.506Z"},
+                 {"type", "session_meta"},
+                 {"payload", {{"id", "child"}, {"forked_from_id", "parent"}}}};
+    json total = totals(360, 0, 24);
+    std::string fork =
+        write(meta.dump() + "\n" + codexLine({{"model", "gpt-5.5"}}) + codexRecord(120, 0, 0, 8) +
+                  codexLine(total) + codexRecord(1000, 300, 200, 50),
+              "fork.jsonl");
+    UsageBuckets expected = {{"2026-12-06", {{"GPT", {120 + 500, 58, 200, 300, 1}}}}};
+    EXPECT_EQ(codexUsage(fork), expected);
+
+    // Without records (older Codex) the last running total still counts.
+    total["info"]["total_token_usage"]["cache_write_input_tokens"] = 50;
+    UsageBuckets old = {{"2025-03-09", {{"GPT", {310, 24, 50, 0, 1}}}}};
+    EXPECT_EQ(codexUsage(write(codexLine(total), "old.jsonl")), old);
+}
+
 // Opus, Sonnet and GPT names and prices are checked through the scans and the store.
 TEST(ModelNames, ShortNamesCachePricesAndCompactCounts) {
     EXPECT_EQ(shortModel("Claude-FABLE-2"), "Fable");

@@ -74,6 +74,21 @@ TEST_F(UsageStoreTest, NoAgentFoldersGiveSevenZeroDaysAndWriteNoCache) {
     EXPECT_FALSE(home_.read(".vorla-agents/data/usage-cache.json").has_value());
 }
 
+TEST_F(UsageStoreTest, AgentFoldersMovedByTheirVariablesAreTheOnesRead) {
+    write("elsewhere/claude/projects/app/s1.jsonl", response("a", day(0), 40));
+    write(".claude/projects/app/s1.jsonl", response("b", day(0), 1000));  // not the folder now
+    write("elsewhere/codex/sessions/2026/03/11/r.jsonl",
+          json({{"timestamp", day(0) + "T10:00:00Z"},
+                {"payload", {{"info", {{"total_token_usage", {{"output_tokens", 2}}}}}}}})
+                  .dump() +
+              "\n");
+    test::ScopedEnv claude("CLAUDE_CONFIG_DIR", home_.file("elsewhere/claude"));
+    test::ScopedEnv codex("CODEX_HOME", home_.file("elsewhere/codex/"));
+    UsageSnapshot result = snapshot();
+    EXPECT_EQ(result.scannedFiles, 2);
+    EXPECT_EQ(result.today.output, 42);
+}
+
 TEST_F(UsageStoreTest, TotalsModelsAndDays) {
     write(".claude/projects/app/s1.jsonl", response("a", day(0), 50'000, "claude-sonnet-4-5") +
                                                response("b", day(0), 10'000, "claude-opus-4-1") +
