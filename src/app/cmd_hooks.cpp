@@ -24,10 +24,14 @@ std::string describe(const Installer::Agent& agent) {
     switch (agent.status.kind) {
         case Installer::Status::Case::installed:
             return "installed";
+        case Installer::Status::Case::untrusted:
+            return "installed, but not running: " + agent.status.payload +
+                   " (vorla-agents hooks install " + raw + " trusts them)";
         case Installer::Status::Case::notInstalled:
             return "not installed (vorla-agents hooks install " + raw + ")";
         case Installer::Status::Case::notFound:
-            return "not found (no ~/" + agent.configDir + " folder)";
+            return "not found (no " + std::string(agent.configDir.starts_with('/') ? "" : "~/") +
+                   agent.configDir + " folder)";
         case Installer::Status::Case::conflict:
             return agent.status.payload + "'s hooks are in place (vorla-agents hooks evict " + raw +
                    ", then install)";

@@ -259,7 +259,7 @@ std::string withCodexTrust(std::string_view toml, const std::string& hooksPath,
         }
     }
     // Blank lines left where a dropped table stood at the end are trimmed.
-    while (out.size() >= 2 && out.ends_with("\n\n")) {
+    while (!drop.empty() && out.size() >= 2 && out.ends_with("\n\n")) {
         out.pop_back();
     }
     for (const TrustEntry& entry : current) {

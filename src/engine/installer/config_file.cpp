@@ -72,7 +72,7 @@ std::string backupStamp(WallTime now) {
 }
 
 std::optional<Err> backup(const std::string& home, const std::string& relative, WallTime now) {
-    std::string source = home + "/" + relative;
+    std::string source = relative.starts_with('/') ? relative : home + "/" + relative;
     std::error_code error;
     if (!fs::exists(source, error)) {
         return std::nullopt;

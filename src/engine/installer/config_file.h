@@ -41,8 +41,9 @@ struct ConfigFile {
 // The stamp of a backup folder: ISO 8601 in UTC with ":" replaced by "-".
 [[nodiscard]] std::string backupStamp(WallTime now);
 
-// Copies home/relative to ~/.vorla-agents/backups/<stamp>/<relative with "/"
-// replaced by "_">. Nothing to do when the file does not exist; a failed copy
+// Copies home/relative (or `relative` itself when it is absolute: an agent's
+// folder moved out of home) to ~/.vorla-agents/backups/<stamp>/<relative with
+// "/" replaced by "_">. Nothing to do when the file does not exist; a failed copy
 // (one already taken this second) is skipped; failing to create the folder is
 // an error.
 [[nodiscard]] std::optional<Err> backup(const std::string& home, const std::string& relative,

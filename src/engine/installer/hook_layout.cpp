@@ -11,6 +11,7 @@ using nlohmann::json;
 
 constexpr int kGateTimeout = 86400;  // the bridge blocks here until the user answers
 constexpr int kQuickTimeout = 5;
+constexpr int kCodexSessionEndTimeout = 3;  // Codex cuts longer ones to 3 s, with a warning
 constexpr std::string_view kAny = "*";
 constexpr std::string_view kEmpty;
 
@@ -72,7 +73,9 @@ json codexHooks(const std::string& home) {
         {"PermissionRequest", one(std::nullopt, kGateTimeout)},
         {"PreToolUse", one(kEmpty, kGateTimeout)},
         {"PostToolUse", one(kEmpty, kQuickTimeout)},
+        {"UserPromptSubmit", one(std::nullopt, kQuickTimeout)},
         {"SessionStart", one(std::nullopt, kQuickTimeout)},
+        {"SessionEnd", one(std::nullopt, kCodexSessionEndTimeout)},
         {"Stop", one(std::nullopt, kQuickTimeout)},
     };
 }

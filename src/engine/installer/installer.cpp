@@ -3,11 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
 #include "engine/installer/bridge_location.h"
+#include "engine/installer/codex_trust.h"
 #include "engine/installer/hook_layout.h"
+#include "engine/support/agent_dirs.h"
 #include "engine/support/atomic_file.h"
 
 namespace vorla {
@@ -18,8 +21,6 @@ using nlohmann::json;
 
 namespace {
 
-constexpr const char* kClaudeSettings = ".claude/settings.json";
-constexpr const char* kCodexHooks = ".codex/hooks.json";
 constexpr const char* kGrokHooks = ".grok/hooks/vorla.json";
 constexpr const char* kGrokPebbleHooks = ".grok/hooks/pebble-harbor.json";
 constexpr const char* kGrokConfig = ".grok/config.toml";
@@ -87,6 +88,11 @@ json strippedGroups(const json& groups, const std::string& needle) {
     return kept;
 }
 
+// `folder` relative to `home` when it lies inside it, as configDir shows it.
+std::string underHome(const std::string& home, const std::string& folder) {
+    return folder.starts_with(home + "/") ? folder.substr(home.size() + 1) : folder;
+}
+
 std::string refusal(const std::string& relative) {
     return relative + " isn't valid JSON \u2014 refusing to overwrite it.";
 }
@@ -95,18 +101,41 @@ std::string refusal(const std::string& relative) {
 
 Installer::Installer(std::string home, std::vector<std::string> bridgeCandidates,
                      const Clock& clock)
-    : home_(std::move(home)), bridgeCandidates_(std::move(bridgeCandidates)), clock_(clock) {
+    : home_(std::move(home)),
+      claudeDir_(underHome(home_, claudeConfigDir(home_))),
+      codexDir_(underHome(home_, codexHome(home_))),
+      bridgeCandidates_(std::move(bridgeCandidates)),
+      clock_(clock) {
     refresh();
 }
 
 std::string Installer::path(const std::string& relative) const {
-    return home_ + "/" + relative;
+    return relative.starts_with('/') ? relative : home_ + "/" + relative;
+}
+
+std::string Installer::claudeSettings() const {
+    return claudeDir_ + "/settings.json";
+}
+
+std::string Installer::codexHooksFile() const {
+    return codexDir_ + "/hooks.json";
+}
+
+std::string Installer::codexConfigFile() const {
+    return codexDir_ + "/config.toml";
+}
+
+std::string Installer::codexHooksKeyPath() const {
+    // Codex resolves its folder's links before it names the file.
+    std::error_code error;
+    fs::path folder = fs::weakly_canonical(path(codexDir_), error);
+    return (error ? path(codexDir_) : folder.string()) + "/hooks.json";
 }
 
 void Installer::refresh() {
     std::vector<Agent> agents = {
-        {Source::claude, "Claude Code", ".claude", jsonStatus(".claude", kClaudeSettings)},
-        {Source::codex, "Codex", ".codex", jsonStatus(".codex", kCodexHooks)},
+        {Source::claude, "Claude Code", claudeDir_, jsonStatus(claudeDir_, claudeSettings())},
+        {Source::codex, "Codex", codexDir_, codexStatus()},
         {Source::grok, "Grok Build", ".grok", grokStatus()},
     };
     agents_ = std::move(agents);
@@ -131,6 +160,36 @@ Installer::Status Installer::jsonStatus(const std::string& dir, const std::strin
     return Status::notInstalled();
 }
 
+Installer::Status Installer::codexStatus() const {
+    Status status = jsonStatus(codexDir_, codexHooksFile());
+    if (status != Status::installed()) {
+        return status;
+    }
+    const std::string config = path(codexConfigFile());
+    std::string text;
+    if (exists(config)) {
+        auto contents = readFile(config);
+        if (!contents) {
+            return Status::untrusted("Codex's " + codexConfigFile() + " cannot be read");
+        }
+        text = std::move(*contents);
+    }
+    auto trusted = installer::readCodexTrust(text);
+    auto wanted = installer::codexTrustFor(
+        codexHooksKeyPath(), hooksOf(installer::loadConfig(path(codexHooksFile())).root));
+    for (const installer::TrustEntry& entry : wanted) {
+        auto found = std::find_if(trusted.begin(), trusted.end(),
+                                  [&](const auto& t) { return t.key == entry.key; });
+        if (found == trusted.end()) {
+            return Status::untrusted("Codex does not trust them yet");
+        }
+        if (found->hash != entry.hash) {
+            return Status::untrusted("they changed since Codex trusted them");
+        }
+    }
+    return Status::installed();
+}
+
 Installer::Status Installer::grokStatus() const {
     if (!isDirectory(path(".grok"))) {
         return Status::notFound();
@@ -145,14 +204,13 @@ Installer::Status Installer::grokStatus() const {
 }
 
 std::optional<std::string> Installer::foreignOwner(Source agent) const {
-    const char* file = nullptr;
     switch (agent) {
         case Source::claude:
-            file = kClaudeSettings;
-            break;
+            return installer::scan(hooksOf(installer::loadConfig(path(claudeSettings())).root))
+                .foreignOwner;
         case Source::codex:
-            file = kCodexHooks;
-            break;
+            return installer::scan(hooksOf(installer::loadConfig(path(codexHooksFile())).root))
+                .foreignOwner;
         case Source::grok:
             if (exists(path(kGrokPebbleHooks))) {
                 return std::string(installer::kPebbleHarbor);
@@ -161,8 +219,7 @@ std::optional<std::string> Installer::foreignOwner(Source agent) const {
         case Source::kiro:
             return std::nullopt;
     }
-    ConfigFile config = installer::loadConfig(path(file));
-    return installer::scan(hooksOf(config.root)).foreignOwner;
+    return std::nullopt;
 }
 
 bool Installer::finish(const std::optional<Err>& failure, std::string success) {
@@ -173,15 +230,24 @@ bool Installer::finish(const std::optional<Err>& failure, std::string success) {
 
 bool Installer::install(Source agent) {
     std::string name(rawValue(agent));
+    std::string success = "Installed hooks for " + name + ".";
     std::optional<Err> failure = stageBridge();
     if (!failure) {
         switch (agent) {
             case Source::claude:
-                failure = mergeHooks(kClaudeSettings, installer::claudeHooks(home_));
+                failure = mergeHooks(claudeSettings(), installer::claudeHooks(home_));
                 break;
-            case Source::codex:
-                failure = mergeHooks(kCodexHooks, installer::codexHooks(home_));
+            case Source::codex: {
+                json previous = hooksOf(installer::loadConfig(path(codexHooksFile())).root);
+                failure = mergeHooks(codexHooksFile(), installer::codexHooks(home_));
+                if (!failure) {
+                    failure = trustCodexHooks(
+                        previous, hooksOf(installer::loadConfig(path(codexHooksFile())).root));
+                }
+                success =
+                    "Installed hooks for codex and trusted them in " + codexConfigFile() + ".";
                 break;
+            }
             case Source::grok:
                 failure = writeGrokFile();
                 break;
@@ -190,18 +256,23 @@ bool Installer::install(Source agent) {
                 break;
         }
     }
-    return finish(failure, "Installed hooks for " + name + ".");
+    return finish(failure, std::move(success));
 }
 
 bool Installer::uninstall(Source agent) {
     std::optional<Err> failure;
     switch (agent) {
         case Source::claude:
-            failure = stripHooks(kClaudeSettings, "vorla");
+            failure = stripHooks(claudeSettings(), "vorla");
             break;
-        case Source::codex:
-            failure = stripHooks(kCodexHooks, "vorla");
+        case Source::codex: {
+            json previous = hooksOf(installer::loadConfig(path(codexHooksFile())).root);
+            failure = stripHooks(codexHooksFile(), "vorla");
+            if (!failure) {
+                failure = trustCodexHooks(previous, json::object());
+            }
             break;
+        }
         case Source::grok:
             removeFile(kGrokHooks);
             break;
@@ -216,13 +287,13 @@ bool Installer::evict(const std::string& owner, Source agent) {
     std::optional<Err> failure;
     switch (agent) {
         case Source::claude:
-            failure = stripHooks(kClaudeSettings, needle);
+            failure = stripHooks(claudeSettings(), needle);
             if (!failure) {
-                failure = stripStatusLine(kClaudeSettings, needle);
+                failure = stripStatusLine(claudeSettings(), needle);
             }
             break;
         case Source::codex:
-            failure = stripHooks(kCodexHooks, needle);
+            failure = stripHooks(codexHooksFile(), needle);
             break;
         case Source::grok:
             removeFile(kGrokPebbleHooks);
@@ -274,6 +345,33 @@ std::optional<installer::Err> Installer::mergeHooks(const std::string& relative,
     }
     config.root["hooks"] = std::move(hooks);
     return installer::writeConfig(path(relative), config.root);
+}
+
+std::optional<installer::Err> Installer::trustCodexHooks(const json& previous,
+                                                         const json& hooks) const {
+    const std::string relative = codexConfigFile();
+    const std::string file = path(relative);
+    std::string text;
+    if (exists(file)) {
+        auto contents = readFile(file);
+        if (!contents) {
+            // Never replace a file we could not read.
+            return Err{"Could not read " + relative +
+                       ": Codex will not run our hooks until you trust them in Codex (/hooks)."};
+        }
+        text = std::move(*contents);
+    }
+    const std::string keyPath = codexHooksKeyPath();
+    std::string changed =
+        installer::withCodexTrust(text, keyPath, installer::codexTrustFor(keyPath, previous),
+                                  installer::codexTrustFor(keyPath, hooks));
+    if (changed == text) {
+        return std::nullopt;
+    }
+    if (auto failure = installer::backup(home_, relative, clock_.now())) {
+        return failure;
+    }
+    return installer::writeText(file, changed);
 }
 
 std::optional<installer::Err> Installer::writeGrokFile() const {

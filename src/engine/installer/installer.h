@@ -23,27 +23,35 @@ class Installer {
     using Err = installer::Err;
 
     struct Status {
-        enum class Case { conflict, unsupported, notFound, notInstalled, installed };
+        // untrusted: our hooks are in place but the agent will not run them
+        // (Codex: its config.toml does not trust them as they are now).
+        enum class Case { conflict, unsupported, notFound, notInstalled, untrusted, installed };
         Case kind = Case::notFound;
-        std::string payload;  // the other owner (conflict) or the reason (unsupported)
+        // the other owner (conflict) or the reason (unsupported, untrusted)
+        std::string payload;
 
         static Status conflict(std::string owner) { return {Case::conflict, std::move(owner)}; }
         static Status notFound() { return {Case::notFound, {}}; }
         static Status notInstalled() { return {Case::notInstalled, {}}; }
         static Status installed() { return {Case::installed, {}}; }
+        static Status untrusted(std::string reason) { return {Case::untrusted, std::move(reason)}; }
         friend bool operator==(const Status&, const Status&) = default;
     };
 
     struct Agent {
         Source id = Source::claude;
         std::string name;
-        std::string configDir;  // relative to home, e.g. ".claude"
+        // Relative to home (".claude"), or absolute when the agent's folder
+        // was moved out of it ($CLAUDE_CONFIG_DIR, $CODEX_HOME).
+        std::string configDir;
         Status status;
         friend bool operator==(const Agent&, const Agent&) = default;
     };
 
     // `bridgeCandidates`: where to look for the program to stage, in order
-    // (see installer/bridge_location.h). Computes `agents` at once.
+    // (see installer/bridge_location.h). Claude Code's and Codex's folders
+    // are taken from $CLAUDE_CONFIG_DIR and $CODEX_HOME when set. Computes
+    // `agents` at once.
     Installer(std::string home, std::vector<std::string> bridgeCandidates,
               const Clock& clock = SystemClock::shared());
 
@@ -57,8 +65,10 @@ class Installer {
     void refresh();
 
     // Stages the bridge and writes our hooks. "Installed hooks for <agent>."
+    // For Codex also trusts exactly our hook entries in its config.toml, as
+    // Codex's own review would ("... and trusted them in <config.toml>.").
     bool install(Source agent);
-    // Removes our hooks. "Removed hooks for <agent>."
+    // Removes our hooks (and Codex's trust in them). "Removed hooks for <agent>."
     bool uninstall(Source agent);
     // Removes `owner`'s hooks so ours can take their place.
     // "Removed <owner>'s hooks from <agent>."
@@ -69,7 +79,18 @@ class Installer {
     [[nodiscard]] std::optional<std::string> foreignOwner(Source agent) const;
 
   private:
+    // Under home for a relative name; an absolute one is taken as it is.
     [[nodiscard]] std::string path(const std::string& relative) const;
+    [[nodiscard]] std::string claudeSettings() const;
+    [[nodiscard]] std::string codexHooksFile() const;
+    [[nodiscard]] std::string codexConfigFile() const;
+    // hooks.json's absolute path as Codex names it in its trust tables.
+    [[nodiscard]] std::string codexHooksKeyPath() const;
+    [[nodiscard]] Status codexStatus() const;
+    // Rewrites Codex's trust tables for our entries in `hooks`, dropping
+    // those for `previous` (our entries before the change).
+    [[nodiscard]] std::optional<Err> trustCodexHooks(const nlohmann::json& previous,
+                                                     const nlohmann::json& hooks) const;
     [[nodiscard]] Status jsonStatus(const std::string& dir, const std::string& file) const;
     [[nodiscard]] Status grokStatus() const;
 
@@ -89,6 +110,8 @@ class Installer {
 
     // Constant after construction.
     const std::string home_;
+    const std::string claudeDir_;  // relative to home_ when inside it, like configDir
+    const std::string codexDir_;
     const std::vector<std::string> bridgeCandidates_;
     const Clock& clock_;
 

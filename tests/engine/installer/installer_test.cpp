@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -12,6 +13,7 @@
 #include "support/child_process.h"
 #include "support/line_listener.h"
 #include "support/manual_clock.h"
+#include "support/scoped_env.h"
 #include "support/temp_home.h"
 
 namespace vorla {
@@ -250,6 +252,82 @@ TEST_F(InstallerTest, backupsTakenInTheSameSecondKeepTheFirstCopy) {
     ASSERT_TRUE(installer.install(Source::claude));
     EXPECT_EQ(read(".vorla-agents/backups/2025-06-01T14-03-10Z/.claude_settings.json"),
               json({{"first", true}}));
+}
+
+// Codex runs only hooks its config.toml trusts (the hashes are checked
+// against the real Codex in the codex_trust and contract tests).
+TEST_F(InstallerTest, codexTrustFollowsOurEntriesAndNeverTouchesOthers) {
+    const std::string theirs =
+        "[hooks.state.\"/elsewhere/hooks.json:stop:0:0\"]\n"
+        "trusted_hash = \"sha256:theirs\"\n";
+    home.write(".codex/config.toml", "model = \"o3\"\n\n" + theirs);
+    home.write(".codex/hooks.json", json({{"hooks", {{"Stop", {kForeignGroup}}}}}).dump());
+    Installer installer = make();
+
+    ASSERT_TRUE(installer.install(Source::codex));
+    EXPECT_EQ(installer.lastMessage(),
+              "Installed hooks for codex and trusted them in .codex/config.toml.");
+    EXPECT_EQ(statusOf(installer, 1), Installer::Status::installed());
+    const std::string config = *home.read(".codex/config.toml");
+    EXPECT_TRUE(config.starts_with("model = \"o3\"\n\n" + theirs)) << config;
+    const std::string key = fs::weakly_canonical(home.path()).string() + "/.codex/hooks.json";
+    // Stop's group 0 is the foreign one; ours follows it.
+    EXPECT_NE(config.find("[hooks.state.\"" + key + ":stop:1:0\"]"), std::string::npos) << config;
+    EXPECT_EQ(config.find(key + ":stop:0:0"), std::string::npos);
+    EXPECT_NE(config.find(key + ":session_end:0:0"), std::string::npos);
+    EXPECT_NE(config.find(key + ":user_prompt_submit:0:0"), std::string::npos);
+
+    // A changed entry is no longer trusted; reinstalling trusts it again.
+    json hooks = read(".codex/hooks.json");
+    hooks["hooks"]["Stop"][1]["hooks"][0]["timeout"] = 7;
+    home.write(".codex/hooks.json", hooks.dump());
+    EXPECT_EQ(statusOf(installer, 1),
+              Installer::Status::untrusted("they changed since Codex trusted them"));
+    ASSERT_TRUE(installer.install(Source::codex));
+    EXPECT_EQ(statusOf(installer, 1), Installer::Status::installed());
+    EXPECT_EQ(*home.read(".codex/config.toml"), config);
+
+    ASSERT_TRUE(installer.uninstall(Source::codex));
+    EXPECT_EQ(*home.read(".codex/config.toml"), "model = \"o3\"\n\n" + theirs);
+    home.write(".codex/config.toml", "model = \"o3\"\n");
+    ASSERT_TRUE(installer.install(Source::codex));
+    home.write(".codex/config.toml", "model = \"o3\"\n");  // someone else rewrote it
+    EXPECT_EQ(statusOf(installer, 1),
+              Installer::Status::untrusted("Codex does not trust them yet"));
+}
+
+TEST_F(InstallerTest, codexConfigThatCannotBeReadIsLeftAloneAndSaysSo) {
+    home.write(".codex/config.toml", "model = \"o3\"\n");
+    ::chmod(home.file(".codex/config.toml").c_str(), 0);
+    if (::access(home.file(".codex/config.toml").c_str(), R_OK) == 0) {
+        // root reads anything: make it a folder instead, which no one can read as a file.
+        fs::remove(home.file(".codex/config.toml"));
+        fs::create_directories(home.file(".codex/config.toml"));
+    }
+    Installer installer = make();
+    EXPECT_FALSE(installer.install(Source::codex));
+    EXPECT_EQ(installer.lastMessage(),
+              "Failed: Could not read .codex/config.toml: Codex will not run our hooks until you "
+              "trust them in Codex (/hooks).");
+    EXPECT_EQ(statusOf(installer, 1).kind, Installer::Status::Case::untrusted);
+}
+
+TEST_F(InstallerTest, agentFoldersMovedByTheirVariablesAreTheOnesWritten) {
+    test::ScopedEnv codex("CODEX_HOME", home.file("dot/codex"));
+    test::ScopedEnv claude("CLAUDE_CONFIG_DIR", home.file("dot/claude"));
+    fs::create_directories(home.file("dot/codex"));
+    fs::create_directories(home.file("dot/claude"));
+    Installer installer = make();
+    EXPECT_EQ(installer.agents()[1].configDir, "dot/codex");
+    ASSERT_TRUE(installer.install(Source::codex));
+    ASSERT_TRUE(installer.install(Source::claude));
+    EXPECT_TRUE(read("dot/codex/hooks.json")["hooks"].contains("SessionEnd"));
+    EXPECT_TRUE(read("dot/claude/settings.json")["hooks"].contains("PreToolUse"));
+    EXPECT_NE(home.read("dot/codex/config.toml")->find(home.path() + "/dot/codex/hooks.json:"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(home.file(".codex")));
+    EXPECT_EQ(statusOf(installer, 0), Installer::Status::installed());
+    EXPECT_EQ(statusOf(installer, 1), Installer::Status::installed());
 }
 
 // The command text we write must really start the staged bridge from a shell.

@@ -1,0 +1,260 @@
+#include "agent_harness.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "e2e/e2e_support.h"
+
+namespace vorla::test {
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const std::string kAgentsBin = std::string(VORLA_SOURCE_DIR) + "/build/agents/node_modules/.bin/";
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<nlohmann::json> jsonLines(const std::string& text) {
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        auto parsed = nlohmann::json::parse(line, nullptr, false);
+        if (!parsed.is_discarded()) {
+            lines.push_back(std::move(parsed));
+        }
+    }
+    return lines;
+}
+
+std::string between(const std::string& text, const std::string& before, const std::string& after) {
+    std::size_t start = text.find(before);
+    if (start == std::string::npos) {
+        return {};
+    }
+    start += before.size();
+    return text.substr(start, text.find_first_of(after, start) - start);
+}
+
+// One plain HTTP request to 127.0.0.1; the response's first line.
+std::string httpStatusLine(int port, const std::string& request) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string reply;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        ::write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+        char buffer[512];
+        ssize_t n = ::read(fd, buffer, sizeof(buffer));
+        reply.assign(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+    }
+    ::close(fd);
+    return reply.substr(0, reply.find('\r'));
+}
+
+}  // namespace
+
+AgentHarness::AgentHarness() : project_("shop") {
+    work_ = home.file("src/" + project_);
+    fs::create_directories(work_);
+    for (const char* bin : {"codex", "claude"}) {
+        if (!fs::exists(kAgentsBin + bin)) {
+            ADD_FAILURE() << kAgentsBin << bin
+                          << " is missing: the contract tests need the pinned agent CLIs "
+                             "(scripts/install-node-deps.sh, which `make test` runs)";
+        }
+    }
+}
+
+AgentHarness::~AgentHarness() {
+    for (auto* child : {&app_, &model_}) {
+        if (*child) {
+            (*child)->kill(SIGTERM);
+            (void)(*child)->wait(10s);
+        }
+    }
+}
+
+std::map<std::string, std::optional<std::string>> AgentHarness::environment() const {
+    std::map<std::string, std::optional<std::string>> env = {
+        {"HOME", home.path()},
+        {"CODEX_HOME", home.file(".codex")},
+        {"CLAUDE_CONFIG_DIR", home.file(".claude")},
+        {"ANTHROPIC_BASE_URL", "http://127.0.0.1:" + std::to_string(modelPort_)},
+        {"ANTHROPIC_API_KEY", "sk-contract-test"},
+        // Claude Code's own traffic: update checks, telemetry, error reports.
+        {"CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC", "1"},
+        {"DISABLE_AUTOUPDATER", "1"},
+        {"DISABLE_TELEMETRY", "1"},
+        {"DISABLE_ERROR_REPORTING", "1"},
+    };
+    for (const char* unset : {"ANTHROPIC_AUTH_TOKEN", "OPENAI_API_KEY", "OPENAI_BASE_URL",
+                              "GROK_HOOK_EVENT", "GROK_SESSION_ID"}) {
+        env[unset] = std::nullopt;
+    }
+    return env;
+}
+
+void AgentHarness::learnRule(const std::string& behavior) {
+    nlohmann::json rules =
+        nlohmann::json::array({{{"key", std::string("Bash: ") + kContractCommand},
+                                {"behavior", behavior},
+                                {"createdAt", 0},
+                                {"timesFired", 0}}});
+    home.write(".vorla-agents/data/rules.json", rules.dump());
+}
+
+void AgentHarness::startApp() {
+    ChildOptions options;
+    options.args = {"/bin/sh",
+                    "-c",
+                    "exec \"$0\" --headless >\"$1\" 2>\"$2\"",
+                    VORLA_APP_PATH,
+                    home.file("app.out"),
+                    home.file("app.err")};
+    options.env = environment();
+    options.env["VORLA_REMOTE"] = "1";
+    options.env["VORLA_REMOTE_PORT"] = "0";
+    app_ = std::make_unique<RunningChild>(options);
+    ASSERT_TRUE(eventually(
+        [&] {
+            return home.read("app.err").value_or("").find("VORLA_REMOTE_URL ") != std::string::npos;
+        },
+        30s))
+        << home.read("app.err").value_or("");
+}
+
+void AgentHarness::startModel(Escalate escalate) {
+    const std::string portFile = home.file("model.port");
+    ChildOptions options;
+    options.args = {"/usr/bin/env",
+                    "python3",
+                    std::string(VORLA_SOURCE_DIR) + "/tests/contract/mock_model_api.py",
+                    "--command",
+                    kContractCommand,
+                    "--port-file",
+                    portFile,
+                    "--log",
+                    home.file("model.log")};
+    if (escalate == Escalate::yes) {
+        options.args.push_back("--escalate");
+    }
+    model_ = std::make_unique<RunningChild>(options);
+    ASSERT_TRUE(eventually([&] { return fs::exists(portFile); }, 30s))
+        << "the mock model API did not start";
+    modelPort_ = std::stoi(readFile(portFile));
+    writeCodexConfig(modelPort_);
+}
+
+void AgentHarness::writeCodexConfig(int port) const {
+    home.write(".codex/config.toml",
+               "model = \"gpt-mock\"\n"
+               "model_provider = \"contract\"\n"
+               "check_for_update_on_startup = false\n"
+               "\n"
+               "[model_providers.contract]\n"
+               "name = \"contract mock\"\n"
+               "base_url = \"http://127.0.0.1:" +
+                   std::to_string(port) +
+                   "/v1\"\n"
+                   "wire_api = \"responses\"\n"
+                   "request_max_retries = 0\n"
+                   "stream_max_retries = 0\n"
+                   "\n"
+                   "[features]\n"
+                   "plugins = false\n");
+}
+
+void AgentHarness::installHooks(Agent agent) {
+    ChildOptions options;
+    options.args = {VORLA_APP_PATH, "hooks", "install", agent == Agent::codex ? "codex" : "claude"};
+    options.env = environment();
+    ChildResult result = runChild(options);
+    ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+}
+
+ChildOptions AgentHarness::agentOptions(Agent agent, const std::vector<std::string>& args) {
+    ChildOptions options;
+    // The agents take their project from the folder they start in.
+    options.args = {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", work_,
+                    kAgentsBin + (agent == Agent::codex ? "codex" : "claude")};
+    options.args.insert(options.args.end(), args.begin(), args.end());
+    options.env = environment();
+    options.timeout = 180s;
+    return options;
+}
+
+ChildResult AgentHarness::runAgent(Agent agent, const std::vector<std::string>& args) {
+    return runChild(agentOptions(agent, args));
+}
+
+std::unique_ptr<RunningChild> AgentHarness::startAgent(Agent agent,
+                                                       const std::vector<std::string>& args) {
+    return std::make_unique<RunningChild>(agentOptions(agent, args));
+}
+
+bool AgentHarness::approveFromPhone() {
+    std::string url = between(home.read("app.err").value_or(""), "VORLA_REMOTE_URL ", "\n");
+    std::string port = between(url.substr(url.find("://") + 3), ":", "/");
+    std::string token = between(url, "?t=", "& \n");
+    std::string id;
+    bool pending = eventually(
+        [&] {
+            nlohmann::json now = state();
+            if (now.is_object() && now["pending"].is_array() && !now["pending"].empty()) {
+                id = now["pending"][0].value("id", "");
+            }
+            return !id.empty();
+        },
+        120s);
+    if (!pending || port.empty()) {
+        ADD_FAILURE() << "no gate to approve; app log: " << home.read("app.err").value_or("");
+        return false;
+    }
+    std::string status = httpStatusLine(std::stoi(port), "POST /?t=" + token + "&id=" + id +
+                                                             "&a=allow HTTP/1.1\r\nHost: phone\r\n"
+                                                             "Content-Length: 0\r\n\r\n");
+    EXPECT_EQ(status, "HTTP/1.1 200 OK");
+    return status == "HTTP/1.1 200 OK";
+}
+
+bool AgentHarness::commandRan() const {
+    return fs::exists(work_ + "/contract-ran");
+}
+
+std::vector<nlohmann::json> AgentHarness::audit() const {
+    std::vector<nlohmann::json> entries;
+    std::error_code error;
+    for (const auto& file : fs::directory_iterator(home.file(".vorla-agents/audit"), error)) {
+        for (auto& entry : jsonLines(readFile(file.path()))) {
+            entries.push_back(std::move(entry));
+        }
+    }
+    return entries;
+}
+
+nlohmann::json AgentHarness::state() const {
+    return nlohmann::json::parse(home.read(".vorla-agents/run/state.json").value_or(""), nullptr,
+                                 false);
+}
+
+std::vector<nlohmann::json> AgentHarness::modelRequests() const {
+    return jsonLines(home.read("model.log").value_or(""));
+}
+
+}  // namespace vorla::test
