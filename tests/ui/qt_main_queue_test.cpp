@@ -4,10 +4,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <thread>
 #include <vector>
-
-#include <QTest>
 
 namespace vorla::ui {
 namespace {
@@ -20,7 +19,8 @@ TEST(QtMainQueueTest, RunsPostsInOrderAndSkipsCancelledTimers) {
         queue.post([&] { ran.push_back(2); });
     });
     worker.join();
-    TimerHandle cancelled = queue.postAfter(std::chrono::milliseconds(5), [&] { ran.push_back(9); });
+    TimerHandle cancelled =
+        queue.postAfter(std::chrono::milliseconds(5), [&] { ran.push_back(9); });
     cancelled.cancel();
     queue.postAfter(std::chrono::milliseconds(10), [&] { ran.push_back(3); });
     QTRY_COMPARE_WITH_TIMEOUT(ran.size(), std::size_t{3}, 2000);

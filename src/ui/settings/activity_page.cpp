@@ -1,0 +1,86 @@
+#include "ui/settings/activity_page.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <optional>
+
+#include "core/paths.h"
+#include "engine/records/audit_log.h"
+#include "ui/settings/audit_list.h"
+#include "ui/settings/background.h"
+#include "ui/settings/settings_look.h"
+#include "ui/widgets/card.h"
+#include "ui/widgets/flat_button.h"
+
+namespace vorla::ui {
+
+namespace {
+
+// The export's outcome as the sentence shown under the button.
+QString exportOutcome(const std::optional<std::string>& path, bool written) {
+    if (!path) {
+        return QStringLiteral("Could not export: the audit folder cannot be read.");
+    }
+    const QString name = QFileInfo(qstr(*path)).fileName();
+    if (!written) {
+        return QStringLiteral("Could not save ") + name + QStringLiteral(" to your Desktop.");
+    }
+    return QStringLiteral("Saved ") + name + QStringLiteral(" to your Desktop.");
+}
+
+}  // namespace
+
+ActivityPage::ActivityPage(SettingsContext& context, QWidget* parent)
+    : Page(context, QStringLiteral("What your agents did"),
+           QStringLiteral("Every tool call and every decision, appended to disk as it happens. "
+                          "Useful when you walk away mid-run — and it's what you hand someone who "
+                          "asks whether agents can be trusted against production."),
+           parent) {
+    auto* button = new FlatButton(QStringLiteral("Export CSV"), look::text2());
+    connect(button, &QAbstractButton::clicked, this, &ActivityPage::exportCSV);
+    setHeadAccessory(button);
+    auditChanges_ = context_.auditLog.subscribe([this] { rebuild(); });
+    rebuild();
+}
+
+void ActivityPage::exportCSV() {
+    // exportCSV() only reads the day files and the log's fixed folder, and
+    // the log lives as long as the application.
+    const AuditLog* log = &context_.auditLog;
+    runInBackground<QString>(
+        this,
+        [log] {
+            QDir().mkpath(QString::fromStdString(desktopDirectory()));
+            // A failed write keeps an earlier export in place: only a file
+            // modified by this export counts as saved.
+            const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
+            std::optional<std::string> path = log->exportCSV();
+            QFileInfo file(QString::fromStdString(path.value_or("")));
+            const bool written = path && file.isFile() && file.lastModified() >= started;
+            return exportOutcome(path, written);
+        },
+        [this](QString message) {
+            exportMessage_ = std::move(message);
+            rebuild();
+        });
+}
+
+void ActivityPage::rebuild() {
+    clearBody();
+    if (!exportMessage_.isEmpty()) {
+        body()->addWidget(textLabel(exportMessage_, look::caption(), look::green()));
+    }
+    const std::vector<AuditEntry>& entries = context_.auditLog.today();
+    if (entries.empty()) {
+        body()->addWidget(emptyBox(QStringLiteral("Nothing recorded yet today.")));
+        return;
+    }
+    auto* list = new AuditList();
+    list->setEntries(entries);
+    body()->addWidget(list);
+}
+
+}  // namespace vorla::ui

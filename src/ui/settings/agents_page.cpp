@@ -1,0 +1,196 @@
+#include "ui/settings/agents_page.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "engine/installer/installer.h"
+#include "engine/policy/prefs.h"
+#include "ui/settings/settings_look.h"
+#include "ui/widgets/card.h"
+#include "ui/widgets/flat_button.h"
+
+namespace vorla::ui {
+
+namespace {
+
+QString statusText(const Installer::Status& status) {
+    using Case = Installer::Status::Case;
+    switch (status.kind) {
+        case Case::installed:
+            return QStringLiteral("watching");
+        case Case::conflict:
+            return qstr(status.payload) + QStringLiteral(" owns the hooks");
+        case Case::notInstalled:
+            return QStringLiteral("hooks not installed");
+        case Case::notFound:
+            return QStringLiteral("not installed on this computer");
+        case Case::unsupported:
+            return qstr(status.payload);
+    }
+    return {};
+}
+
+QColor statusColor(const Installer::Status& status) {
+    using Case = Installer::Status::Case;
+    switch (status.kind) {
+        case Case::installed:
+            return look::green();
+        case Case::conflict:
+            return look::yellow();
+        default:
+            return look::text3();
+    }
+}
+
+struct Level {
+    int value;
+    const char* label;
+    const char* explanation;
+};
+
+// The stored values are the gate's comparison numbers: -1 asks about
+// everything, 0 lets trivial verdicts through, 1 also normal ones.
+constexpr Level kLevels[] = {
+    {-1, "Ask about everything",
+     "Every tool call stops you — safest, but noisy with chatty agents."},
+    {0, "Auto-approve read-only",
+     "Reads and lookups flow; anything that writes or runs still asks."},
+    {1, "Trusted (gate only risky)",
+     "Reads and in-project edits flow; only network, installs, out-of-project writes, and "
+     "destructive commands stop you."},
+};
+
+}  // namespace
+
+AgentsPage::AgentsPage(SettingsContext& context, QWidget* parent)
+    : Page(context, QStringLiteral("Agents"),
+           QStringLiteral("Vorla Agents watches your agents by installing a hook in each one's "
+                          "config. Your existing hooks are preserved, and every change is backed "
+                          "up first."),
+           parent) {
+    installerChanges_ = context_.installer.changed().subscribe([this] { rebuild(); });
+    prefsChanges_ = context_.prefs.subscribe([this] { rebuild(); });
+    rebuild();
+}
+
+void AgentsPage::rebuild() {
+    clearBody();
+    addAgentRows();
+    addApprovals();
+    addBehaviour();
+}
+
+void AgentsPage::addAgentRows() {
+    Installer& installer = context_.installer;
+    for (const Installer::Agent& agent : installer.agents()) {
+        auto* card = new Card(look::cardFill(), 12);
+        auto* row = new QHBoxLayout();
+        auto* names = new QVBoxLayout();
+        names->addWidget(textLabel(qstr(agent.name), look::label(), look::text(), card));
+        names->addWidget(
+            textLabel(statusText(agent.status), look::caption(), statusColor(agent.status), card));
+        row->addLayout(names, 1);
+        const Source id = agent.id;
+        using Case = Installer::Status::Case;
+        auto button = [&](const QString& title, QColor tint, std::function<void()> action) {
+            auto* b = new FlatButton(title, tint, FlatButton::Fill::outlined,
+                                     FlatButton::Width::fit, card);
+            QObject::connect(b, &QAbstractButton::clicked, card, std::move(action));
+            row->addWidget(b);
+        };
+        if (agent.status.kind == Case::notInstalled) {
+            button(QStringLiteral("Install"), look::green(),
+                   [&installer, id] { installer.install(id); });
+        } else if (agent.status.kind == Case::conflict) {
+            const std::string owner = agent.status.payload;
+            button(QStringLiteral("Replace ") + qstr(owner), look::yellow(),
+                   [&installer, id, owner] {
+                       if (installer.evict(owner, id)) {
+                           installer.install(id);
+                       }
+                   });
+        } else if (agent.status.kind == Case::installed) {
+            button(QStringLiteral("Remove"), look::pink(),
+                   [&installer, id] { installer.uninstall(id); });
+        }
+        card->content()->addLayout(row);
+        body()->addWidget(card);
+    }
+    if (installer.lastMessage()) {
+        body()->addWidget(
+            textLabel(qstr(*installer.lastMessage()), look::caption(), look::text2()));
+    }
+}
+
+void AgentsPage::addApprovals() {
+    body()->addSpacing(14);
+    body()->addWidget(textLabel(QStringLiteral("Approvals"), look::section(), look::text3()));
+    body()->addWidget(paragraph(QStringLiteral(
+        "How much to let flow without asking. Read-only work flowing freely is what makes the "
+        "notch show agents working, instead of stopping you for every command.")));
+    auto* choices = new QHBoxLayout();
+    Prefs& prefs = context_.prefs;
+    const Level* current = nullptr;
+    for (const Level& level : kLevels) {
+        const bool chosen = prefs.autoApproveLevel() == level.value;
+        if (chosen) {
+            current = &level;
+        }
+        auto* button =
+            new FlatButton(QString::fromUtf8(level.label), chosen ? look::green() : look::text2(),
+                           chosen ? FlatButton::Fill::filled : FlatButton::Fill::outlined,
+                           FlatButton::Width::wide);
+        button->setObjectName(QStringLiteral("level%1").arg(level.value));
+        const int value = level.value;
+        connect(button, &QAbstractButton::clicked, this,
+                [&prefs, value] { prefs.setAutoApproveLevel(value); });
+        choices->addWidget(button);
+    }
+    body()->addLayout(choices);
+    if (current != nullptr) {
+        body()->addWidget(paragraph(QString::fromUtf8(current->explanation)));
+    }
+}
+
+void AgentsPage::addBehaviour() {
+    body()->addSpacing(14);
+    body()->addWidget(textLabel(QStringLiteral("Behaviour"), look::section(), look::text3()));
+    Prefs& prefs = context_.prefs;
+    struct Switch {
+        const char* title;
+        const char* note;
+        bool on;
+        std::function<void(bool)> set;
+    };
+    const Switch switches[] = {
+        {"Sound alerts", "8-bit glitch cue when an agent needs you.", prefs.soundEnabled(),
+         [&prefs](bool v) { prefs.setSoundEnabled(v); }},
+        {"Notify me",
+         "A system notification when an agent needs you — for when you're in another Space and "
+         "the island is out of sight.",
+         prefs.notifyEnabled(), [&prefs](bool v) { prefs.setNotifyEnabled(v); }},
+        {"Launch at login", "Start Vorla Agents automatically.",
+         context_.loginItemRegistered ? context_.loginItemRegistered() : prefs.launchAtLogin(),
+         [&prefs](bool v) { prefs.setLaunchAtLogin(v); }},
+    };
+    for (const Switch& item : switches) {
+        auto* card = new Card(look::cardFill(), 12);
+        auto* row = new QHBoxLayout();
+        auto* texts = new QVBoxLayout();
+        texts->addWidget(
+            textLabel(QString::fromUtf8(item.title), look::label(), look::text(), card));
+        QLabel* note = paragraph(QString::fromUtf8(item.note), card);
+        texts->addWidget(note);
+        row->addLayout(texts, 1);
+        auto* box = new QCheckBox(card);
+        box->setObjectName(QString::fromUtf8(item.title));
+        box->setChecked(item.on);
+        connect(box, &QCheckBox::toggled, this, [set = item.set](bool v) { set(v); });
+        row->addWidget(box);
+        card->content()->addLayout(row);
+        body()->addWidget(card);
+    }
+}
+
+}  // namespace vorla::ui

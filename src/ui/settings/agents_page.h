@@ -1,0 +1,25 @@
+// Agents: hook installation per agent, the approval level and the three
+// behaviour switches. Interface thread only.
+#pragma once
+
+#include "engine/support/observable.h"
+#include "ui/settings/page.h"
+
+namespace vorla::ui {
+
+class AgentsPage final : public Page {
+    Q_OBJECT
+  public:
+    explicit AgentsPage(SettingsContext& context, QWidget* parent = nullptr);
+
+  private:
+    void rebuild();
+    void addAgentRows();
+    void addApprovals();
+    void addBehaviour();
+
+    Subscription installerChanges_;
+    Subscription prefsChanges_;
+};
+
+}  // namespace vorla::ui

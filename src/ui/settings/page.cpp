@@ -1,0 +1,130 @@
+#include "ui/settings/page.h"
+
+#include <QHBoxLayout>
+#include <QLayoutItem>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "core/paths.h"
+#include "ui/settings/settings_look.h"
+#include "ui/widgets/card.h"
+
+namespace vorla::ui {
+
+Page::Page(SettingsContext& context, const QString& head, const QString& blurb, QWidget* parent)
+    : QWidget(parent), context_(context) {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    outer->addWidget(scroll);
+
+    auto* inner = new QWidget(scroll);
+    auto* column = new QVBoxLayout(inner);
+    column->setContentsMargins(28, 44, 28, 24);
+    column->setSpacing(10);
+
+    headRow_ = new QWidget(inner);
+    auto* headLayout = new QHBoxLayout(headRow_);
+    headLayout->setContentsMargins(0, 0, 0, 0);
+    headLayout->addWidget(textLabel(head, look::section(), look::text3(), headRow_));
+    headLayout->addStretch(1);
+    column->addWidget(headRow_);
+    if (!blurb.isEmpty()) {
+        column->addWidget(paragraph(blurb, inner));
+    }
+    body_ = new QVBoxLayout();
+    body_->setSpacing(8);
+    column->addLayout(body_);
+    column->addStretch(1);
+    scroll->setWidget(inner);
+}
+
+void Page::appear() {
+    appeared();
+}
+
+void Page::leave() {
+    ++visit_;
+}
+
+namespace {
+
+// Hides and schedules for deletion every widget in `layout`, nested layouts
+// included (a page may be rebuilt from inside one of its own buttons).
+void clearLayout(QLayout* layout) {
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        if (QWidget* widget = item->widget()) {
+            widget->hide();
+            widget->deleteLater();
+        } else if (QLayout* inner = item->layout()) {
+            clearLayout(inner);
+        }
+        delete item;
+    }
+}
+
+}  // namespace
+
+void Page::clearBody() {
+    clearLayout(body_);
+}
+
+void Page::setHeadAccessory(QWidget* widget) {
+    widget->setParent(headRow_);
+    headRow_->layout()->addWidget(widget);
+}
+
+QLabel* textLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setFont(font);
+    label->setStyleSheet(look::css(color));
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QLabel* paragraph(const QString& text, QWidget* parent) {
+    QLabel* label = textLabel(text, look::body(), look::text2(), parent);
+    label->setWordWrap(true);
+    return label;
+}
+
+QWidget* emptyBox(const QString& text, QWidget* parent) {
+    auto* card = new Card(look::cardFill(), 22, parent);
+    QLabel* label = textLabel(text, look::caption(), look::text3(), card);
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    card->content()->addWidget(label);
+    return card;
+}
+
+QWidget* tile(const QString& caption, const QString& value, const QString& note,
+              const QString& badge, QWidget* parent) {
+    auto* card = new Card(look::cardFill(), 12, parent);
+    card->content()->setSpacing(2);
+    card->content()->addWidget(textLabel(caption, look::section(), look::text3(), card));
+    card->content()->addWidget(textLabel(value, look::figure(), look::text(), card));
+    if (!note.isEmpty()) {
+        card->content()->addWidget(textLabel(note, look::caption(), look::text3(), card));
+    }
+    if (!badge.isEmpty()) {
+        card->content()->addWidget(textLabel(badge, look::mono(10), look::yellow(), card));
+    }
+    return card;
+}
+
+QString qstr(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString tildePath(const std::string& path) {
+    const std::string home = homeDirectory();
+    if (home.size() > 1 && (path == home || path.starts_with(home + "/"))) {
+        return qstr("~" + path.substr(home.size()));
+    }
+    return qstr(path);
+}
+
+}  // namespace vorla::ui

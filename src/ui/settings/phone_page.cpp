@@ -1,0 +1,98 @@
+#include "ui/settings/phone_page.h"
+
+#include <QHBoxLayout>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+#include "engine/phone/remote_approval.h"
+#include "ui/qr_image.h"
+#include "ui/settings/settings_look.h"
+#include "ui/widgets/card.h"
+#include "ui/widgets/flat_button.h"
+#include "ui/widgets/sidebar_item.h"
+
+namespace vorla::ui {
+
+namespace {
+
+// Side of the QR image in device pixels, quiet zone included.
+constexpr int kQRSide = 264;
+
+}  // namespace
+
+PhonePage::PhonePage(SettingsContext& context, QWidget* parent)
+    : Page(context, QStringLiteral("Approve from your phone"),
+           QStringLiteral("The bridge already blocks for up to 24 hours waiting on a human — so "
+                          "answering from somewhere other than your desk costs nothing. Start a "
+                          "long run, walk away, approve from the kitchen."),
+           parent) {
+    remoteChanges_ = context_.remote.changed().subscribe([this] { rebuild(); });
+    rebuild();
+}
+
+void PhonePage::rebuild() {
+    clearBody();
+    if (context_.remote.enabled()) {
+        addOn();
+    } else {
+        addOff();
+    }
+}
+
+void PhonePage::addOff() {
+    RemoteApproval& remote = context_.remote;
+    auto* enable = new FlatButton(QStringLiteral("Enable phone approvals"), look::green(),
+                                  FlatButton::Fill::filled, FlatButton::Width::wide);
+    connect(enable, &QAbstractButton::clicked, this, [&remote] { remote.enable(); });
+    body()->addWidget(enable);
+    if (remote.lastError()) {
+        body()->addWidget(textLabel(qstr(*remote.lastError()), look::caption(), look::pink()));
+    }
+    struct Note {
+        const char* text;
+        const char* icon;
+    };
+    const Note notes[] = {
+        {"Local network only. No cloud, no account, no relay.", "lock.fill"},
+        {"Off unless you turn it on — it opens a listening port.", "eye.slash.fill"},
+        {"A fresh token each time. The QR is the only way to get it.", "qrcode"},
+    };
+    for (const Note& note : notes) {
+        auto* row = new QHBoxLayout();
+        QLabel* icon = textLabel(symbolGlyph(note.icon), look::label(), look::pink());
+        icon->setFixedWidth(22);
+        row->addWidget(icon);
+        row->addWidget(paragraph(QString::fromUtf8(note.text)), 1);
+        body()->addLayout(row);
+    }
+}
+
+void PhonePage::addOn() {
+    RemoteApproval& remote = context_.remote;
+    auto* card = new Card(look::cardFill(), 18);
+    if (auto matrix = remote.qrCode()) {
+        const qreal ratio = devicePixelRatioF();
+        const int side = static_cast<int>(kQRSide * ratio);
+        QPixmap pixmap = QPixmap::fromImage(qrImage(*matrix, pixelsPerModuleFor(*matrix, side)));
+        pixmap.setDevicePixelRatio(ratio);
+        auto* code = new QLabel(card);
+        code->setObjectName(QStringLiteral("qr"));
+        code->setPixmap(pixmap);
+        code->setAlignment(Qt::AlignCenter);
+        card->content()->addWidget(code);
+    }
+    QLabel* caption = textLabel(QStringLiteral("Scan with your phone's camera"), look::label(),
+                                look::text(), card);
+    caption->setAlignment(Qt::AlignCenter);
+    card->content()->addWidget(caption);
+    QLabel* address = textLabel(qstr(remote.pairingURL()), look::caption(), look::text2(), card);
+    address->setAlignment(Qt::AlignCenter);
+    address->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    card->content()->addWidget(address);
+    body()->addWidget(card);
+    auto* off = new FlatButton(QStringLiteral("Turn off"), look::pink());
+    connect(off, &QAbstractButton::clicked, this, [&remote] { remote.disable(); });
+    body()->addWidget(off);
+}
+
+}  // namespace vorla::ui

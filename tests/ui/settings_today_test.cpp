@@ -1,0 +1,90 @@
+// The Today page: tiles, one track per project, and the diff peek behind a
+// track's disclosure, with git as a real program.
+#include <filesystem>
+#include <fstream>
+
+#include "settings_fixture.h"
+#include "ui/settings/today_page.h"
+#include "ui/widgets/project_track.h"
+
+namespace vorla::ui::test {
+namespace {
+
+class TodaySettings : public SettingsFixture {
+  protected:
+    void git(const std::string& repo, const std::string& args) {
+        const std::string command = "git -C '" + repo +
+                                    "' -c user.name=t -c user.email=t@t -c commit.gpgsign=false " +
+                                    args + " >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << args;
+    }
+};
+
+TEST_F(TodaySettings, ShowsTilesAndATrackPerProject) {
+    auto* page = show<TodayPage>(SettingsTab::today);
+    EXPECT_TRUE(shows(page, "Nothing today yet. Start an agent and it'll show up here."));
+
+    record("tool", "Read", "a", 120, "shop", "s1");
+    record("tool", "Read", "b", 60, "shop", "s1");
+    record("tool", "Read", "c", 90, "blog", "s2");
+    record("tool", "Read", "d", 30, "shop", "s3");
+    EXPECT_TRUE(shows(page, "1h 1m"));  // 10:00-11:00 and 11:30-11:31; 10:30 overlaps
+    EXPECT_TRUE(shows(page, "3"));
+    EXPECT_TRUE(shows(page, "2 sessions"));
+    EXPECT_TRUE(shows(page, "1 session"));
+    ASSERT_NE(page->track("blog"), nullptr);
+    EXPECT_EQ(hourLabel(0), "12a");
+    EXPECT_EQ(hourLabel(13), "1p");
+}
+
+TEST_F(TodaySettings, ATrackWithoutALiveSessionRunsNoGit) {
+    const std::string bin = home_.file("bin");
+    const std::string calls = home_.file("git-calls");
+    home_.write("bin/git", "#!/bin/sh\necho \"$@\" >> '" + calls + "'\n");
+    std::filesystem::permissions(bin + "/git", std::filesystem::perms::owner_all);
+    vorla::test::ScopedEnv path("PATH", bin + ":" + std::getenv("PATH"));
+
+    record("tool", "Read", "a", 30, "blog", "s2");
+    auto* page = show<TodayPage>(SettingsTab::today);
+    ProjectTrack* track = page->track("blog");
+    ASSERT_NE(track, nullptr);
+    track->setExpanded(true);
+    EXPECT_EQ(track->peekLines(), QStringList{"No live session — nothing to diff."});
+    QTest::qWait(50);
+    EXPECT_FALSE(std::filesystem::exists(calls));
+}
+
+TEST_F(TodaySettings, TwelveChangedFilesListSixAndCountTheRest) {
+    const std::string repo = home_.file("shop");
+    std::filesystem::create_directories(repo);
+    git(repo, "init -q -b main");
+    for (int i = 0; i < 12; ++i) {
+        std::ofstream(repo + "/f" + std::to_string(i) + ".txt") << "one\n";
+    }
+    git(repo, "add -A");
+    git(repo, "commit -q -m start");
+    for (int i = 0; i < 12; ++i) {
+        std::ofstream(repo + "/f" + std::to_string(i) + ".txt") << "two\nthree\n";
+    }
+    std::ofstream(repo + "/new.txt") << "x\n";
+    startSession("s1", repo);
+    record("tool", "Edit", "f0.txt", 5, "shop", "s1");
+
+    auto* page = show<TodayPage>(SettingsTab::today);
+    ProjectTrack* track = page->track("shop");
+    ASSERT_NE(track, nullptr);
+    track->setExpanded(true);
+    EXPECT_EQ(track->peekLines(), QStringList{"Reading ~/shop…"});
+    ASSERT_TRUE(waitFor([&] { return track->peekLines().size() == 9; }));
+    const QStringList lines = track->peekLines();
+    EXPECT_EQ(lines[0], "main");
+    EXPECT_TRUE(lines[1].endsWith(".txt  +2 -1"));
+    EXPECT_EQ(lines[7], "+6 more files");
+    EXPECT_EQ(lines[8], "1 untracked");
+
+    clickButton(page, "Jump");
+    EXPECT_EQ(opened_, std::vector<std::string>{repo});
+}
+
+}  // namespace
+}  // namespace vorla::ui::test
