@@ -7,6 +7,7 @@
 #include "engine/records/game.h"
 #include "ui/settings/settings_look.h"
 #include "ui/widgets/card.h"
+#include "ui/widgets/pixel_bar.h"
 
 namespace vorla::ui {
 
@@ -83,8 +84,13 @@ void ScoresPage::addScoreboard() {
         auto* texts = new QVBoxLayout();
         texts->addWidget(textLabel(qstr(score.displayName), look::label(), look::text(), card));
         texts->addWidget(textLabel(scoreLine(score), look::caption(), look::text2(), card));
-        row->addLayout(texts, 1);
         const int trust = score.trustPercent();
+        auto* trustBar = new PixelBar(card);
+        trustBar->setFraction(trust / 100.0);
+        trustBar->setTint(trust >= 80 ? look::green() : look::yellow());
+        trustBar->setSegments(20);
+        texts->addWidget(trustBar);
+        row->addLayout(texts, 1);
         row->addWidget(smallFigure(QString::number(trust) + QStringLiteral("%"),
                                    QStringLiteral("trust"),
                                    trust >= 80 ? look::green() : look::yellow(), card));
