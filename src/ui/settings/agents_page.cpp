@@ -26,6 +26,7 @@ QString statusText(const Installer::Status& status) {
         case Case::notFound:
             return QStringLiteral("not installed on this computer");
         case Case::unsupported:
+        case Case::untrusted:
             return qstr(status.payload);
     }
     return {};
@@ -99,7 +100,8 @@ void AgentsPage::addAgentRows() {
             QObject::connect(b, &QAbstractButton::clicked, card, std::move(action));
             row->addWidget(b);
         };
-        if (agent.status.kind == Case::notInstalled) {
+        // Installing again also renews the agent's trust in our hooks.
+        if (agent.status.kind == Case::notInstalled || agent.status.kind == Case::untrusted) {
             button(QStringLiteral("Install"), look::green(),
                    [&installer, id] { installer.install(id); });
         } else if (agent.status.kind == Case::conflict) {
