@@ -8,7 +8,7 @@ LoopMainQueue::LoopMainQueue(const Clock& clock) : clock_(clock) {}
 
 void LoopMainQueue::post(Task task) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         tasks_.push_back(std::move(task));
     }
     wake_.notify_one();
@@ -17,7 +17,7 @@ void LoopMainQueue::post(Task task) {
 TimerHandle LoopMainQueue::postAfter(std::chrono::milliseconds delay, Task task) {
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         timers_.push_back(
             Timer{clock_.steadyNow() + delay, nextOrder_++, std::move(task), cancelled});
     }
@@ -25,7 +25,7 @@ TimerHandle LoopMainQueue::postAfter(std::chrono::milliseconds delay, Task task)
     return TimerHandle(cancelled);
 }
 
-std::vector<MainQueue::Task> LoopMainQueue::takeReady(std::unique_lock<std::mutex>& /*lock*/) {
+std::vector<MainQueue::Task> LoopMainQueue::takeReady() {
     std::vector<Task> ready;
     ready.swap(tasks_);
     SteadyTime now = clock_.steadyNow();
@@ -49,8 +49,8 @@ std::size_t LoopMainQueue::runPending() {
     for (;;) {
         std::vector<Task> ready;
         {
-            std::unique_lock lock(mutex_);
-            ready = takeReady(lock);
+            MutexLock lock(mutex_);
+            ready = takeReady();
         }
         if (ready.empty()) {
             return count;
@@ -66,30 +66,30 @@ void LoopMainQueue::run() {
     for (;;) {
         std::vector<Task> ready;
         {
-            std::unique_lock lock(mutex_);
+            MutexLock lock(mutex_);
             for (;;) {
                 if (quit_) {
                     return;
                 }
-                ready = takeReady(lock);
+                ready = takeReady();
                 if (!ready.empty()) {
                     break;
                 }
                 if (timers_.empty()) {
-                    wake_.wait(lock);
+                    wake_.wait(lock.native());
                 } else {
                     auto next = std::min_element(
                         timers_.begin(), timers_.end(),
                         [](const Timer& a, const Timer& b) { return a.due < b.due; });
                     // Waits in real time; a fake clock's tests use runPending().
                     auto wait = next->due - clock_.steadyNow();
-                    wake_.wait_for(lock, std::max(wait, SteadyTime::duration::zero()));
+                    wake_.wait_for(lock.native(), std::max(wait, SteadyTime::duration::zero()));
                 }
             }
         }
         for (auto task = ready.begin(); task != ready.end(); ++task) {
             (*task)();
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (quit_) {
                 // Taken but not run: back in front, for runPending() at exit.
                 tasks_.insert(tasks_.begin(), std::make_move_iterator(task + 1),
@@ -102,7 +102,7 @@ void LoopMainQueue::run() {
 
 void LoopMainQueue::quit() {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         quit_ = true;
     }
     wake_.notify_all();

@@ -10,10 +10,10 @@
 #include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "engine/support/clock.h"
+#include "engine/support/thread_annotations.h"
 
 namespace vorla {
 
@@ -78,18 +78,17 @@ class LoopMainQueue final : public MainQueue {
         std::shared_ptr<std::atomic<bool>> cancelled;
     };
 
-    // Takes the ready tasks and due timers out under the lock.
-    std::vector<Task> takeReady(std::unique_lock<std::mutex>& lock);
+    // Takes the ready tasks and due timers out.
+    std::vector<Task> takeReady() VORLA_REQUIRES(mutex_);
 
     const Clock& clock_;
 
-    std::mutex mutex_;
+    Mutex mutex_;
     std::condition_variable wake_;
-    // Protected by mutex_:
-    std::vector<Task> tasks_;
-    std::vector<Timer> timers_;
-    std::uint64_t nextOrder_ = 0;
-    bool quit_ = false;
+    std::vector<Task> tasks_ VORLA_GUARDED_BY(mutex_);
+    std::vector<Timer> timers_ VORLA_GUARDED_BY(mutex_);
+    std::uint64_t nextOrder_ VORLA_GUARDED_BY(mutex_) = 0;
+    bool quit_ VORLA_GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace vorla
