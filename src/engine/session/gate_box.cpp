@@ -16,7 +16,7 @@ std::chrono::steady_clock::time_point deadlineAfter(std::chrono::steady_clock::d
 
 bool GateBox::resolve(Behavior behavior, std::optional<std::string> message) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (decision_ || finished_ || abandoned_ || handedBack_) {
             return false;
         }
@@ -27,15 +27,17 @@ bool GateBox::resolve(Behavior behavior, std::optional<std::string> message) {
 }
 
 bool GateBox::waitFor(std::chrono::steady_clock::duration timeout) {
-    std::unique_lock lock(mutex_);
-    return signalled_.wait_until(lock, deadlineAfter(timeout),
-                                 [this] { return decision_ || abandoned_ || handedBack_; });
+    MutexLock lock(mutex_);
+    return signalled_.wait_until(
+        lock.native(), deadlineAfter(timeout),
+        [this]() VORLA_REQUIRES(mutex_) { return decision_ || abandoned_ || handedBack_; });
 }
 
 Decision GateBox::wait(std::chrono::steady_clock::duration timeout) {
-    std::unique_lock lock(mutex_);
-    bool woken = signalled_.wait_until(lock, deadlineAfter(timeout),
-                                       [this] { return decision_ || abandoned_ || handedBack_; });
+    MutexLock lock(mutex_);
+    bool woken = signalled_.wait_until(
+        lock.native(), deadlineAfter(timeout),
+        [this]() VORLA_REQUIRES(mutex_) { return decision_ || abandoned_ || handedBack_; });
     finished_ = true;
     if (decision_) {
         return *decision_;
@@ -45,7 +47,7 @@ Decision GateBox::wait(std::chrono::steady_clock::duration timeout) {
 
 void GateBox::abandon() {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         abandoned_ = true;
     }
     signalled_.notify_all();
@@ -53,19 +55,19 @@ void GateBox::abandon() {
 
 void GateBox::handBack() {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         handedBack_ = true;
     }
     signalled_.notify_all();
 }
 
 bool GateBox::handedBack() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return handedBack_ && !decision_;
 }
 
 std::optional<Decision> GateBox::decision() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return decision_;
 }
 

@@ -7,11 +7,11 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "core/protocol.h"
+#include "engine/support/thread_annotations.h"
 
 namespace vorla {
 
@@ -60,13 +60,12 @@ class GateBox {
     [[nodiscard]] std::optional<Decision> decision() const;
 
   private:
-    mutable std::mutex mutex_;
+    mutable Mutex mutex_;
     std::condition_variable signalled_;
-    // Guarded by mutex_:
-    std::optional<Decision> decision_;
-    bool abandoned_ = false;
-    bool handedBack_ = false;
-    bool finished_ = false;  // the wait has returned
+    std::optional<Decision> decision_ VORLA_GUARDED_BY(mutex_);
+    bool abandoned_ VORLA_GUARDED_BY(mutex_) = false;
+    bool handedBack_ VORLA_GUARDED_BY(mutex_) = false;
+    bool finished_ VORLA_GUARDED_BY(mutex_) = false;  // the wait has returned
 };
 
 }  // namespace vorla

@@ -8,7 +8,7 @@ SnapshotWriter::SnapshotWriter() : thread_([this] { run(); }) {}
 
 SnapshotWriter::~SnapshotWriter() {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         stopping_ = true;
     }
     changed_.notify_all();
@@ -17,21 +17,23 @@ SnapshotWriter::~SnapshotWriter() {
 
 void SnapshotWriter::submit(std::string path, std::string text) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         pending_ = Job{std::move(path), std::move(text)};
     }
     changed_.notify_all();
 }
 
 void SnapshotWriter::flush() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !pending_ && !writing_; });
+    MutexLock lock(mutex_);
+    changed_.wait(lock.native(),
+                  [this]() VORLA_REQUIRES(mutex_) { return !pending_ && !writing_; });
 }
 
 void SnapshotWriter::run() {
-    std::unique_lock lock(mutex_);
+    MutexLock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return pending_ || stopping_; });
+        changed_.wait(lock.native(),
+                      [this]() VORLA_REQUIRES(mutex_) { return pending_ || stopping_; });
         if (!pending_) {
             return;  // stopping, and nothing left to write
         }

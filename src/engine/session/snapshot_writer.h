@@ -9,10 +9,11 @@
 #pragma once
 
 #include <condition_variable>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+
+#include "engine/support/thread_annotations.h"
 
 namespace vorla {
 
@@ -36,12 +37,11 @@ class SnapshotWriter {
 
     void run();
 
-    std::mutex mutex_;
+    Mutex mutex_;
     std::condition_variable changed_;
-    // Guarded by mutex_:
-    std::optional<Job> pending_;
-    bool writing_ = false;
-    bool stopping_ = false;
+    std::optional<Job> pending_ VORLA_GUARDED_BY(mutex_);
+    bool writing_ VORLA_GUARDED_BY(mutex_) = false;
+    bool stopping_ VORLA_GUARDED_BY(mutex_) = false;
 
     std::thread thread_;  // last: starts once the rest is ready
 };
