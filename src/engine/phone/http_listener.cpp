@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "engine/phone/http_message.h"
+#include "engine/support/thread_annotations.h"
 
 namespace vorla::phone {
 
@@ -73,17 +74,17 @@ std::uint16_t localPort(int fd) {
 
 // What the owner's thread and Replies share with the I/O thread.
 struct HttpListener::Shared {
-    std::mutex mutex;
+    Mutex mutex;
     std::condition_variable listenClosed;
-    // Protected by mutex:
-    int wakeFd = -1;      // valid while !closed
-    bool closed = false;  // the listener is going away: replies are dropped
-    bool stopListen = false;
-    bool stop = false;
-    bool listenFdClosed = false;
-    std::vector<std::pair<std::uint64_t, std::string>> replies;
+    int wakeFd VORLA_GUARDED_BY(mutex) = -1;  // valid while !closed
+    // The listener is going away: replies are dropped.
+    bool closed VORLA_GUARDED_BY(mutex) = false;
+    bool stopListen VORLA_GUARDED_BY(mutex) = false;
+    bool stop VORLA_GUARDED_BY(mutex) = false;
+    bool listenFdClosed VORLA_GUARDED_BY(mutex) = false;
+    std::vector<std::pair<std::uint64_t, std::string>> replies VORLA_GUARDED_BY(mutex);
 
-    void wake() const {  // mutex held
+    void wake() const VORLA_REQUIRES(mutex) {
         std::uint64_t one = 1;
         (void)!::write(wakeFd, &one, sizeof one);
     }
@@ -137,13 +138,16 @@ HttpListener::HttpListener(int listenFd, int wakeFd, std::uint16_t port, Handler
       wakeFd_(wakeFd),
       shared_(std::make_shared<Shared>()),
       listenFd_(listenFd) {
-    shared_->wakeFd = wakeFd;
+    {
+        MutexLock lock(shared_->mutex);
+        shared_->wakeFd = wakeFd;
+    }
     thread_ = std::thread([this] { serve(); });
 }
 
 HttpListener::~HttpListener() {
     {
-        std::lock_guard lock(shared_->mutex);
+        MutexLock lock(shared_->mutex);
         shared_->closed = true;
         shared_->stop = true;
         shared_->wake();
@@ -153,17 +157,19 @@ HttpListener::~HttpListener() {
 }
 
 void HttpListener::stopListening() {
-    std::unique_lock lock(shared_->mutex);
-    shared_->stopListen = true;
-    shared_->wake();
-    shared_->listenClosed.wait(lock, [this] { return shared_->listenFdClosed; });
+    Shared& shared = *shared_;
+    MutexLock lock(shared.mutex);
+    shared.stopListen = true;
+    shared.wake();
+    shared.listenClosed.wait(
+        lock.native(), [&shared]() VORLA_REQUIRES(shared.mutex) { return shared.listenFdClosed; });
 }
 
 void HttpListener::takeMessages(std::vector<Connection>& connections, bool& stopListen,
                                 bool& stop) {
     std::vector<std::pair<std::uint64_t, std::string>> replies;
     {
-        std::lock_guard lock(shared_->mutex);
+        MutexLock lock(shared_->mutex);
         replies.swap(shared_->replies);
         stopListen = shared_->stopListen;
         stop = shared_->stop;
@@ -239,7 +245,7 @@ void HttpListener::closeListener() {
         ::close(listenFd_);
         listenFd_ = -1;
     }
-    std::lock_guard lock(shared_->mutex);
+    MutexLock lock(shared_->mutex);
     shared_->listenFdClosed = true;
     shared_->listenClosed.notify_all();
 }
@@ -332,7 +338,7 @@ void HttpListener::readRequest(Connection& c, Clock::time_point now) {
     std::weak_ptr<Shared> weak = shared_;
     handler_(std::string(got), [weak, id = c.id](std::string bytes) {
         if (auto shared = weak.lock()) {
-            std::lock_guard lock(shared->mutex);
+            MutexLock lock(shared->mutex);
             if (!shared->closed) {
                 shared->replies.emplace_back(id, std::move(bytes));
                 shared->wake();
