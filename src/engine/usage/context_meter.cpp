@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <string_view>
+
+#include "engine/support/thread_annotations.h"
 
 namespace vorla {
 
@@ -36,8 +37,8 @@ struct CacheEntry {
 
 // The process-wide cache: one entry per transcript path ever read.
 struct Cache {
-    std::mutex mutex;
-    std::map<std::string, CacheEntry> entries;  // guarded by mutex
+    Mutex mutex;
+    std::map<std::string, CacheEntry> entries VORLA_GUARDED_BY(mutex);
     std::atomic<std::uint64_t> parses{0};
 };
 
@@ -143,7 +144,7 @@ std::optional<ContextUsage> read(const std::string& transcript, std::int64_t lim
     }
     Cache& shared = cache();
     {
-        std::lock_guard lock(shared.mutex);
+        MutexLock lock(shared.mutex);
         auto it = shared.entries.find(transcript);
         if (it != shared.entries.end() && it->second.stamp == *stamp) {
             return it->second.usage;
@@ -151,7 +152,7 @@ std::optional<ContextUsage> read(const std::string& transcript, std::int64_t lim
     }
     shared.parses.fetch_add(1);
     auto usage = parse(transcript, limit);
-    std::lock_guard lock(shared.mutex);
+    MutexLock lock(shared.mutex);
     shared.entries[transcript] = CacheEntry{*stamp, usage};
     return usage;
 }
