@@ -18,9 +18,10 @@ namespace vorla {
 namespace {
 
 // Appends one line, creating the file (0600) when it is missing. Never
-// truncates or replaces: an existing day's history is never at risk. If a
-// crash left the last line without its line feed, one is added first so the
-// new line stays readable.
+// replaces: an existing day's history is never at risk. If a crash left the
+// last line without its line feed, one is added first so the new line stays
+// readable. A write that stops part-way (a full disk) is cut off again, so
+// the file never ends in half an entry.
 void appendLine(const std::string& path, const std::string& line) {
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
@@ -28,7 +29,8 @@ void appendLine(const std::string& path, const std::string& line) {
     }
     struct stat info {};
     char last = '\n';
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+    const bool sized = ::fstat(fd, &info) == 0;
+    if (sized && info.st_size > 0) {
         int reader = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (reader >= 0) {
             if (::pread(reader, &last, 1, info.st_size - 1) != 1) {
@@ -37,7 +39,9 @@ void appendLine(const std::string& path, const std::string& line) {
             ::close(reader);
         }
     }
-    (void)writeFully(fd, last == '\n' ? line : "\n" + line);
+    if (!writeFully(fd, last == '\n' ? line : "\n" + line) && sized) {
+        (void)::ftruncate(fd, info.st_size);
+    }
     ::close(fd);
 }
 
