@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs every libFuzzer target built in BUILD (default build/fuzz) for SECONDS
+# each (default 60), starting from its seeds in fuzz/seeds/<target>/ and
+# keeping what it finds in BUILD/corpus/<target>/. A crash, leak or sanitizer
+# report stops with its reproducer in BUILD/artifacts/. Prints one summary line
+# per target. Usage: scripts/run-fuzzers.sh [BUILD] [SECONDS] [target...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/fuzz}
+seconds=${2:-60}
+shift $(($# < 2 ? $# : 2))
+targets=("$@")
+if [[ ${#targets[@]} -eq 0 ]]; then
+  for source in fuzz/*_fuzz.cpp; do targets+=("$(basename "$source" .cpp)"); done
+fi
+# Parsers that read files write them many times a second: keep that in memory.
+scratch=/dev/shm
+[[ -d $scratch && -w $scratch ]] || scratch=${TMPDIR:-/tmp}
+
+mkdir -p "$build/artifacts"
+for target in "${targets[@]}"; do
+  corpus=$build/corpus/$target
+  mkdir -p "$corpus"
+  log=$build/artifacts/$target.log
+  if ! TMPDIR=$scratch "$build/fuzz/$target" "$corpus" "fuzz/seeds/$target" \
+      -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" >"$log" 2>&1; then
+    echo "$target: FAILED (see $log)"
+    grep -m 20 -E "ERROR|SUMMARY|==[0-9]+==|runtime error" "$log" || tail -20 "$log"
+    exit 1
+  fi
+  runs=$(grep -m1 'stat::number_of_executed_units' "$log" | awk '{print $2}')
+  per_second=$(grep -m1 'stat::average_exec_per_sec' "$log" | awk '{print $2}')
+  echo "$target: ${runs:-?} runs in ${seconds} s (${per_second:-?}/s), corpus $(ls "$corpus" | wc -l) inputs"
+done
