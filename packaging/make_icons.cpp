@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const std::filesystem::path out = argv[1];
     for (int side : kSizes) {
-        std::filesystem::path dir = out / (std::to_string(side) + "x" + std::to_string(side)) / "apps";
+        std::filesystem::path dir =
+            out / (std::to_string(side) + "x" + std::to_string(side)) / "apps";
         std::filesystem::create_directories(dir);
         if (!drawIcon(side).save(QString::fromStdString((dir / "vorla-agents.png").string()))) {
             std::fprintf(stderr, "vorla-make-icons: could not write %s\n", dir.c_str());

@@ -73,7 +73,8 @@ int runDefault(int argc, char** argv) {
         if (hasDisplay()) {
             return runDesktop(argc, argv);
         }
-        logLine("Vorla Agents: no display (DISPLAY and WAYLAND_DISPLAY are unset), running headless");
+        logLine(
+            "Vorla Agents: no display (DISPLAY and WAYLAND_DISPLAY are unset), running headless");
 #else
         logLine("Vorla Agents: built without the desktop interface, running headless");
 #endif
