@@ -41,6 +41,8 @@ class AppCore {
     struct Outputs {
         std::unique_ptr<AudioSink> audio;
         std::unique_ptr<NotificationPoster> notifications;
+        // Launch at login (the desktop's autostart entry); null: not offered.
+        std::unique_ptr<LoginItems> loginItems;
     };
 
     // Objects are created in start-up order: store, prefs, sound (cues
@@ -67,6 +69,8 @@ class AppCore {
 
     [[nodiscard]] SessionStore& store() { return store_; }
     [[nodiscard]] Prefs& prefs() { return prefs_; }
+    // The launch-at-login switch's backend; null where it is not offered.
+    [[nodiscard]] LoginItems* loginItems() { return loginItems_.get(); }
     [[nodiscard]] RuleStore& rules() { return rules_; }
     [[nodiscard]] AuditLog& auditLog() { return auditLog_; }
     [[nodiscard]] Game& game() { return game_; }
@@ -100,6 +104,7 @@ class AppCore {
 
     SessionStore store_;
     FilePreferencesStore preferencesFile_;
+    std::unique_ptr<LoginItems> loginItems_;  // before prefs_, which uses it
     Prefs prefs_;
     SoundEngine sound_;
     RuleStore rules_;

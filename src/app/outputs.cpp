@@ -2,6 +2,7 @@
 
 #if VORLA_GUI
 #include "ui/desktop_notifications.h"
+#include "ui/login_item.h"
 #include "ui/sound_output.h"
 #endif
 
@@ -11,6 +12,8 @@ AppCore::Outputs desktopOutputs() {
     AppCore::Outputs outputs = headlessOutputs();
 #if VORLA_GUI
     outputs.audio = std::make_unique<ui::SoundOutput>();
+    outputs.loginItems =
+        std::make_unique<ui::XdgLoginItems>(ui::XdgLoginItems::runningExecutable());
 #endif
     return outputs;
 }

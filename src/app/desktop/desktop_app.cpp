@@ -1,15 +1,47 @@
 #include "app/desktop/desktop_app.h"
 
 #include <QApplication>
+#include <cstdlib>
 
 #include "app/outputs.h"
+#include "core/paths.h"
+#include "engine/installer/bridge_location.h"
+#include "ui/file_reveal.h"
+#include "ui/login_item.h"
 #include "ui/single_instance.h"
 #include "ui/tray_icon_image.h"
 
 namespace vorla::app {
 
+namespace {
+
+ui::SettingsContext settingsContext(AppCore& core, Installer& installer, const Clock& clock) {
+    LoginItems* loginItems = core.loginItems();
+    return ui::SettingsContext{
+        .store = core.store(),
+        .installer = installer,
+        .prefs = core.prefs(),
+        .rules = core.rules(),
+        .auditLog = core.auditLog(),
+        .remote = core.remote(),
+        .game = core.game(),
+        .clock = clock,
+        .openFolder = [](const std::string& folder) { ui::openFolder(folder); },
+        .revealFile = [](const std::string& file) { ui::revealFile(file); },
+        .loginItemRegistered =
+            [loginItems] {
+                const auto* xdg = dynamic_cast<const ui::XdgLoginItems*>(loginItems);
+                return xdg != nullptr && xdg->registered();
+            },
+    };
+}
+
+}  // namespace
+
 DesktopApp::DesktopApp(MainQueue& queue, const Clock& clock)
-    : core_(queue, clock, desktopOutputs()) {}
+    : core_(queue, clock, desktopOutputs()),
+      installer_(homeDirectory(), installer::bridgeCandidates(VORLA_LIBEXEC_DIR), clock),
+      settings_(settingsContext(core_, installer_, clock)) {}
 
 DesktopApp::~DesktopApp() {
     terminate();
@@ -41,14 +73,15 @@ void DesktopApp::setUp() {
                  .notchWidth = static_cast<int>(geo.notchWidth),
                  .notchHeight = static_cast<int>(geo.notchHeight),
                  .screenWidth = ui::NotchWindow::screenFrame().width()});
+
+    // First run: no agent wired yet, or asked for by VORLA_SETTINGS.
+    if (ui::opensAtStart(installer_.agents(), std::getenv("VORLA_SETTINGS"))) {
+        openSettings();
+    }
 }
 
 void DesktopApp::openSettings() {
-    if (onSettings) {
-        onSettings();
-    } else if (island_) {
-        island_->show();
-    }
+    settings_.open();
 }
 
 void DesktopApp::quit() {

@@ -11,7 +11,9 @@
 #include <optional>
 
 #include "app/app_core.h"
+#include "engine/installer/installer.h"
 #include "ui/island/island.h"
+#include "ui/settings/settings_host.h"
 #include "ui/tray.h"
 
 namespace vorla::app {
@@ -31,8 +33,7 @@ class DesktopApp final : public QObject {
     // Later calls only bring the island forward.
     void setUp();
 
-    // Opens the settings window through onSettings; until one is attached,
-    // brings the island forward instead.
+    // Opens the settings window (or brings it to the front).
     void openSettings();
     // Asks the application to quit; clean-up follows in terminate().
     void quit();
@@ -42,9 +43,6 @@ class DesktopApp final : public QObject {
     // A request from a second start ("show" or "settings").
     void handleRequest(const QByteArray& request);
 
-    // Filled by the settings window's wiring.
-    std::function<void()> onSettings;
-
     [[nodiscard]] AppCore& core() { return core_; }
     // Null until setUp().
     [[nodiscard]] ui::Island* island() { return island_.get(); }
@@ -53,6 +51,8 @@ class DesktopApp final : public QObject {
     void teachRule(const Gate& gate);
 
     AppCore core_;
+    Installer installer_;
+    ui::SettingsHost settings_;           // after the engine objects it shows
     std::unique_ptr<ui::Island> island_;  // after core_: it observes the store
     std::unique_ptr<ui::Tray> tray_;
     bool didSetUp_ = false;

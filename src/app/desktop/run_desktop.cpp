@@ -54,8 +54,8 @@ int runDesktop(int argc, char** argv) {
 
     ui::SingleInstance instance(runDir());
     if (!instance.claim()) {
-        if (instance.send(ui::SingleInstance::kShow)) {
-            logLine("Vorla Agents is already running: brought its island forward");
+        if (instance.send(ui::SingleInstance::kSettings)) {
+            logLine("Vorla Agents is already running: opened its settings");
             return 0;
         }
         logLine("Vorla Agents: another Vorla Agents holds " + runDir() +
