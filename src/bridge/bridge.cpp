@@ -174,7 +174,8 @@ std::optional<Event> buildEvent(Source source, std::string payload, const EnvLoo
                          .value_or(env("GROK_HOOK_EVENT").value_or("unknown"));
     event.event = canonicalize(event.rawEvent);
     event.toolName = stringField(json, {"tool_name", "toolName"});
-    event.gating = isGating(source, event.event, event.toolName);
+    event.gating = isGating(source, event.event, event.toolName) ||
+                   isRuleCheck(source, event.event, event.toolName);
     event.sessionID = stringField(json, {"session_id", "sessionId"});
     if (!event.sessionID) {
         event.sessionID = env("GROK_SESSION_ID");

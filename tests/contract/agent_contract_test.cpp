@@ -68,6 +68,20 @@ TEST_F(AgentContract, CodexAllowRuleLetsTheCommandRunWhenCodexAsks) {
     EXPECT_TRUE(sessionsEnded());
 }
 
+TEST_F(AgentContract, CodexDenyRuleStopsTheCommandInPlainExec) {
+    learnRule("deny");
+    startApp();
+    startModel();
+    installHooks(Agent::codex);
+    // Plain exec never asks, and the workspace sandbox would let it run.
+    auto run = runAgent(Agent::codex,
+                        {"exec", "--skip-git-repo-check", "--sandbox", "workspace-write", kPrompt});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_FALSE(commandRan());
+    expectRecord("auto-denied", "codex");
+    EXPECT_TRUE(modelSawOurReason());
+}
+
 TEST_F(AgentContract, CodexPhoneApprovalLetsTheCommandRun) {
     startApp();
     startModel(Escalate::yes);
@@ -92,6 +106,19 @@ TEST_F(AgentContract, ClaudeAllowRuleLetsTheCommandRun) {
     expectRecord("auto-allowed", "claude");
     expectRecord("tool", "claude");
     EXPECT_TRUE(sessionsEnded());
+}
+
+TEST_F(AgentContract, ClaudeDenyRuleStopsAnAlreadyAllowedCommandInPrintMode) {
+    learnRule("deny");
+    startApp();
+    startModel();
+    installHooks(Agent::claude);
+    // Bash allowed up front: Claude Code never asks, so only PreToolUse can stop it.
+    auto run = runAgent(Agent::claude, {"-p", kPrompt, "--allowedTools", "Bash"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_FALSE(commandRan());
+    expectRecord("auto-denied", "claude");
+    EXPECT_TRUE(modelSawOurReason());
 }
 
 TEST_F(AgentContract, ClaudePhoneApprovalLetsTheCommandRun) {

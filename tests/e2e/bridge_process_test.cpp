@@ -104,6 +104,24 @@ TEST_F(BridgeProcess, NonGatingEventIsSentWithoutWaiting) {
     EXPECT_EQ(event.toolInput->preview(), "null");
 }
 
+TEST_F(BridgeProcess, PreToolUseWaitsForADenialButNeverPrintsAnAllow) {
+    const std::string payload = R"({"hook_event_name":"PreToolUse","tool_name":"Bash"})";
+    answerWith(R"({"behavior":"allow","message":"x"})");
+    auto allowed = runBridge(payload, {"--source", "codex"});
+    EXPECT_EQ(allowed.exitCode, 0);
+    EXPECT_EQ(allowed.out, "");
+    EXPECT_TRUE(onlyEvent().gating);
+
+    listener_.reset();
+    answerWith(R"({"behavior":"deny","message":"Vorla Agents: matched your rule"})");
+    auto denied = runBridge(payload, {"--source", "claude"});
+    EXPECT_EQ(
+        nlohmann::json::parse(denied.out),
+        nlohmann::json::parse(R"({"hookSpecificOutput":{"hookEventName":"PreToolUse",)"
+                              R"("permissionDecision":"deny",)"
+                              R"("permissionDecisionReason":"Vorla Agents: matched your rule"}})"));
+}
+
 TEST_F(BridgeProcess, NoApplicationListeningExitsQuietly) {
     for (const char* payload : {kPermission, R"({"hook_event_name":"Stop"})"}) {
         auto result = runBridge(payload);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -26,6 +27,34 @@ constexpr int kReapIntervalMs = 1000;
 // Failures that mean the listening socket itself is gone.
 bool isListenerGone(int error) {
     return error == EBADF || error == EINVAL || error == ENOTSOCK;
+}
+
+// How often a waiting gate looks whether its bridge is still there.
+constexpr auto kPeerCheckInterval = std::chrono::milliseconds(250);
+
+// The bridge closed its end: the agent gave up (Esc, a killed hook).
+bool peerClosed(int fd) {
+    pollfd peer{fd, 0, 0};  // hang-ups and errors are reported unasked
+    return ::poll(&peer, 1, 0) > 0 && (peer.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+// Waits for a decision like GateBox::wait, abandoning the box when the bridge
+// closes its connection meanwhile (`peerLeft`), so a late answer is refused.
+Decision waitWatchingPeer(int fd, GateBox& box, std::chrono::milliseconds timeout, bool& peerLeft) {
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        const auto left = timeout - (std::chrono::steady_clock::now() - start);
+        if (left <= std::chrono::steady_clock::duration::zero() ||
+            box.waitFor(std::min<std::chrono::steady_clock::duration>(left, kPeerCheckInterval))) {
+            break;
+        }
+        if (peerClosed(fd)) {
+            box.abandon();
+            peerLeft = true;
+            break;
+        }
+    }
+    return box.wait(std::chrono::steady_clock::duration::zero());
 }
 
 void setReceiveTimeout(int fd, std::chrono::milliseconds timeout) {
@@ -295,12 +324,24 @@ void Server::waitForDecision(std::uint64_t id, int fd, const Event& event) {
         box->abandon();  // stop() may have looked before the box was set
     }
     SessionStore* store = &store_;
-    queue_.post([store, event, box] { store->openGate(event, box); });
-    Decision decision = box->wait(options_.gateTimeout);
-    queue_.post([store, id = event.id] { store->closeGate(id); });
-    if (!stopping_.load()) {
+    std::optional<Decision> answer;
+    if (isRuleCheck(event.source, event.event, event.toolName)) {
+        queue_.post([store, event, box] { store->checkRules(event, box); });
+        (void)box->wait(options_.gateTimeout);
+        answer = box->decision();  // a rule's denial, or nothing at all
+    } else {
+        queue_.post([store, event, box] { store->openGate(event, box); });
+        bool peerLeft = false;
+        Decision decision = waitWatchingPeer(fd, *box, options_.gateTimeout, peerLeft);
+        // Closing without a behavior records nothing: no answer reached the agent.
+        queue_.post([store, id = event.id] { store->closeGate(id); });
+        if (!peerLeft && !box->handedBack()) {
+            answer = decision;  // a handed-back gate is answered by the agent's own prompt
+        }
+    }
+    if (answer && !stopping_.load()) {
         try {
-            UnixSocket::writeLine(fd, encode(decision));
+            UnixSocket::writeLine(fd, encode(*answer));
         } catch (const UnixSocket::Error&) {
             // The bridge went away while it waited; nothing to tell.
         }

@@ -91,6 +91,50 @@ TEST_F(ServerTest, StoppingDropsWaitingGatesWithoutAnAnswerAndRemovesTheSocket) 
     EXPECT_EQ(engine.server->listenFD(), -1);
 }
 
+TEST_F(ServerTest, AGateWhoseBridgeLeftClosesWithoutADecision) {
+    std::string id;
+    {
+        Client waiting(path());
+        waiting.send(gatingLine("A", &id));
+        ASSERT_TRUE(gateOpen(id));
+    }  // the agent gave up: its hook's connection closes
+    EXPECT_TRUE(engine.waitFor([&](SessionStore& s) { return s.gate(id) == nullptr; }));
+    EXPECT_TRUE(engine.onMain([&] {
+        const auto& session = *engine.store.sessions().at(0);
+        return session.state() == SpriteKind::thinking && session.activity() == "Working";
+    }));
+    EXPECT_TRUE(
+        engine.waitFor([&](SessionStore&) { return engine.server->openConnections() == 0; }));
+}
+
+TEST_F(ServerTest, RuleCheckAnswersOnlyADenialAndAHandedBackGateNothing) {
+    engine.onMain([&] {
+        engine.store.peekRule = [](const std::string&, const std::string& detail) {
+            return detail == "rm -rf /" ? std::optional(Behavior::deny) : std::nullopt;
+        };
+        engine.store.autoDecide = engine.store.peekRule;
+    });
+    auto ask = [&](const std::string& command) {
+        Event event =
+            makeEvent({.kind = Canonical::preToolUse, .tool = "Bash", .command = command});
+        event.gating = true;
+        Client client(path());
+        client.send(encode(event));
+        return client.reply();
+    };
+    EXPECT_EQ(ask("ls"), std::nullopt);
+    auto denial = ask("rm -rf /");
+    ASSERT_TRUE(denial);
+    EXPECT_EQ(decodeDecision(*denial), (Decision{Behavior::deny, kMatchedRuleMessage}));
+
+    // A gate nobody here can answer is handed back the same way: no line.
+    engine.onMain([&] { engine.store.personCanAnswer = [] { return false; }; });
+    std::string id;
+    Client gate(path());
+    gate.send(gatingLine("B", &id));
+    EXPECT_EQ(gate.reply(), std::nullopt);
+}
+
 // Restores the descriptor limit when the test ends, however it ends.
 class FileLimit {
   public:
