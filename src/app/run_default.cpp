@@ -37,8 +37,7 @@ int runHeadless(bool hold) {
         AppCore app(queue, SystemClock::shared(), headlessOutputs());
         // Without a window a gate waits only for the phone or, with --hold,
         // for `vorla-agents allow` / `deny`.
-        (void)hold;  // the hand-back lands with its server side
-        app.setAnswerer(AppCore::Answerer::terminal);
+        app.setAnswerer(hold ? AppCore::Answerer::terminal : AppCore::Answerer::nobody);
         app.setUp();
         queue.run();
         app.terminate();

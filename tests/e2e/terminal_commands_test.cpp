@@ -237,7 +237,7 @@ TEST_F(TerminalCommandsTest, ClearFailuresWithoutAnApp) {
     stopApp();
 }
 
-TEST_F(TerminalCommandsTest, DISABLED_WithoutHoldOrPhoneAGateGoesBackToTheAgentAtOnce) {
+TEST_F(TerminalCommandsTest, WithoutHoldOrPhoneAGateGoesBackToTheAgentAtOnce) {
     startApp({"--headless"});
     for (int i = 0; i < 2; ++i) {
         auto handed = runChild(bridgeOptions(permission("make build")));
