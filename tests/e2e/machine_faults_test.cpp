@@ -66,7 +66,7 @@ class MachineFaultsTest : public ::testing::Test {
     std::unique_ptr<RunningChild> startApp() {
         fs::remove(socket());  // a stale file stays behind a killed app; wait for the new one
         ChildOptions options;
-        options.args = {VORLA_APP_PATH, "--headless"};
+        options.args = {VORLA_APP_PATH, "--headless", "--hold"};
         auto app = std::make_unique<RunningChild>(options);
         // The file appears at bind(), a moment before the app listens: wait
         // until a connection is taken.

@@ -49,7 +49,12 @@ bool allowGreen(QColor c) {
 
 class DesktopAppTest : public ::testing::Test {
   protected:
+    // A user whose hooks are installed: the settings window stays closed at start.
     std::unique_ptr<RunningChild> startApp() {
+        ChildOptions install;
+        install.args = {VORLA_APP_PATH, "hooks", "install", "claude"};
+        install.env = {{"HOME", home.path()}};
+        EXPECT_EQ(runChild(install).exitCode, 0);
         ChildOptions options;
         options.args = {VORLA_APP_PATH};
         options.env = {{"DISPLAY", x.display()},           {"HOME", home.path()},
