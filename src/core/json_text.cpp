@@ -2,14 +2,15 @@
 
 // RapidJSON scans plain string runs 16 bytes at a time with SSE2 (baseline on
 // x86-64) or NEON. Its aligned loads may touch bytes outside the buffer within
-// one 16-byte block, harmless but reported by AddressSanitizer, so sanitized
-// builds use the byte loop.
+// one 16-byte block, harmless but reported by AddressSanitizer (an overflow)
+// and ThreadSanitizer (a read of a neighbouring block freed on another
+// thread), so sanitized builds use the byte loop.
 #if defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define VORLA_NO_RAPIDJSON_SIMD
 #endif
 #endif
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define VORLA_NO_RAPIDJSON_SIMD
 #endif
 #if !defined(VORLA_NO_RAPIDJSON_SIMD)
