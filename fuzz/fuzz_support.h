@@ -19,21 +19,23 @@ inline std::string_view text(const std::uint8_t* data, std::size_t size) {
     return {reinterpret_cast<const char*>(data), size};
 }
 
-// A private folder under TMPDIR (or /tmp), created on first use.
+// A private folder under TMPDIR (or /tmp), created on first use and removed
+// at exit. Never destroyed itself: the exit handler still needs its name.
 inline const std::string& scratchDir() {
-    static const std::string dir = [] {
+    static const std::string* dir = [] {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/vorla-fuzz-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
+        auto* made =
+            new std::string(std::string(base && *base ? base : "/tmp") + "/vorla-fuzz-XXXXXX");
+        if (::mkdtemp(made->data()) == nullptr) {
             std::abort();
         }
         std::atexit([] {
             std::error_code ignored;
             std::filesystem::remove_all(scratchDir(), ignored);
         });
-        return pattern;
+        return made;
     }();
-    return dir;
+    return *dir;
 }
 
 // Writes `bytes` to `path` whole (creating its folders), replacing it.
