@@ -436,8 +436,9 @@ std::optional<nlohmann::json> parseJson(std::string text) {
     }
     // In place: escapes are undone inside `text` itself, so a large string is
     // copied once, into the value.
-    constexpr unsigned kFlags = rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag |
-                                rapidjson::kParseFullPrecisionFlag;
+    // Not kParseFullPrecisionFlag: RapidJSON 1.1.0's full-precision strtod
+    // reads past its table of powers on a number with hundreds of digits.
+    constexpr unsigned kFlags = rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag;
     const std::size_t size = text.size();
     rapidjson::InsituStringStream stream(text.data());
     rapidjson::Reader reader;
