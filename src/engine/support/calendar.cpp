@@ -142,7 +142,9 @@ std::optional<WallTime> parseISO8601(std::string_view text) {
     } else {
         return std::nullopt;
     }
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+    // WallTime counts nanoseconds in 64 bits: 1677-09-21 to 2262-04-11.
+    if (year < 1678 || year > 2261 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 ||
+        minute > 59 || second > 60) {
         return std::nullopt;
     }
     // Calendar arithmetic instead of timegm(): the audit log parses tens of
