@@ -22,7 +22,7 @@ std::string git(const std::string& cwd, const std::vector<std::string>& argument
 std::int64_t countFrom(std::string_view text) {
     std::int64_t value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) {
+    if (error != std::errc() || end != text.data() + text.size() || value < 0) {
         return 0;
     }
     return value;
