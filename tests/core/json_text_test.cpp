@@ -86,6 +86,12 @@ TEST(ParseJson, ReadsNumbersPastADoublesRangeAndLoneSurrogates) {
     EXPECT_EQ((*value)["kept"], "\\ud800 \" 1e400");
     EXPECT_EQ((*value)["n"], Json({1e308, 123U}));
     EXPECT_EQ(Json::parse(writeJson(*value)), *value);
+
+    // Hundreds of zeros after the point once read past the reader's table of
+    // powers and crashed the bridge and the app.
+    auto zeros = parseJson(R"({"a":0.)" + std::string(505, '0') + "}");
+    ASSERT_TRUE(zeros);
+    EXPECT_EQ((*zeros)["a"], 0.0);
 }
 
 TEST(ParseJson, RefusesNestingPastTheLimitWithoutCrashing) {
