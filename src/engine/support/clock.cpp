@@ -1,5 +1,6 @@
 #include "engine/support/clock.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vorla {
@@ -24,6 +25,10 @@ double toEpochSeconds(WallTime time, std::int64_t epochOffsetSeconds) {
 }
 
 WallTime fromEpochSeconds(double seconds) {
+    // Stored files may hold any number: WallTime counts nanoseconds in 64
+    // bits, so seconds are clamped to about 1678-2261 and NaN reads as 1970.
+    constexpr double kLimit = 9.2e9;
+    seconds = std::isnan(seconds) ? 0.0 : std::clamp(seconds, -kLimit, kLimit);
     double whole = std::floor(seconds);
     auto fraction =
         std::chrono::round<WallTime::duration>(std::chrono::duration<double>(seconds - whole));

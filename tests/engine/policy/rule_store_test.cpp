@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <filesystem>
 
 #include "engine/support/calendar.h"
@@ -103,6 +104,18 @@ TEST_F(RuleStoreTest, FilesThatDoNotDecodeLoadNothing) {
         RuleStore store(clock_);
         EXPECT_TRUE(store.rules().empty()) << text;
     }
+}
+
+// A hand-edited time far outside what a clock can hold keeps its rule, at the
+// nearest time that can be stored (it overflowed the conversion before).
+TEST_F(RuleStoreTest, TimesBeyondTheClockRangeAreClamped) {
+    writeRules(R"([{"key":"A","behavior":"allow","createdAt":-1e300,"timesFired":0},
+                   {"key":"B","behavior":"deny","createdAt":1e300,"timesFired":0}])");
+    RuleStore store(clock_);
+    ASSERT_EQ(store.rules().size(), 2u);
+    EXPECT_LT(store.rules()[0].createdAt, *parseISO8601("1700-01-01T00:00:00Z"));
+    EXPECT_GT(store.rules()[1].createdAt, *parseISO8601("2250-01-01T00:00:00Z"));
+    EXPECT_EQ(fromEpochSeconds(std::nan("")), fromEpochSeconds(0));
 }
 
 TEST_F(RuleStoreTest, UndecodableFileIsKeptAsideBeforeTheFirstSave) {
