@@ -11,7 +11,6 @@ namespace vorla::app {
 
 AppCore::AppCore(MainQueue& queue, const Clock& clock, Outputs outputs)
     : queue_(queue),
-      clock_(clock),
       store_(queue, clock),
       loginItems_(std::move(outputs.loginItems)),
       prefs_(preferencesFile_, loginItems_.get()),

@@ -100,7 +100,6 @@ class AppCore {
     void achievementUnlocked(const Achievement& achievement);
 
     MainQueue& queue_;
-    const Clock& clock_;
 
     SessionStore store_;
     FilePreferencesStore preferencesFile_;
