@@ -86,7 +86,7 @@ void AuditList::paintEvent(QPaintEvent* event) {
     const int last = std::min(rowCount() - 1, event->rect().bottom() / rowHeight_);
     const int w = width();
     // Columns: time, agent, kind, what (flexible), risk.
-    const int xAgent = 74, xKind = 174, xWhat = 274, riskWidth = 96;
+    const int xAgent = 74, xKind = 174, xWhat = 274, riskWidth = 112;
     for (int i = first; i <= last; ++i) {
         const Row& r = rows_[static_cast<std::size_t>(i)];
         const int y = i * rowHeight_;

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QLayoutItem>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "core/paths.h"
@@ -19,6 +20,13 @@ Page::Page(SettingsContext& context, const QString& head, const QString& blurb, 
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The platform's light scroll bar would cut a bright stripe into the page.
+    scroll->verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 10px; margin: 2px; }"
+        "QScrollBar::handle:vertical { background: rgba(255, 255, 255, 40); border-radius: 3px;"
+        " min-height: 32px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"));
     outer->addWidget(scroll);
 
     auto* inner = new QWidget(scroll);

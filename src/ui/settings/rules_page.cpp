@@ -46,7 +46,8 @@ void RulesPage::rebuild() {
         auto* row = new QHBoxLayout();
         row->addWidget(textLabel(qstr(rule.key), look::mono(13, QFont::Medium), look::text(), card),
                        1);
-        row->addWidget(textLabel(qstr(rule.behavior), look::caption(), look::green(), card));
+        const QColor behaviour = rule.behavior == "allow" ? look::green() : look::pink();
+        row->addWidget(textLabel(qstr(rule.behavior), look::caption(), behaviour, card));
         row->addWidget(textLabel(
             QStringLiteral("auto-") + QString::number(rule.timesFired) + QStringLiteral("x"),
             look::caption(), look::text3(), card));

@@ -3,7 +3,9 @@
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "engine/records/audit_log.h"
 #include "engine/records/timeline.h"
@@ -54,8 +56,8 @@ ProjectTrack::Axis dayAxis(const DayTimeline& timeline, WallTime now) {
 // Hour labels under the tracks, aligned with their strips.
 class HourAxis final : public QWidget {
   public:
-    explicit HourAxis(ProjectTrack::Axis axis, QWidget* parent = nullptr)
-        : QWidget(parent), axis_(axis) {
+    HourAxis(ProjectTrack::Axis axis, const QWidget* strip, QWidget* parent = nullptr)
+        : QWidget(parent), axis_(axis), strip_(strip) {
         setFixedHeight(16);
         setFont(look::mono(10));
     }
@@ -65,6 +67,7 @@ class HourAxis final : public QWidget {
 
   private:
     ProjectTrack::Axis axis_;
+    QPointer<const QWidget> strip_;  // a track's strip, whose span the labels share
 };
 
 }  // namespace
@@ -76,8 +79,12 @@ QString hourLabel(int hour) {
 
 void HourAxis::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    // Same geometry as a track's strip: 150 for the name, 86 + buttons right.
-    const double left = 156, right = width() - 170.0;
+    double left = 156, right = width() - 190.0;
+    if (!strip_.isNull()) {
+        left = strip_->mapTo(window(), QPoint(0, 0)).x() - mapTo(window(), QPoint(0, 0)).x();
+        right = left + strip_->width();
+    }
+    const double nowX = left + axisFraction(axis_, axis_.now) * (right - left);
     const int count =
         static_cast<int>(std::chrono::duration_cast<hours>(axis_.end - axis_.start).count());
     const int step = count > 12 ? 3 : count > 6 ? 2 : 1;
@@ -85,10 +92,12 @@ void HourAxis::paintEvent(QPaintEvent*) {
     for (int i = 0; i <= count; i += step) {
         const WallTime at = axis_.start + hours(i);
         const double x = left + axisFraction(axis_, at) * (right - left);
+        if (std::abs(x - nowX) < 30) {
+            continue;  // "now" takes the place
+        }
         painter.drawText(QRectF(x - 20, 0, 40, height()), Qt::AlignCenter,
                          hourLabel(localHour(at)));
     }
-    const double nowX = left + axisFraction(axis_, axis_.now) * (right - left);
     painter.setPen(look::pink());
     painter.drawText(QRectF(nowX - 20, 0, 40, height()), Qt::AlignCenter, QStringLiteral("now"));
 }
@@ -190,7 +199,8 @@ void TodayPage::rebuild() {
         }
     }
     tracks_ = std::move(kept);
-    card->content()->addWidget(new HourAxis(axis, card));
+    const QWidget* strip = tracks_.empty() ? nullptr : tracks_.begin()->second->strip();
+    card->content()->addWidget(new HourAxis(axis, strip, card));
     body()->addWidget(card);
 }
 

@@ -42,6 +42,10 @@ void SpanStrip::setSpans(std::vector<std::pair<double, double>> fractions,
     update();
 }
 
+const QWidget* ProjectTrack::strip() const {
+    return strip_;
+}
+
 void SpanStrip::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);

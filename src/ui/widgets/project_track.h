@@ -53,6 +53,8 @@ class ProjectTrack final : public QWidget {
 
     // The peek's lines as shown, for tests and screen readers.
     [[nodiscard]] QStringList peekLines() const;
+    // The span strip, so an hour axis below can line up with it.
+    [[nodiscard]] const QWidget* strip() const;
 
   private:
     void startPeek();
