@@ -49,9 +49,9 @@ int printStatus(const Installer& installer) {
 }
 
 // Prints the installer's own outcome: on stdout when it worked, else stderr.
-int report(const Installer& installer, bool ok) {
-    std::fprintf(ok ? stdout : stderr, "%s\n", installer.lastMessage().value_or("").c_str());
-    return ok ? 0 : 1;
+int report(const Result<std::string>& outcome) {
+    std::fprintf(outcome ? stdout : stderr, "%s\n", Installer::outcomeText(outcome).c_str());
+    return outcome ? 0 : 1;
 }
 
 int evict(Installer& installer, Source agent) {
@@ -61,7 +61,7 @@ int evict(Installer& installer, Source agent) {
                     std::string(rawValue(agent)).c_str());
         return 0;
     }
-    return report(installer, installer.evict(*owner, agent));
+    return report(installer.evict(*owner, agent));
 }
 
 }  // namespace
@@ -87,10 +87,10 @@ int runHooks(int argc, char** argv) {
         return 2;
     }
     if (action == "install") {
-        return report(installer, installer.install(*agent));
+        return report(installer.install(*agent));
     }
     if (action == "remove") {
-        return report(installer, installer.uninstall(*agent));
+        return report(installer.uninstall(*agent));
     }
     return evict(installer, *agent);
 }

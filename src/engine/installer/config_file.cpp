@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 #include "engine/support/atomic_file.h"
@@ -33,11 +32,7 @@ ConfigFile loadConfig(const std::string& path) {
     return file;
 }
 
-Err systemErr(const std::string& what, int error) {
-    return Err{what + ": " + std::strerror(error != 0 ? error : EIO)};
-}
-
-std::optional<Err> writeText(const std::string& path, std::string_view text) {
+Result<> writeText(const std::string& path, std::string_view text) {
     std::string target = path;
     std::error_code error;
     // Dotfile managers link these files into a repository: rewrite the file the
@@ -55,12 +50,12 @@ std::optional<Err> writeText(const std::string& path, std::string_view text) {
     }
     errno = 0;
     if (!writeFileAtomically(target, text, Durability::synced, mode)) {
-        return systemErr("Could not write " + target, errno);
+        return failSystem("Could not write " + target, errno);
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<Err> writeConfig(const std::string& path, const nlohmann::json& root) {
+Result<> writeConfig(const std::string& path, const nlohmann::json& root) {
     return writeText(path,
                      root.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
@@ -71,22 +66,22 @@ std::string backupStamp(WallTime now) {
     return stamp;
 }
 
-std::optional<Err> backup(const std::string& home, const std::string& relative, WallTime now) {
+Result<> backup(const std::string& home, const std::string& relative, WallTime now) {
     std::string source = relative.starts_with('/') ? relative : home + "/" + relative;
     std::error_code error;
     if (!fs::exists(source, error)) {
-        return std::nullopt;
+        return {};
     }
     std::string folder = home + "/.vorla-agents/backups/" + backupStamp(now);
     errno = 0;
     if (!ensurePrivateDirectory(folder)) {
-        return systemErr("Could not create " + folder, errno);
+        return failSystem("Could not create " + folder, errno);
     }
     std::string name = relative;
     std::replace(name.begin(), name.end(), '/', '_');
     // A copy already taken this second is the older state; keep it.
     fs::copy_file(source, folder + "/" + name, fs::copy_options::none, error);
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace vorla::installer

@@ -2,23 +2,18 @@
 // The files belong to the user and the agents, so every change is a parse,
 // modify and atomic, synced rewrite, after a time-stamped backup copy.
 //
-// Error policy: operations that can fail return std::optional<Err>, empty on
-// success; Err::msg is the text shown to the user. Main thread only (blocking
-// file access, no shared state).
+// Failures are Results whose message is shown to the user. Main thread only
+// (blocking file access, no shared state).
 #pragma once
 
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/result.h"
 #include "engine/support/clock.h"
 
 namespace vorla::installer {
-
-struct Err {
-    std::string msg;
-};
 
 struct ConfigFile {
     enum class State { missing, object, invalid };
@@ -33,10 +28,10 @@ struct ConfigFile {
 // Writes `text` atomically and synced, creating missing folders. An existing
 // file keeps its mode, and a symbolic link keeps pointing at the file it names
 // (which is the one rewritten).
-[[nodiscard]] std::optional<Err> writeText(const std::string& path, std::string_view text);
+[[nodiscard]] Result<> writeText(const std::string& path, std::string_view text);
 
 // writeText of `root` indented, with sorted keys.
-[[nodiscard]] std::optional<Err> writeConfig(const std::string& path, const nlohmann::json& root);
+[[nodiscard]] Result<> writeConfig(const std::string& path, const nlohmann::json& root);
 
 // The stamp of a backup folder: ISO 8601 in UTC with ":" replaced by "-".
 [[nodiscard]] std::string backupStamp(WallTime now);
@@ -46,10 +41,6 @@ struct ConfigFile {
 // "/" replaced by "_">. Nothing to do when the file does not exist; a failed copy
 // (one already taken this second) is skipped; failing to create the folder is
 // an error.
-[[nodiscard]] std::optional<Err> backup(const std::string& home, const std::string& relative,
-                                        WallTime now);
-
-// "<what>: <description of errno>"
-[[nodiscard]] Err systemErr(const std::string& what, int error);
+[[nodiscard]] Result<> backup(const std::string& home, const std::string& relative, WallTime now);
 
 }  // namespace vorla::installer

@@ -222,26 +222,32 @@ std::optional<std::string> Installer::foreignOwner(Source agent) const {
     return std::nullopt;
 }
 
-bool Installer::finish(const std::optional<Err>& failure, std::string success) {
-    lastMessage_ = failure ? "Failed: " + failure->msg : std::move(success);
-    refresh();
-    return !failure;
+std::string Installer::outcomeText(const Result<std::string>& outcome) {
+    return outcome ? *outcome : "Failed: " + outcome.error().message;
 }
 
-bool Installer::install(Source agent) {
+Result<std::string> Installer::finish(const Result<>& outcome, std::string success) {
+    refresh();
+    if (!outcome) {
+        return tl::unexpected(outcome.error());
+    }
+    return success;
+}
+
+Result<std::string> Installer::install(Source agent) {
     std::string name(rawValue(agent));
     std::string success = "Installed hooks for " + name + ".";
-    std::optional<Err> failure = stageBridge();
-    if (!failure) {
+    Result<> outcome = stageBridge();
+    if (outcome) {
         switch (agent) {
             case Source::claude:
-                failure = mergeHooks(claudeSettings(), installer::claudeHooks(home_));
+                outcome = mergeHooks(claudeSettings(), installer::claudeHooks(home_));
                 break;
             case Source::codex: {
                 json previous = hooksOf(installer::loadConfig(path(codexHooksFile())).root);
-                failure = mergeHooks(codexHooksFile(), installer::codexHooks(home_));
-                if (!failure) {
-                    failure = trustCodexHooks(
+                outcome = mergeHooks(codexHooksFile(), installer::codexHooks(home_));
+                if (outcome) {
+                    outcome = trustCodexHooks(
                         previous, hooksOf(installer::loadConfig(path(codexHooksFile())).root));
                 }
                 success =
@@ -249,27 +255,27 @@ bool Installer::install(Source agent) {
                 break;
             }
             case Source::grok:
-                failure = writeGrokFile();
+                outcome = writeGrokFile();
                 break;
             case Source::kiro:
-                failure = Err{"Kiro adapter isn't wired up yet."};
+                outcome = fail("Kiro adapter isn't wired up yet.");
                 break;
         }
     }
-    return finish(failure, std::move(success));
+    return finish(outcome, std::move(success));
 }
 
-bool Installer::uninstall(Source agent) {
-    std::optional<Err> failure;
+Result<std::string> Installer::uninstall(Source agent) {
+    Result<> outcome;
     switch (agent) {
         case Source::claude:
-            failure = stripHooks(claudeSettings(), "vorla");
+            outcome = stripHooks(claudeSettings(), "vorla");
             break;
         case Source::codex: {
             json previous = hooksOf(installer::loadConfig(path(codexHooksFile())).root);
-            failure = stripHooks(codexHooksFile(), "vorla");
-            if (!failure) {
-                failure = trustCodexHooks(previous, json::object());
+            outcome = stripHooks(codexHooksFile(), "vorla");
+            if (outcome) {
+                outcome = trustCodexHooks(previous, json::object());
             }
             break;
         }
@@ -279,21 +285,21 @@ bool Installer::uninstall(Source agent) {
         case Source::kiro:
             break;
     }
-    return finish(failure, "Removed hooks for " + std::string(rawValue(agent)) + ".");
+    return finish(outcome, "Removed hooks for " + std::string(rawValue(agent)) + ".");
 }
 
-bool Installer::evict(const std::string& owner, Source agent) {
+Result<std::string> Installer::evict(const std::string& owner, Source agent) {
     std::string needle = installer::evictionNeedle(owner);
-    std::optional<Err> failure;
+    Result<> outcome;
     switch (agent) {
         case Source::claude:
-            failure = stripHooks(claudeSettings(), needle);
-            if (!failure) {
-                failure = stripStatusLine(claudeSettings(), needle);
+            outcome = stripHooks(claudeSettings(), needle);
+            if (outcome) {
+                outcome = stripStatusLine(claudeSettings(), needle);
             }
             break;
         case Source::codex:
-            failure = stripHooks(codexHooksFile(), needle);
+            outcome = stripHooks(codexHooksFile(), needle);
             break;
         case Source::grok:
             removeFile(kGrokPebbleHooks);
@@ -301,19 +307,19 @@ bool Installer::evict(const std::string& owner, Source agent) {
         case Source::kiro:
             break;
     }
-    return finish(failure,
+    return finish(outcome,
                   "Removed " + owner + "'s hooks from " + std::string(rawValue(agent)) + ".");
 }
 
-std::optional<installer::Err> Installer::stageBridge() const {
+Result<> Installer::stageBridge() const {
     auto source = installer::findBridge(bridgeCandidates_);
     if (!source) {
-        return Err{"Bridge binary missing from the app bundle."};
+        return fail("Bridge binary missing from the app bundle.");
     }
     std::string bin = path(".vorla-agents/bin");
     errno = 0;
     if (!ensurePrivateDirectory(bin)) {
-        return installer::systemErr("Could not create " + bin, errno);
+        return failSystem("Could not create " + bin, errno);
     }
     std::string target = installer::stagedBridgePath(home_);
     std::error_code error;
@@ -321,22 +327,21 @@ std::optional<installer::Err> Installer::stageBridge() const {
     // right now untouched: it keeps its own, unlinked copy.
     fs::remove(target, error);
     if (!fs::copy_file(*source, target, error)) {
-        return Err{"Could not copy " + *source + " to " + target + ": " + error.message()};
+        return fail("Could not copy " + *source + " to " + target + ": " + error.message());
     }
     if (::chmod(target.c_str(), 0755) != 0) {
-        return installer::systemErr("Could not make " + target + " executable", errno);
+        return failSystem("Could not make " + target + " executable", errno);
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<installer::Err> Installer::mergeHooks(const std::string& relative,
-                                                    const json& add) const {
-    if (auto failure = installer::backup(home_, relative, clock_.now())) {
-        return failure;
+Result<> Installer::mergeHooks(const std::string& relative, const json& add) const {
+    if (auto step = installer::backup(home_, relative, clock_.now()); !step) {
+        return step;
     }
     ConfigFile config = installer::loadConfig(path(relative));
     if (config.state == ConfigFile::State::invalid) {
-        return Err{refusal(relative)};
+        return fail(refusal(relative));
     }
     json hooks = hooksOf(config.root);
     for (const auto& [event, groups] : add.items()) {
@@ -347,8 +352,7 @@ std::optional<installer::Err> Installer::mergeHooks(const std::string& relative,
     return installer::writeConfig(path(relative), config.root);
 }
 
-std::optional<installer::Err> Installer::trustCodexHooks(const json& previous,
-                                                         const json& hooks) const {
+Result<> Installer::trustCodexHooks(const json& previous, const json& hooks) const {
     const std::string relative = codexConfigFile();
     const std::string file = path(relative);
     std::string text;
@@ -356,8 +360,8 @@ std::optional<installer::Err> Installer::trustCodexHooks(const json& previous,
         auto contents = readFile(file);
         if (!contents) {
             // Never replace a file we could not read.
-            return Err{"Could not read " + relative +
-                       ": Codex will not run our hooks until you trust them in Codex (/hooks)."};
+            return fail("Could not read " + relative +
+                        ": Codex will not run our hooks until you trust them in Codex (/hooks).");
         }
         text = std::move(*contents);
     }
@@ -366,24 +370,24 @@ std::optional<installer::Err> Installer::trustCodexHooks(const json& previous,
         installer::withCodexTrust(text, keyPath, installer::codexTrustFor(keyPath, previous),
                                   installer::codexTrustFor(keyPath, hooks));
     if (changed == text) {
-        return std::nullopt;
+        return {};
     }
-    if (auto failure = installer::backup(home_, relative, clock_.now())) {
-        return failure;
+    if (auto step = installer::backup(home_, relative, clock_.now()); !step) {
+        return step;
     }
     return installer::writeText(file, changed);
 }
 
-std::optional<installer::Err> Installer::writeGrokFile() const {
-    if (auto failure = installer::backup(home_, kGrokHooks, clock_.now())) {
-        return failure;
+Result<> Installer::writeGrokFile() const {
+    if (auto step = installer::backup(home_, kGrokHooks, clock_.now()); !step) {
+        return step;
     }
-    if (auto failure = installer::writeConfig(path(kGrokHooks),
-                                              json{{"hooks", installer::grokHooks(home_)}})) {
-        return failure;
+    auto hooks = json{{"hooks", installer::grokHooks(home_)}};
+    if (auto step = installer::writeConfig(path(kGrokHooks), hooks); !step) {
+        return step;
     }
     disableGrokClaudeCompat();
-    return std::nullopt;
+    return {};
 }
 
 void Installer::disableGrokClaudeCompat() const {
@@ -406,18 +410,17 @@ void Installer::disableGrokClaudeCompat() const {
     (void)installer::writeText(file, text);
 }
 
-std::optional<installer::Err> Installer::stripHooks(const std::string& relative,
-                                                    const std::string& needle) const {
+Result<> Installer::stripHooks(const std::string& relative, const std::string& needle) const {
     ConfigFile config = installer::loadConfig(path(relative));
     if (config.state != ConfigFile::State::object) {
-        return std::nullopt;
+        return {};
     }
     auto present = config.root.find("hooks");
     if (present == config.root.end() || !present->is_object()) {
-        return std::nullopt;  // nothing of anyone's to strip
+        return {};  // nothing of anyone's to strip
     }
-    if (auto failure = installer::backup(home_, relative, clock_.now())) {
-        return failure;
+    if (auto step = installer::backup(home_, relative, clock_.now()); !step) {
+        return step;
     }
     const json& hooks = *present;
     json kept = json::object();
@@ -440,16 +443,15 @@ std::optional<installer::Err> Installer::stripHooks(const std::string& relative,
     return installer::writeConfig(path(relative), config.root);
 }
 
-std::optional<installer::Err> Installer::stripStatusLine(const std::string& relative,
-                                                         const std::string& needle) const {
+Result<> Installer::stripStatusLine(const std::string& relative, const std::string& needle) const {
     ConfigFile config = installer::loadConfig(path(relative));
     if (config.state != ConfigFile::State::object) {
-        return std::nullopt;
+        return {};
     }
     auto line = config.root.find("statusLine");
     if (line == config.root.end() || !line->is_object() ||
         installer::commandOf(*line).find(needle) == std::string::npos) {
-        return std::nullopt;
+        return {};
     }
     config.root.erase("statusLine");
     return installer::writeConfig(path(relative), config.root);

@@ -3,15 +3,16 @@
 //
 // Main thread only; every operation is synchronous and short. The truth lives
 // in the files: `agents` is re-read by refresh(), which each action ends with.
-// Failures never throw: they end up in lastMessage() as "Failed: ..." and the
-// action returns false.
+// Each action returns the message to show: what was done, or why it failed.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/protocol.h"
+#include "core/result.h"
 #include "engine/installer/config_file.h"
 #include "engine/support/clock.h"
 #include "engine/support/observable.h"
@@ -20,8 +21,6 @@ namespace vorla {
 
 class Installer {
   public:
-    using Err = installer::Err;
-
     struct Status {
         // untrusted: our hooks are in place but the agent will not run them
         // (Codex: its config.toml does not trust them as they are now).
@@ -56,10 +55,11 @@ class Installer {
               const Clock& clock = SystemClock::shared());
 
     [[nodiscard]] const std::vector<Agent>& agents() const { return agents_; }
-    [[nodiscard]] const std::optional<std::string>& lastMessage() const { return lastMessage_; }
     [[nodiscard]] const std::string& home() const { return home_; }
     // Fires after refresh() and after every action.
-    [[nodiscard]] ChangeNotifier& changed() { return changed_; }
+    [[nodiscard]] Subscription subscribe(std::function<void()> onChange) {
+        return changed_.subscribe(std::move(onChange));
+    }
 
     // Claude Code, Codex and Grok Build, in that order, with their status.
     void refresh();
@@ -67,12 +67,16 @@ class Installer {
     // Stages the bridge and writes our hooks. "Installed hooks for <agent>."
     // For Codex also trusts exactly our hook entries in its config.toml, as
     // Codex's own review would ("... and trusted them in <config.toml>.").
-    bool install(Source agent);
+    [[nodiscard]] Result<std::string> install(Source agent);
     // Removes our hooks (and Codex's trust in them). "Removed hooks for <agent>."
-    bool uninstall(Source agent);
+    [[nodiscard]] Result<std::string> uninstall(Source agent);
     // Removes `owner`'s hooks so ours can take their place.
     // "Removed <owner>'s hooks from <agent>."
-    bool evict(const std::string& owner, Source agent);
+    [[nodiscard]] Result<std::string> evict(const std::string& owner, Source agent);
+
+    // The line a person reads about an action's outcome: its message, or
+    // "Failed: <why>".
+    [[nodiscard]] static std::string outcomeText(const Result<std::string>& outcome);
 
     // Another notch application's hooks in the agent's configuration, whether
     // or not ours are there too (status reports a conflict only without ours).
@@ -89,24 +93,22 @@ class Installer {
     [[nodiscard]] Status codexStatus() const;
     // Rewrites Codex's trust tables for our entries in `hooks`, dropping
     // those for `previous` (our entries before the change).
-    [[nodiscard]] std::optional<Err> trustCodexHooks(const nlohmann::json& previous,
-                                                     const nlohmann::json& hooks) const;
+    [[nodiscard]] Result<> trustCodexHooks(const nlohmann::json& previous,
+                                           const nlohmann::json& hooks) const;
     [[nodiscard]] Status jsonStatus(const std::string& dir, const std::string& file) const;
     [[nodiscard]] Status grokStatus() const;
 
-    [[nodiscard]] std::optional<Err> stageBridge() const;
-    [[nodiscard]] std::optional<Err> mergeHooks(const std::string& relative,
-                                                const nlohmann::json& add) const;
-    [[nodiscard]] std::optional<Err> writeGrokFile() const;
+    [[nodiscard]] Result<> stageBridge() const;
+    [[nodiscard]] Result<> mergeHooks(const std::string& relative, const nlohmann::json& add) const;
+    [[nodiscard]] Result<> writeGrokFile() const;
     void disableGrokClaudeCompat() const;
-    [[nodiscard]] std::optional<Err> stripHooks(const std::string& relative,
-                                                const std::string& needle) const;
-    [[nodiscard]] std::optional<Err> stripStatusLine(const std::string& relative,
-                                                     const std::string& needle) const;
+    [[nodiscard]] Result<> stripHooks(const std::string& relative, const std::string& needle) const;
+    [[nodiscard]] Result<> stripStatusLine(const std::string& relative,
+                                           const std::string& needle) const;
     void removeFile(const std::string& relative) const;
 
-    // Sets lastMessage from the outcome, refreshes, and reports success.
-    bool finish(const std::optional<Err>& failure, std::string success);
+    // Refreshes, then turns the outcome into the action's result.
+    Result<std::string> finish(const Result<>& outcome, std::string success);
 
     // Constant after construction.
     const std::string home_;
@@ -116,7 +118,6 @@ class Installer {
     const Clock& clock_;
 
     std::vector<Agent> agents_;
-    std::optional<std::string> lastMessage_;
     ChangeNotifier changed_;
 };
 

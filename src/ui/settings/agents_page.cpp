@@ -70,7 +70,7 @@ AgentsPage::AgentsPage(SettingsContext& context, QWidget* parent)
                           "config. Your existing hooks are preserved, and every change is backed "
                           "up first."),
            parent) {
-    installerChanges_ = context_.installer.changed().subscribe([this] { rebuild(); });
+    installerChanges_ = context_.installer.subscribe([this] { rebuild(); });
     prefsChanges_ = context_.prefs.subscribe([this] { rebuild(); });
     rebuild();
 }
@@ -103,26 +103,31 @@ void AgentsPage::addAgentRows() {
         // Installing again also renews the agent's trust in our hooks.
         if (agent.status.kind == Case::notInstalled || agent.status.kind == Case::untrusted) {
             button(QStringLiteral("Install"), look::green(),
-                   [&installer, id] { installer.install(id); });
+                   [this, &installer, id] { act([&] { return installer.install(id); }); });
         } else if (agent.status.kind == Case::conflict) {
             const std::string owner = agent.status.payload;
             button(QStringLiteral("Replace ") + qstr(owner), look::yellow(),
-                   [&installer, id, owner] {
-                       if (installer.evict(owner, id)) {
-                           installer.install(id);
-                       }
+                   [this, &installer, id, owner] {
+                       act([&] {
+                           auto evicted = installer.evict(owner, id);
+                           return evicted ? installer.install(id) : evicted;
+                       });
                    });
         } else if (agent.status.kind == Case::installed) {
             button(QStringLiteral("Remove"), look::pink(),
-                   [&installer, id] { installer.uninstall(id); });
+                   [this, &installer, id] { act([&] { return installer.uninstall(id); }); });
         }
         card->content()->addLayout(row);
         body()->addWidget(card);
     }
-    if (installer.lastMessage()) {
-        body()->addWidget(
-            textLabel(qstr(*installer.lastMessage()), look::caption(), look::text2()));
+    if (!outcome_.isEmpty()) {
+        body()->addWidget(textLabel(outcome_, look::caption(), look::text2()));
     }
+}
+
+void AgentsPage::act(const std::function<Result<std::string>()>& action) {
+    outcome_ = qstr(Installer::outcomeText(action()));
+    rebuild();
 }
 
 void AgentsPage::addApprovals() {

@@ -2,6 +2,10 @@
 // behaviour switches. Interface thread only.
 #pragma once
 
+#include <functional>
+#include <string>
+
+#include "core/result.h"
 #include "engine/support/observable.h"
 #include "ui/settings/page.h"
 
@@ -17,6 +21,10 @@ class AgentsPage final : public Page {
     void addAgentRows();
     void addApprovals();
     void addBehaviour();
+    // Runs an installer action and shows its outcome under the agents.
+    void act(const std::function<Result<std::string>()>& action);
+
+    QString outcome_;
 
     Subscription installerChanges_;
     Subscription prefsChanges_;

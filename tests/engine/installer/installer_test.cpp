@@ -59,9 +59,8 @@ TEST_F(InstallerTest, reinstallKeepsOneGroupOfOursPerEventAndUninstallRestoresTh
 
     ASSERT_TRUE(installer.install(Source::claude));
     clock.advance(std::chrono::seconds(1));
-    ASSERT_TRUE(installer.install(Source::claude));
+    EXPECT_EQ(installer.install(Source::claude), "Installed hooks for claude.");
 
-    EXPECT_EQ(installer.lastMessage(), "Installed hooks for claude.");
     json settings = read(".claude/settings.json");
     EXPECT_EQ(settings["model"], "opus");
     EXPECT_EQ(settings["statusLine"], original["statusLine"]);
@@ -80,8 +79,7 @@ TEST_F(InstallerTest, reinstallKeepsOneGroupOfOursPerEventAndUninstallRestoresTh
     EXPECT_EQ(statusOf(installer, 0), Installer::Status::installed());
 
     // Events left empty go; foreign groups and other settings stay.
-    ASSERT_TRUE(installer.uninstall(Source::claude));
-    EXPECT_EQ(installer.lastMessage(), "Removed hooks for claude.");
+    EXPECT_EQ(installer.uninstall(Source::claude), "Removed hooks for claude.");
     EXPECT_EQ(read(".claude/settings.json"), original);
     EXPECT_EQ(statusOf(installer, 0), Installer::Status::notInstalled());
 }
@@ -132,8 +130,7 @@ TEST_F(InstallerTest, findsOurGroupsAmongItemsThatAreNotGroups) {
     EXPECT_EQ(hooks["PreToolUse"], json({"junk", kForeignGroup, ours["PreToolUse"][0]}));
     EXPECT_EQ(hooks["Stop"], json({"text", ours["Stop"][0]}));
 
-    ASSERT_TRUE(installer.uninstall(Source::claude));
-    EXPECT_EQ(installer.lastMessage(), "Removed hooks for claude.");
+    EXPECT_EQ(installer.uninstall(Source::claude), "Removed hooks for claude.");
     hooks = read(".claude/settings.json")["hooks"];
     user["hooks"]["PreToolUse"] = json({"junk", kForeignGroup});
     user["hooks"]["Stop"] = json({"text"});
@@ -145,9 +142,8 @@ TEST_F(InstallerTest, refusesConfigurationsThatAreNotJsonObjectsAndLeavesThemAlo
     for (const std::string text : {"[1, 2]", "", "{\"hooks\": ", "\"text\""}) {
         home.write(".claude/settings.json", text);
         Installer installer = make();
-        EXPECT_FALSE(installer.install(Source::claude));
         EXPECT_EQ(
-            installer.lastMessage(),
+            Installer::outcomeText(installer.install(Source::claude)),
             "Failed: .claude/settings.json isn't valid JSON \u2014 refusing to overwrite it.");
         EXPECT_EQ(home.read(".claude/settings.json"), text);
         EXPECT_EQ(statusOf(installer, 0), Installer::Status::notInstalled());
@@ -157,15 +153,14 @@ TEST_F(InstallerTest, refusesConfigurationsThatAreNotJsonObjectsAndLeavesThemAlo
 TEST_F(InstallerTest, createsMissingSettingsHoldingOnlyHooksAndStagesTheBridge) {
     fs::create_directories(home.file(".claude"));
     Installer missing(home.path(), {home.file("nowhere/vorla-bridge")}, clock);
-    EXPECT_FALSE(missing.install(Source::claude));
-    EXPECT_EQ(missing.lastMessage(), "Failed: Bridge binary missing from the app bundle.");
+    EXPECT_EQ(missing.install(Source::claude).error().message,
+              "Bridge binary missing from the app bundle.");
     EXPECT_FALSE(fs::exists(home.file(".claude/settings.json")));
 
     Installer installer = make();
     EXPECT_EQ(statusOf(installer, 0), Installer::Status::notInstalled());
     EXPECT_EQ(statusOf(installer, 1), Installer::Status::notFound());
-    EXPECT_FALSE(installer.install(Source::kiro));
-    EXPECT_EQ(installer.lastMessage(), "Failed: Kiro adapter isn't wired up yet.");
+    EXPECT_EQ(installer.install(Source::kiro).error().message, "Kiro adapter isn't wired up yet.");
     ASSERT_TRUE(installer.install(Source::claude));
 
     EXPECT_EQ(read(".claude/settings.json"),
@@ -189,8 +184,8 @@ TEST_F(InstallerTest, ownershipAndConflictsAcrossOwners) {
     EXPECT_EQ(statusOf(installer, 0), Installer::Status::conflict("another notch app"));
 
     // "notch" identifies the owner, but eviction looks for "island": it stays.
-    ASSERT_TRUE(installer.evict("another notch app", Source::claude));
-    EXPECT_EQ(installer.lastMessage(), "Removed another notch app's hooks from claude.");
+    EXPECT_EQ(installer.evict("another notch app", Source::claude),
+              "Removed another notch app's hooks from claude.");
     EXPECT_EQ(read(".claude/settings.json")["hooks"]["Stop"], json::array({notch}));
 
     json pebble = groupRunning("~/.pebble-harbor/hook");
@@ -264,8 +259,7 @@ TEST_F(InstallerTest, codexTrustFollowsOurEntriesAndNeverTouchesOthers) {
     home.write(".codex/hooks.json", json({{"hooks", {{"Stop", {kForeignGroup}}}}}).dump());
     Installer installer = make();
 
-    ASSERT_TRUE(installer.install(Source::codex));
-    EXPECT_EQ(installer.lastMessage(),
+    EXPECT_EQ(installer.install(Source::codex),
               "Installed hooks for codex and trusted them in .codex/config.toml.");
     EXPECT_EQ(statusOf(installer, 1), Installer::Status::installed());
     const std::string config = *home.read(".codex/config.toml");
@@ -305,9 +299,8 @@ TEST_F(InstallerTest, codexConfigThatCannotBeReadIsLeftAloneAndSaysSo) {
         fs::create_directories(home.file(".codex/config.toml"));
     }
     Installer installer = make();
-    EXPECT_FALSE(installer.install(Source::codex));
-    EXPECT_EQ(installer.lastMessage(),
-              "Failed: Could not read .codex/config.toml: Codex will not run our hooks until you "
+    EXPECT_EQ(installer.install(Source::codex).error().message,
+              "Could not read .codex/config.toml: Codex will not run our hooks until you "
               "trust them in Codex (/hooks).");
     EXPECT_EQ(statusOf(installer, 1).kind, Installer::Status::Case::untrusted);
 }
