@@ -119,7 +119,7 @@ void Server::stop() {
     }
     std::map<std::thread::id, std::thread> threads;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         for (auto& [id, connection] : connections_) {
             ::shutdown(connection.fd, SHUT_RDWR);  // wakes a pending read
             if (connection.box) {
@@ -133,7 +133,7 @@ void Server::stop() {
         thread.join();
     }
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         connections_.clear();
         exited_.clear();
     }
@@ -144,12 +144,12 @@ void Server::stop() {
 }
 
 std::size_t Server::openConnections() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return connections_.size();
 }
 
 std::size_t Server::threadCount() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return threads_.size() - exited_.size();
 }
 
@@ -212,7 +212,7 @@ void Server::acceptLoop() {
 void Server::dispatch(int fd) {
     std::uint64_t id = 0;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         id = nextID_++;
         connections_[id].fd = fd;
     }
@@ -247,7 +247,7 @@ void Server::dispatch(int fd) {
 void Server::startThread(Job job) {
     // Only a thread's read can block; one that never ends is cut off here.
     setReceiveTimeout(job.fd, options_.readTimeout);
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (idleThreads_ > jobs_.size()) {
         jobs_.push_back(std::move(job));
         jobReady_.notify_one();
@@ -272,10 +272,11 @@ void Server::work(Job first) {
 }
 
 std::optional<Server::Job> Server::nextJob() {
-    std::unique_lock lock(mutex_);
+    MutexLock lock(mutex_);
     ++idleThreads_;
-    jobReady_.wait_for(lock, options_.idleThreadTimeout,
-                       [this] { return !jobs_.empty() || stopping_.load(); });
+    jobReady_.wait_for(lock.native(), options_.idleThreadTimeout, [this]() VORLA_REQUIRES(mutex_) {
+        return !jobs_.empty() || stopping_.load();
+    });
     --idleThreads_;
     if (jobs_.empty()) {
         exited_.push_back(std::this_thread::get_id());
@@ -317,7 +318,7 @@ void Server::post(Event event) {
 void Server::waitForDecision(std::uint64_t id, int fd, const Event& event) {
     auto box = std::make_shared<GateBox>();
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         connections_[id].box = box;
     }
     if (stopping_.load()) {
@@ -349,7 +350,7 @@ void Server::waitForDecision(std::uint64_t id, int fd, const Event& event) {
 }
 
 void Server::finish(std::uint64_t id) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     auto it = connections_.find(id);
     if (it == connections_.end()) {
         return;
@@ -361,7 +362,7 @@ void Server::finish(std::uint64_t id) {
 void Server::reapExited() {
     std::vector<std::thread> done;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         for (auto id : exited_) {
             if (auto it = threads_.find(id); it != threads_.end()) {
                 done.push_back(std::move(it->second));

@@ -28,7 +28,6 @@
 #include <deque>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -38,6 +37,7 @@
 #include "engine/session/gate_box.h"
 #include "engine/session/session_store.h"
 #include "engine/support/main_queue.h"
+#include "engine/support/thread_annotations.h"
 
 namespace vorla {
 
@@ -124,15 +124,16 @@ class Server {
     // The accept thread's first read of each connection (most lines fit).
     std::array<char, std::size_t{16} << 10> acceptBuffer_{};
 
-    mutable std::mutex mutex_;
+    mutable Mutex mutex_;
     std::condition_variable jobReady_;
-    // Guarded by mutex_:
-    std::map<std::uint64_t, Connection> connections_;
-    std::map<std::thread::id, std::thread> threads_;
-    std::vector<std::thread::id> exited_;  // threads that returned, to join
-    std::deque<Job> jobs_;                 // accepted, not yet taken by an idle thread
-    std::size_t idleThreads_ = 0;
-    std::uint64_t nextID_ = 0;
+    std::map<std::uint64_t, Connection> connections_ VORLA_GUARDED_BY(mutex_);
+    std::map<std::thread::id, std::thread> threads_ VORLA_GUARDED_BY(mutex_);
+    // Threads that returned, to join.
+    std::vector<std::thread::id> exited_ VORLA_GUARDED_BY(mutex_);
+    // Accepted, not yet taken by an idle thread.
+    std::deque<Job> jobs_ VORLA_GUARDED_BY(mutex_);
+    std::size_t idleThreads_ VORLA_GUARDED_BY(mutex_) = 0;
+    std::uint64_t nextID_ VORLA_GUARDED_BY(mutex_) = 0;
 };
 
 }  // namespace vorla
