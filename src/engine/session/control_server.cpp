@@ -18,10 +18,10 @@
 namespace vorla {
 
 struct ControlServer::Pending {
-    std::mutex mutex;
+    Mutex mutex;
     std::condition_variable done;
-    std::optional<std::string> reply;  // guarded by mutex
-    bool cancelled = false;            // guarded by mutex
+    std::optional<std::string> reply VORLA_GUARDED_BY(mutex);
+    bool cancelled VORLA_GUARDED_BY(mutex) = false;
 };
 
 ControlServer::ControlServer(MainQueue& queue, Handler handler)
@@ -67,9 +67,9 @@ void ControlServer::stop() {
         [[maybe_unused]] auto ignored = ::write(wakeFD_, &one, sizeof(one));
     }
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (current_) {
-            std::lock_guard pendingLock(current_->mutex);
+            MutexLock pendingLock(current_->mutex);
             current_->cancelled = true;
             current_->done.notify_all();
         }
@@ -141,23 +141,26 @@ void ControlServer::serve(int fd) {
 std::string ControlServer::answerOnMainThread(std::string line) {
     auto pending = std::make_shared<Pending>();
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         current_ = pending;
         // stop() cancels the answer it finds here; one that comes after it
         // must not wait for a main thread that has stopped.
+        MutexLock pendingLock(pending->mutex);
         pending->cancelled = stopping_.load();
     }
     std::weak_ptr<Handler> handler = weakHandler_;
     queue_.post([handler, pending, line = std::move(line)] {
         auto run = handler.lock();
         std::string reply = run ? (*run)(line) : std::string();
-        std::lock_guard lock(pending->mutex);
+        MutexLock lock(pending->mutex);
         pending->reply = std::move(reply);
         pending->done.notify_all();
     });
-    std::unique_lock lock(pending->mutex);
-    pending->done.wait_for(lock, options_.answerTimeout,
-                           [&] { return pending->reply.has_value() || pending->cancelled; });
+    MutexLock lock(pending->mutex);
+    pending->done.wait_for(lock.native(), options_.answerTimeout,
+                           [&]() VORLA_REQUIRES(pending->mutex) {
+                               return pending->reply.has_value() || pending->cancelled;
+                           });
     std::string reply;
     if (pending->reply && !pending->reply->empty()) {
         reply = std::move(*pending->reply);
@@ -167,7 +170,7 @@ std::string ControlServer::answerOnMainThread(std::string line) {
                     .dump();
     }
     lock.unlock();
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     current_.reset();
     return reply;
 }

@@ -14,11 +14,11 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include "engine/support/main_queue.h"
+#include "engine/support/thread_annotations.h"
 
 namespace vorla {
 
@@ -72,8 +72,8 @@ class ControlServer {
     std::thread thread_;
     std::atomic<bool> stopping_{false};
 
-    std::mutex mutex_;
-    std::shared_ptr<Pending> current_;  // guarded by mutex_: the answer awaited
+    Mutex mutex_;
+    std::shared_ptr<Pending> current_ VORLA_GUARDED_BY(mutex_);  // the answer awaited
 };
 
 }  // namespace vorla
