@@ -53,7 +53,7 @@ DesktopNotifications::DesktopNotifications() : worker_([this] { run(); }) {}
 
 DesktopNotifications::~DesktopNotifications() {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         stopping_ = true;
         jobs_.clear();
     }
@@ -77,7 +77,7 @@ void DesktopNotifications::post(std::string title, std::string body) {
 
 void DesktopNotifications::enqueue(Job job) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (jobs_.size() >= kMaxWaiting) {
             return;
         }
@@ -92,9 +92,10 @@ void DesktopNotifications::run() {
     {
         // Connected at the first job: a bus that appears later is found then.
         QDBusConnection bus(name);
-        std::unique_lock lock(mutex_);
+        MutexLock lock(mutex_);
         while (true) {
-            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            wake_.wait(lock.native(),
+                       [this]() VORLA_REQUIRES(mutex_) { return stopping_ || !jobs_.empty(); });
             if (stopping_) {
                 break;
             }

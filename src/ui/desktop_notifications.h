@@ -16,10 +16,10 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 #include "engine/look/notifier.h"
+#include "engine/support/thread_annotations.h"
 
 class QDBusConnection;
 
@@ -46,11 +46,10 @@ class DesktopNotifications final : public NotificationPoster {
     void enqueue(Job job);
     void run();
 
-    std::mutex mutex_;
+    Mutex mutex_;
     std::condition_variable wake_;
-    // Protected by mutex_:
-    std::deque<Job> jobs_;
-    bool stopping_ = false;
+    std::deque<Job> jobs_ VORLA_GUARDED_BY(mutex_);
+    bool stopping_ VORLA_GUARDED_BY(mutex_) = false;
 
     std::thread worker_;  // last: starts once the members above exist
 };

@@ -16,7 +16,7 @@ SoundOutput::SoundOutput(std::chrono::milliseconds linger) : linger_(linger) {}
 
 SoundOutput::~SoundOutput() {
     {
-        std::lock_guard lock(controlMutex_);
+        MutexLock lock(controlMutex_);
         stopping_ = true;
     }
     wake_.notify_all();
@@ -44,21 +44,21 @@ std::optional<std::string> SoundOutput::start() {
 
 void SoundOutput::play(std::span<const float> samples) {
     {
-        std::lock_guard lock(clipMutex_);
+        MutexLock lock(clipMutex_);
         clip_ = samples;
         position_ = 0;
         playing_ = true;
     }
     {
-        std::lock_guard lock(controlMutex_);
+        MutexLock lock(controlMutex_);
         requested_ = true;
     }
     wake_.notify_one();
 }
 
 bool SoundOutput::idle() const {
-    std::lock_guard clipLock(clipMutex_);
-    std::lock_guard controlLock(controlMutex_);
+    MutexLock clipLock(clipMutex_);
+    MutexLock controlLock(controlMutex_);
     return !playing_ && !deviceOpen_;
 }
 
@@ -76,7 +76,7 @@ bool SoundOutput::openDevice() {
         return false;
     }
     SDL_PauseAudioDevice(device_, 0);
-    std::lock_guard lock(controlMutex_);
+    MutexLock lock(controlMutex_);
     deviceOpen_ = true;
     return true;
 }
@@ -87,7 +87,7 @@ void SoundOutput::closeDevice() {
     }
     SDL_CloseAudioDevice(device_);  // joins SDL's audio thread
     device_ = 0;
-    std::lock_guard lock(controlMutex_);
+    MutexLock lock(controlMutex_);
     deviceOpen_ = false;
 }
 
@@ -100,7 +100,7 @@ void SoundOutput::fill(float* out, std::size_t frames) {
     std::size_t written = 0;
     bool ended = false;
     {
-        std::lock_guard lock(clipMutex_);
+        MutexLock lock(clipMutex_);
         if (playing_) {
             written = std::min(frames, clip_.size() - position_);
             for (std::size_t i = 0; i < written; ++i) {
@@ -114,7 +114,7 @@ void SoundOutput::fill(float* out, std::size_t frames) {
     std::fill(out + written, out + frames, 0.0f);
     if (ended) {
         {
-            std::lock_guard lock(controlMutex_);
+            MutexLock lock(controlMutex_);
             ended_ = true;
         }
         wake_.notify_one();
@@ -122,12 +122,18 @@ void SoundOutput::fill(float* out, std::size_t frames) {
 }
 
 void SoundOutput::controlLoop() {
-    std::unique_lock lock(controlMutex_);
+    MutexLock lock(controlMutex_);
     while (!stopping_) {
         if (!deviceOpen_) {
-            if (!waitForPlay(lock)) {
+            wake_.wait(lock.native(),
+                       [this]() VORLA_REQUIRES(controlMutex_) { return stopping_ || requested_; });
+            if (stopping_) {
                 return;
             }
+            requested_ = false;
+            lock.unlock();
+            reopenDevice();
+            lock.lock();
             continue;
         }
         requested_ = false;
@@ -135,15 +141,18 @@ void SoundOutput::controlLoop() {
         lock.unlock();
         bool playing = false;
         {
-            std::lock_guard clipLock(clipMutex_);
+            MutexLock clipLock(clipMutex_);
             playing = playing_;
         }
         lock.lock();
         if (playing) {
-            wake_.wait(lock, [this] { return stopping_ || ended_; });
+            wake_.wait(lock.native(),
+                       [this]() VORLA_REQUIRES(controlMutex_) { return stopping_ || ended_; });
             continue;
         }
-        if (wake_.wait_for(lock, linger_, [this] { return stopping_ || requested_; })) {
+        if (wake_.wait_for(lock.native(), linger_, [this]() VORLA_REQUIRES(controlMutex_) {
+                return stopping_ || requested_;
+            })) {
             continue;
         }
         lock.unlock();
@@ -152,20 +161,12 @@ void SoundOutput::controlLoop() {
     }
 }
 
-bool SoundOutput::waitForPlay(std::unique_lock<std::mutex>& lock) {
-    wake_.wait(lock, [this] { return stopping_ || requested_; });
-    if (stopping_) {
-        return false;
-    }
-    requested_ = false;
-    lock.unlock();
+void SoundOutput::reopenDevice() {
     if (!openDevice()) {
         // The sound server went away: drop the clip; the next play tries again.
-        std::lock_guard clipLock(clipMutex_);
+        MutexLock clipLock(clipMutex_);
         playing_ = false;
     }
-    lock.lock();
-    return true;
 }
 
 }  // namespace vorla::ui

@@ -16,10 +16,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <thread>
 
 #include "engine/look/sound_engine.h"
+#include "engine/support/thread_annotations.h"
 
 namespace vorla::ui {
 
@@ -48,8 +48,8 @@ class SoundOutput final : public AudioSink {
     [[nodiscard]] bool openDevice();
     void closeDevice();
     void controlLoop();
-    // Waits until something plays; opens the device then. False when stopping.
-    bool waitForPlay(std::unique_lock<std::mutex>& lock);
+    // Opens the device for a play() that came while it was closed.
+    void reopenDevice();
 
     const std::chrono::milliseconds linger_;
     bool initialised_ = false;
@@ -59,18 +59,18 @@ class SoundOutput final : public AudioSink {
     std::uint32_t device_ = 0;
 
     // The clip: written by play(), read by the audio thread.
-    mutable std::mutex clipMutex_;
-    std::span<const float> clip_;
-    std::size_t position_ = 0;
-    bool playing_ = false;
+    mutable Mutex clipMutex_;
+    std::span<const float> clip_ VORLA_GUARDED_BY(clipMutex_);
+    std::size_t position_ VORLA_GUARDED_BY(clipMutex_) = 0;
+    bool playing_ VORLA_GUARDED_BY(clipMutex_) = false;
 
     // The control thread's wake-ups.
-    mutable std::mutex controlMutex_;
+    mutable Mutex controlMutex_;
     std::condition_variable wake_;
-    bool requested_ = false;  // play() was called
-    bool ended_ = false;      // a clip played to its end
-    bool stopping_ = false;
-    bool deviceOpen_ = false;
+    bool requested_ VORLA_GUARDED_BY(controlMutex_) = false;  // play() was called
+    bool ended_ VORLA_GUARDED_BY(controlMutex_) = false;      // a clip played to its end
+    bool stopping_ VORLA_GUARDED_BY(controlMutex_) = false;
+    bool deviceOpen_ VORLA_GUARDED_BY(controlMutex_) = false;
 };
 
 }  // namespace vorla::ui
