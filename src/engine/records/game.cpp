@@ -123,10 +123,11 @@ void Game::unlock(std::string_view id) {
 void Game::bumpStreak() {
     const WallTime now = clock_.now();
     std::string today = dayKey(now);
-    if (lastActiveDay_ == today) {
+    auto last = dayFromKey(lastActiveDay_);
+    // A clock set back to an earlier day must not cost the streak.
+    if (lastActiveDay_ == today || (last && *last > now)) {
         return;
     }
-    auto last = dayFromKey(lastActiveDay_);
     streak_ = (last && isYesterday(*last, now)) ? streak_ + 1 : 1;
     lastActiveDay_ = today;
     bestStreak_ = std::max(bestStreak_, streak_);

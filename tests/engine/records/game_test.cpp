@@ -97,6 +97,11 @@ TEST_F(GameTest, StreakCountsConsecutiveLocalDaysOncePerDay) {
     }
     EXPECT_EQ(game_->streak(), 7);
     EXPECT_EQ(earned_.back(), "week-streak");
+    approveOn("2026-01-17T12:00:00Z");  // the clock stepped back three days
+    EXPECT_EQ(game_->streak(), 7);
+    EXPECT_EQ(game_->lastActiveDay(), "2026-01-20");
+    approveOn("2026-01-21T12:00:00Z");
+    EXPECT_EQ(game_->streak(), 8);
 }
 
 TEST_F(GameTest, AnInvalidLastActiveDayRestartsTheStreak) {
