@@ -1,5 +1,7 @@
 #include "engine/session/session.h"
 
+#include <algorithm>
+
 namespace vorla {
 
 Session::Session(std::string id, Source source, std::string cwd, const Clock& clock)
@@ -39,8 +41,9 @@ void Session::setContext(std::optional<ContextUsage> context) {
 }
 
 std::string Session::elapsed() const {
-    auto seconds =
-        std::chrono::duration_cast<std::chrono::seconds>(clock_.now() - startedAt_).count();
+    // Never negative, even when the clock was set back since the start.
+    auto seconds = std::max<std::int64_t>(
+        0, std::chrono::duration_cast<std::chrono::seconds>(clock_.now() - startedAt_).count());
     if (seconds > 59) {
         return std::to_string(seconds / 60) + "m " + std::to_string(seconds % 60) + "s";
     }

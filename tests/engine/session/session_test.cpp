@@ -20,6 +20,8 @@ TEST(Session, ElapsedTruncatesToWholeSecondsAndHasNoHourUnit) {
     EXPECT_EQ(session.elapsed(), "1m 0s");
     clock.advance(3600s - 60s);
     EXPECT_EQ(session.elapsed(), "60m 0s");
+    clock.advance(-2h);  // the clock was set back
+    EXPECT_EQ(session.elapsed(), "0s");
 }
 
 TEST(Session, NotifiesOnlyWhenAnObservableFieldReallyChanges) {
