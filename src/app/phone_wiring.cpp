@@ -53,9 +53,8 @@ void wirePhoneApprovals(RemoteApproval& remote, SessionStore& store) {
         return;
     }
     remote.setPort(portFromEnvironment());
-    remote.enable();
-    if (!remote.enabled()) {
-        logLine(remote.lastError().value_or("Could not start phone approvals"));
+    if (auto enabled = remote.enable(); !enabled) {
+        logLine(enabled.error().message);
         return;
     }
     showPairing(remote);

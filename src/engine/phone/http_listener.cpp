@@ -107,8 +107,8 @@ struct HttpListener::Connection {
     }
 };
 
-std::unique_ptr<HttpListener> HttpListener::open(std::uint16_t port, Handler handler,
-                                                 HttpLimits limits, std::string& error) {
+Result<std::unique_ptr<HttpListener>> HttpListener::open(std::uint16_t port, Handler handler,
+                                                         HttpLimits limits) {
     int code = 0;
     int fd = bindAllInterfaces(port, code);
     if (fd >= 0 && ::listen(fd, 64) != 0) {
@@ -117,14 +117,13 @@ std::unique_ptr<HttpListener> HttpListener::open(std::uint16_t port, Handler han
         fd = -1;
     }
     if (fd < 0) {
-        error = std::strerror(code);
-        return nullptr;
+        return fail(std::strerror(code));
     }
     int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wake < 0) {
-        error = std::strerror(errno);
+        const int saved = errno;
         ::close(fd);
-        return nullptr;
+        return fail(std::strerror(saved));
     }
     return std::unique_ptr<HttpListener>(
         new HttpListener(fd, wake, localPort(fd), std::move(handler), limits));

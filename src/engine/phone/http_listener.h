@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/result.h"
 #include "engine/phone/http_message.h"
 
 namespace vorla::phone {
@@ -48,10 +49,11 @@ class HttpListener {
     using Handler = std::function<void(std::string request, Reply reply)>;
 
     // Listens on `port` (0: any free port) with address reuse and starts the
-    // I/O thread. nullptr with `error` set to the system's description when
-    // the port cannot be had.
-    [[nodiscard]] static std::unique_ptr<HttpListener> open(std::uint16_t port, Handler handler,
-                                                            HttpLimits limits, std::string& error);
+    // I/O thread. Fails with the system's description when the port cannot
+    // be had.
+    [[nodiscard]] static Result<std::unique_ptr<HttpListener>> open(std::uint16_t port,
+                                                                    Handler handler,
+                                                                    HttpLimits limits);
     ~HttpListener();
     HttpListener(const HttpListener&) = delete;
     HttpListener& operator=(const HttpListener&) = delete;

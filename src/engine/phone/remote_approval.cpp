@@ -36,9 +36,9 @@ std::uint16_t RemoteApproval::boundPort() const {
     return listener_ ? listener_->port() : port_;
 }
 
-void RemoteApproval::enable() {
+Result<> RemoteApproval::enable() {
     if (enabled()) {
-        return;
+        return {};
     }
     reapFinished();
     token_ = phone::makeToken();
@@ -51,15 +51,18 @@ void RemoteApproval::enable() {
             }
         });
     };
-    std::string error;
-    listener_ = phone::HttpListener::open(port_, handler, limits_, error);
-    if (!listener_) {
-        token_.clear();
-        lastError_ = "Could not listen on port " + std::to_string(port_) + ": " + error;
+    auto opened = phone::HttpListener::open(port_, handler, limits_);
+    if (opened) {
+        listener_ = std::move(*opened);
     } else {
-        lastError_.reset();
+        token_.clear();
     }
     changed_.notify();
+    if (!opened) {
+        return fail("Could not listen on port " + std::to_string(port_) + ": " +
+                    opened.error().message);
+    }
+    return {};
 }
 
 void RemoteApproval::disable() {

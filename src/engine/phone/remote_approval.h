@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/protocol.h"
+#include "core/result.h"
 #include "engine/phone/http_listener.h"
 #include "engine/phone/http_message.h"
 #include "engine/phone/page.h"
@@ -49,14 +50,13 @@ class RemoteApproval {
     void setPort(std::uint16_t port) { port_ = port; }
     // The port actually listened on while enabled, else port().
     [[nodiscard]] std::uint16_t boundPort() const;
-    // Why the last enable() failed; cleared by a successful one.
-    [[nodiscard]] const std::optional<std::string>& lastError() const { return lastError_; }
 
     void setGateSource(GateSource source) { gates_ = std::move(source); }
     void setOnDecision(DecisionHandler handler) { onDecision_ = std::move(handler); }
 
     // New token, then listen on all interfaces. Nothing when already enabled.
-    void enable();
+    // Fails with "Could not listen on port <n>: <why>".
+    [[nodiscard]] Result<> enable();
     // Stops listening and forgets the token; accepted connections finish.
     void disable();
 
@@ -67,8 +67,10 @@ class RemoteApproval {
     // The whole HTTP response to one request's text.
     [[nodiscard]] std::string respond(std::string_view request);
 
-    // Fires when enabled, token or lastError change.
-    [[nodiscard]] ChangeNotifier& changed() { return changed_; }
+    // Called when enabled or token change, and after every enable().
+    [[nodiscard]] Subscription subscribe(std::function<void()> onChange) {
+        return changed_.subscribe(std::move(onChange));
+    }
 
   private:
     [[nodiscard]] phone::HttpResponse answer(std::string_view request);
@@ -78,7 +80,6 @@ class RemoteApproval {
     const phone::HttpLimits limits_;
     std::uint16_t port_;
     std::string token_;
-    std::optional<std::string> lastError_;
     GateSource gates_;
     DecisionHandler onDecision_;
     std::unique_ptr<phone::HttpListener> listener_;

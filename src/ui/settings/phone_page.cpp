@@ -26,7 +26,7 @@ PhonePage::PhonePage(SettingsContext& context, QWidget* parent)
                           "answering from somewhere other than your desk costs nothing. Start a "
                           "long run, walk away, approve from the kitchen."),
            parent) {
-    remoteChanges_ = context_.remote.changed().subscribe([this] { rebuild(); });
+    remoteChanges_ = context_.remote.subscribe([this] { rebuild(); });
     rebuild();
 }
 
@@ -43,10 +43,14 @@ void PhonePage::addOff() {
     RemoteApproval& remote = context_.remote;
     auto* enable = new FlatButton(QStringLiteral("Enable phone approvals"), look::green(),
                                   FlatButton::Fill::filled, FlatButton::Width::wide);
-    connect(enable, &QAbstractButton::clicked, this, [&remote] { remote.enable(); });
+    connect(enable, &QAbstractButton::clicked, this, [this, &remote] {
+        auto enabled = remote.enable();
+        failure_ = enabled ? QString() : qstr(enabled.error().message);
+        rebuild();
+    });
     body()->addWidget(enable);
-    if (remote.lastError()) {
-        body()->addWidget(textLabel(qstr(*remote.lastError()), look::caption(), look::pink()));
+    if (!failure_.isEmpty()) {
+        body()->addWidget(textLabel(failure_, look::caption(), look::pink()));
     }
     struct Note {
         const char* text;

@@ -18,6 +18,7 @@ class PhonePage final : public Page {
     void addOn();
 
     Subscription remoteChanges_;
+    QString failure_;  // why the last Enable failed
 };
 
 }  // namespace vorla::ui

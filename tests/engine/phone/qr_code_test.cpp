@@ -82,8 +82,7 @@ TEST(QRCode, theMatrixDecodesToThePairingAddress) {
     test::TempHome home;
     LoopMainQueue queue;
     RemoteApproval remote(queue, 0);
-    remote.enable();
-    ASSERT_TRUE(remote.enabled());
+    ASSERT_TRUE(remote.enable());
     auto matrix = remote.qrCode();
     ASSERT_TRUE(matrix);
     EXPECT_EQ(matrix->size % 4, 1);  // 21, 25, 29 ... modules

@@ -80,8 +80,8 @@ class RemoteApprovalTest : public ::testing::Test {
             decisions.emplace_back(id, behavior);
             gates.clear();
         });
-        remote.enable();
-        ASSERT_TRUE(remote.enabled()) << remote.lastError().value_or("");
+        auto enabled = remote.enable();
+        ASSERT_TRUE(enabled) << enabled.error().message;
     }
 
     // Runs `work` on another thread while this (main) thread serves the queue.
@@ -140,8 +140,8 @@ TEST_F(RemoteApprovalTest, theOldAddressStopsWorkingAfterDisableAndEnable) {
     EXPECT_FALSE(remote.enabled());
     EXPECT_EQ(remote.token(), "");
     remote.setPort(port);  // the same port again, straight away
-    remote.enable();
-    ASSERT_TRUE(remote.enabled()) << remote.lastError().value_or("");
+    auto enabled = remote.enable();
+    ASSERT_TRUE(enabled) << enabled.error().message;
 
     EXPECT_EQ(request("GET", oldTarget).status(), "HTTP/1.1 401 Unauthorized");
     EXPECT_EQ(request("GET", withToken("/?")).status(), "HTTP/1.1 200 OK");
@@ -201,11 +201,13 @@ TEST_F(RemoteApprovalTest, silentAndNonUtf8ClientsAreClosedAfterTheReadLimit) {
 
 TEST_F(RemoteApprovalTest, aPortInUseIsReportedAndLeavesTheServerOff) {
     RemoteApproval second(queue, remote.boundPort());
-    second.enable();
+    auto enabled = second.enable();
     EXPECT_FALSE(second.enabled());
     EXPECT_EQ(second.token(), "");
-    EXPECT_EQ(second.lastError(), "Could not listen on port " + std::to_string(remote.boundPort()) +
-                                      ": Address already in use");
+    ASSERT_FALSE(enabled);
+    EXPECT_EQ(enabled.error().message, "Could not listen on port " +
+                                           std::to_string(remote.boundPort()) +
+                                           ": Address already in use");
 }
 
 // The page in headless Chromium: the card shows, Allow posts the decision, the
@@ -238,7 +240,7 @@ TEST(RemoteApprovalLifetime, requestsInFlightAreDroppedOnceTheServerIsGone) {
     std::future<Reply> pending;
     {
         RemoteApproval remote(queue, 0, quickLimits());
-        remote.enable();
+        ASSERT_TRUE(remote.enable());
         std::uint16_t port = remote.boundPort();
         std::string request = "GET /?t=" + remote.token() + " HTTP/1.1\r\n\r\n";
         pending = std::async(std::launch::async, [=] { return tcpExchange(port, request, 5s); });
