@@ -77,9 +77,9 @@ bool reapWithin(pid_t pid, std::chrono::milliseconds limit, int& waitStatus) {
 
 }  // namespace
 
-Result execute(const std::string& executable, const std::vector<std::string>& arguments,
-               const std::optional<std::string>& cwd, double timeoutSeconds) {
-    Result result;
+Outcome execute(const std::string& executable, const std::vector<std::string>& arguments,
+                const std::optional<std::string>& cwd, double timeoutSeconds) {
+    Outcome result;
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         return result;
@@ -173,7 +173,7 @@ Result execute(const std::string& executable, const std::vector<std::string>& ar
 
 std::string run(const std::string& executable, const std::vector<std::string>& arguments,
                 const std::optional<std::string>& cwd, double timeoutSeconds) {
-    Result result = execute(executable, arguments, cwd, timeoutSeconds);
+    Outcome result = execute(executable, arguments, cwd, timeoutSeconds);
     if (!simdjson::validate_utf8(result.output.data(), result.output.size())) {
         return {};
     }

@@ -12,7 +12,7 @@
 
 namespace vorla::Shell {
 
-struct Result {
+struct Outcome {
     std::string output;    // standard output, as far as it was written
     bool started = false;  // false when the program could not be started
     bool timedOut = false;
@@ -24,9 +24,9 @@ struct Result {
 // is the null device; standard error is discarded. When `timeoutSeconds`
 // passes first, the child gets SIGTERM, then SIGKILL a moment later, and the
 // output it wrote so far is returned. A negative timeout means no limit.
-[[nodiscard]] Result execute(const std::string& executable,
-                             const std::vector<std::string>& arguments,
-                             const std::optional<std::string>& cwd, double timeoutSeconds);
+[[nodiscard]] Outcome execute(const std::string& executable,
+                              const std::vector<std::string>& arguments,
+                              const std::optional<std::string>& cwd, double timeoutSeconds);
 
 // The child's standard output as text; empty when it could not be started or
 // the output is not valid UTF-8. The exit status is not looked at.

@@ -15,7 +15,7 @@ constexpr double kGitTimeoutSeconds = 5.0;
 // git through the search path; nullopt unless it ran and exited 0.
 std::optional<std::string> runGit(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "git");
-    Shell::Result result =
+    Shell::Outcome result =
         Shell::execute("/usr/bin/env", arguments, std::nullopt, kGitTimeoutSeconds);
     if (!result.started || result.timedOut || result.exitStatus != 0) {
         return std::nullopt;

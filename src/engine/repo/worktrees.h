@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,12 +49,14 @@ class WorktreeScanner {
     WorktreeScanner& operator=(const WorktreeScanner&) = delete;
 
     // Starts a scan of `sessions` in the background; when it is done, replaces
-    // worktrees() on the main thread and notifies changes(). A newer scan makes
+    // worktrees() on the main thread and notifies subscribers. A newer scan makes
     // the result of an older one be dropped.
     void scan(std::vector<WorktreeSession> sessions);
 
     [[nodiscard]] const std::vector<Worktree>& worktrees() const { return worktrees_; }
-    [[nodiscard]] ChangeNotifier& changes() { return changes_; }
+    [[nodiscard]] Subscription subscribe(std::function<void()> onChange) {
+        return changes_.subscribe(std::move(onChange));
+    }
 
     // The whole scan, synchronously, on the calling thread (any thread).
     [[nodiscard]] static std::vector<Worktree> discover(

@@ -20,7 +20,8 @@ class GitFixture : public ::testing::Test {
                                          "-c", "user.email=test@example.com",
                                          "-c", "init.defaultBranch=main"};
         full.insert(full.end(), arguments.begin(), arguments.end());
-        Shell::Result result = Shell::execute("/usr/bin/git", full, dir.empty() ? repo() : dir, 30);
+        Shell::Outcome result =
+            Shell::execute("/usr/bin/git", full, dir.empty() ? repo() : dir, 30);
         EXPECT_EQ(result.exitStatus, 0) << "git " << arguments.front();
         return result.output;
     }

@@ -17,7 +17,7 @@ double secondsSince(steady_clock::time_point start) {
 
 TEST(Shell, OutputLargerThanAPipeArrivesWholeWithoutWaitingForTheLimit) {
     auto start = steady_clock::now();
-    Shell::Result result =
+    Shell::Outcome result =
         Shell::execute("/usr/bin/head", {"-c", "3000000", "/dev/zero"}, std::nullopt, 5.0);
     EXPECT_LT(secondsSince(start), 4.0);
     EXPECT_FALSE(result.timedOut);
@@ -30,7 +30,7 @@ TEST(Shell, ChildOutlivingTheLimitIsStoppedAndKeepsItsPartialOutput) {
     for (std::string script :
          {"echo partial; exec sleep 30", "trap '' TERM; echo partial; exec sleep 30"}) {
         auto start = steady_clock::now();
-        Shell::Result result = Shell::execute("/bin/sh", {"-c", script}, std::nullopt, 0.3);
+        Shell::Outcome result = Shell::execute("/bin/sh", {"-c", script}, std::nullopt, 0.3);
         EXPECT_LT(secondsSince(start), 5.0) << script;
         EXPECT_TRUE(result.timedOut);
         EXPECT_EQ(result.output, "partial\n");
@@ -39,7 +39,7 @@ TEST(Shell, ChildOutlivingTheLimitIsStoppedAndKeepsItsPartialOutput) {
 
 TEST(Shell, GrandchildHoldingTheOutputOpenDoesNotHoldUpTheCaller) {
     auto start = steady_clock::now();
-    Shell::Result result =
+    Shell::Outcome result =
         Shell::execute("/bin/sh", {"-c", "sleep 3 & echo done"}, std::nullopt, 10.0);
     EXPECT_LT(secondsSince(start), 2.5);
     EXPECT_FALSE(result.timedOut);
@@ -50,11 +50,11 @@ TEST(Shell, RunsInTheGivenDirectoryAndReportsStartFailuresAsEmptyOutput) {
     test::TempHome home;
     EXPECT_EQ(Shell::run("/bin/pwd", {}, home.path(), 5.0), home.path() + "\n");
 
-    Shell::Result missing = Shell::execute("/no/such/program", {}, std::nullopt, 5.0);
+    Shell::Outcome missing = Shell::execute("/no/such/program", {}, std::nullopt, 5.0);
     EXPECT_FALSE(missing.started);
     EXPECT_EQ(missing.output, "");
 
-    Shell::Result badDirectory = Shell::execute("/bin/pwd", {}, home.file("absent"), 5.0);
+    Shell::Outcome badDirectory = Shell::execute("/bin/pwd", {}, home.file("absent"), 5.0);
     EXPECT_FALSE(badDirectory.started);
     EXPECT_EQ(Shell::run("/bin/pwd", {}, home.file("absent"), 5.0), "");
 }

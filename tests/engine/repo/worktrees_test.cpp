@@ -64,7 +64,7 @@ TEST_F(WorktreeTest, ScanPublishesOnTheMainQueue) {
     LoopMainQueue queue;
     WorktreeScanner scanner(queue);
     int notified = 0;
-    Subscription subscription = scanner.changes().subscribe([&] { ++notified; });
+    Subscription subscription = scanner.subscribe([&] { ++notified; });
     scanner.scan({{repo(), Source::claude, at(5)}});
     EXPECT_TRUE(scanner.worktrees().empty());  // nothing changes until the main queue runs
     for (int i = 0; i < 500 && notified == 0; ++i) {
