@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "core/unique_fd.h"
 #include "engine/support/atomic_file.h"
 #include "engine/support/calendar.h"
 

@@ -10,6 +10,7 @@
 #include "app/cli_support.h"
 #include "app/commands.h"
 #include "core/paths.h"
+#include "core/unique_fd.h"
 #include "engine/records/audit_log.h"
 #include "engine/support/atomic_file.h"
 #include "engine/support/calendar.h"

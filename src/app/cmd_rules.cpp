@@ -9,8 +9,8 @@
 
 #include "app/cli_support.h"
 #include "app/commands.h"
+#include "core/unique_fd.h"
 #include "engine/policy/rule_store.h"
-#include "engine/support/atomic_file.h"
 #include "engine/support/calendar.h"
 
 namespace vorla::app {

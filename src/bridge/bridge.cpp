@@ -12,6 +12,7 @@
 
 #include "core/json_text.h"
 #include "core/paths.h"
+#include "core/unique_fd.h"
 #include "core/unix_socket.h"
 #include "core/uuid.h"
 
@@ -91,19 +92,6 @@ std::optional<std::string> readInput(int fd, std::size_t limit) {
 
 namespace {
 
-void writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
-
 double nowSeconds() {
     using namespace std::chrono;
     return duration<double>(system_clock::now().time_since_epoch()).count();
@@ -113,26 +101,26 @@ double nowSeconds() {
 // any failure: the agent then keeps its own default behaviour.
 std::optional<Decision> exchange(const Event& event) {
     // No application listening is the everyday case, so it is not an error.
-    auto fd = UnixSocket::tryConnect(socketPath());
-    if (!fd) {
+    auto connected = UnixSocket::tryConnect(socketPath());
+    if (!connected) {
         return std::nullopt;
     }
+    const UniqueFd fd(*connected);
     std::optional<Decision> decision;
     try {
         {
             JSONTextWriter text(approximateTextSize(event));
             encode(event, text);
-            UnixSocket::writeLine(*fd, text.text());
+            UnixSocket::writeLine(fd.get(), text.text());
         }
         if (event.gating) {
-            if (auto line = UnixSocket::readLine(*fd)) {
+            if (auto line = UnixSocket::readLine(fd.get())) {
                 decision = decodeDecision(std::move(*line));
             }
         }
     } catch (const UnixSocket::Error&) {
         // The application went away mid-exchange: the same as no answer.
     }
-    ::close(*fd);
     return decision;
 }
 
@@ -244,8 +232,9 @@ int run(int argc, char** argv) {
             return 0;
         }
         Answer answer = answerFor(event->source, event->event, *decision);
-        writeAll(STDOUT_FILENO, answer.out);
-        writeAll(STDERR_FILENO, answer.err);
+        // Nothing to do about an agent that stopped reading.
+        (void)writeAll(STDOUT_FILENO, answer.out);
+        (void)writeAll(STDERR_FILENO, answer.err);
         return answer.exitCode;
     } catch (...) {
         // Out of memory, say: the agent must still go on as if we were absent.

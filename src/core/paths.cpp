@@ -1,12 +1,11 @@
 #include "core/paths.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <array>
-#include <cerrno>
 #include <cstdlib>
 #include <vector>
+
+#include "core/unique_fd.h"
 
 namespace vorla {
 
@@ -17,23 +16,7 @@ namespace {
 // start-up work to every hook run.
 std::vector<std::string> fileLines(const std::string& path) {
     std::vector<std::string> lines;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return lines;
-    }
-    std::string text;
-    std::array<char, 4096> chunk{};
-    for (;;) {
-        ssize_t n = ::read(fd, chunk.data(), chunk.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        text.append(chunk.data(), static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+    const std::string text = readFile(path).value_or("");
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/unique_fd.h"
+
 namespace vorla::UnixSocket {
 
 namespace {
@@ -19,27 +21,12 @@ namespace {
 constexpr std::array<const char*, 6> kKindNames = {"socketFailed", "connectFailed", "bindFailed",
                                                    "listenFailed", "pathTooLong",   "closed"};
 
-[[noreturn]] void failAndClose(Error::Kind kind, int fd) {
-    int saved = errno;
-    ::close(fd);
-    throw Error(kind, saved);
-}
-
-int newSocket() {
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+UniqueFd newSocket() {
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd) {
         throw Error(Error::Kind::socketFailed, errno);
     }
     return fd;
-}
-
-sockaddr_un addressOrClose(std::string_view path, int fd) {
-    try {
-        return makeAddr(path);
-    } catch (const Error&) {
-        ::close(fd);
-        throw;
-    }
 }
 
 // mkdir -p: every missing folder of `path`, the last one private; failures
@@ -83,44 +70,43 @@ std::optional<int> tryConnect(std::string_view path) {
     if (path.size() > kMaxPathBytes) {
         return std::nullopt;
     }
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd) {
         return std::nullopt;
     }
     sockaddr_un address = makeAddr(path);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-        ::close(fd);
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
         return std::nullopt;
     }
-    return fd;
+    return fd.release();
 }
 
 int connect(std::string_view path) {
-    int fd = newSocket();
-    sockaddr_un address = addressOrClose(path, fd);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-        failAndClose(Error::Kind::connectFailed, fd);
+    UniqueFd fd = newSocket();
+    sockaddr_un address = makeAddr(path);
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        throw Error(Error::Kind::connectFailed, errno);  // errno is read before fd closes
     }
-    return fd;
+    return fd.release();
 }
 
 int listen(std::string_view path, int backlog) {
     const std::string file(path);
-    int fd = newSocket();
+    UniqueFd fd = newSocket();
     // Checked first: a path that is too long changes nothing on disk.
-    sockaddr_un address = addressOrClose(path, fd);
+    sockaddr_un address = makeAddr(path);
     if (auto slash = file.rfind('/'); slash != std::string::npos && slash > 0) {
         makeDirectories(file.substr(0, slash));
     }
     ::unlink(file.c_str());  // a stale socket from an earlier run
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-        failAndClose(Error::Kind::bindFailed, fd);
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        throw Error(Error::Kind::bindFailed, errno);
     }
-    if (::listen(fd, backlog) != 0) {
-        failAndClose(Error::Kind::listenFailed, fd);
+    if (::listen(fd.get(), backlog) != 0) {
+        throw Error(Error::Kind::listenFailed, errno);
     }
     ::chmod(std::string(path).c_str(), 0600);
-    return fd;
+    return fd.release();
 }
 
 std::optional<std::string> readLine(int fd, std::string start) {

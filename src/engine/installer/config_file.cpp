@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "core/unique_fd.h"
 #include "engine/support/atomic_file.h"
 #include "engine/support/calendar.h"
 

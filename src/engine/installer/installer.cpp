@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "core/unique_fd.h"
 #include "engine/installer/bridge_location.h"
 #include "engine/installer/codex_trust.h"
 #include "engine/installer/hook_layout.h"

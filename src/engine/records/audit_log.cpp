@@ -10,6 +10,7 @@
 
 #include "core/paths.h"
 #include "core/protocol.h"
+#include "core/unique_fd.h"
 #include "engine/support/atomic_file.h"
 #include "engine/support/calendar.h"
 
@@ -23,26 +24,22 @@ namespace {
 // readable. A write that stops part-way (a full disk) is cut off again, so
 // the file never ends in half an entry.
 void appendLine(const std::string& path, const std::string& line) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    const UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd) {
         return;
     }
     struct stat info {};
     char last = '\n';
-    const bool sized = ::fstat(fd, &info) == 0;
+    const bool sized = ::fstat(fd.get(), &info) == 0;
     if (sized && info.st_size > 0) {
-        int reader = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (reader >= 0) {
-            if (::pread(reader, &last, 1, info.st_size - 1) != 1) {
-                last = '\n';
-            }
-            ::close(reader);
+        const UniqueFd reader(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (reader && ::pread(reader.get(), &last, 1, info.st_size - 1) != 1) {
+            last = '\n';
         }
     }
-    if (!writeFully(fd, last == '\n' ? line : "\n" + line) && sized) {
-        (void)::ftruncate(fd, info.st_size);
+    if (!writeAll(fd.get(), last == '\n' ? line : "\n" + line) && sized) {
+        (void)::ftruncate(fd.get(), info.st_size);
     }
-    ::close(fd);
 }
 
 // Names in `directory`, or nullopt when it cannot be listed.

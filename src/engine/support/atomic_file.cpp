@@ -4,37 +4,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <filesystem>
+
+#include "core/unique_fd.h"
 
 namespace vorla {
 
 namespace {
 
 void syncDirectory(const std::string& dir) {
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+    const UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) {
+        ::fsync(fd.get());
     }
 }
 
 }  // namespace
-
-bool writeFully(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
 
 bool ensurePrivateDirectory(const std::string& path) {
     std::error_code error;
@@ -62,15 +48,15 @@ bool writeFileAtomically(const std::string& path, std::string_view contents, Dur
         return false;
     }
     std::string temp = path + ".tmp-XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
+    UniqueFd fd(::mkstemp(temp.data()));
+    if (!fd) {
         return false;
     }
-    bool ok = ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && writeFully(fd, contents);
+    bool ok = ::fchmod(fd.get(), static_cast<mode_t>(mode)) == 0 && writeAll(fd.get(), contents);
     if (ok && durability == Durability::synced) {
-        ok = ::fsync(fd) == 0;
+        ok = ::fsync(fd.get()) == 0;
     }
-    ok = (::close(fd) == 0) && ok;
+    ok = fd.close() && ok;
     if (ok) {
         ok = ::rename(temp.c_str(), path.c_str()) == 0;
     }
@@ -82,31 +68,6 @@ bool writeFileAtomically(const std::string& path, std::string_view contents, Dur
         syncDirectory(dir);
     }
     return true;
-}
-
-std::optional<std::string> readFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    std::string data;
-    std::array<char, 64 * 1024> chunk{};
-    for (;;) {
-        ssize_t n = ::read(fd, chunk.data(), chunk.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) {
-            break;
-        }
-        data.append(chunk.data(), static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return data;
 }
 
 }  // namespace vorla

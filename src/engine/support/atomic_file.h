@@ -6,7 +6,6 @@
 // simply ignore the result.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,12 +25,5 @@ enum class Durability { normal, synced };
 // Creates `path` and missing parents with mode 0700. True when it exists as a
 // folder afterwards.
 [[nodiscard]] bool ensurePrivateDirectory(const std::string& path);
-
-// Writes all of `data` to `fd`, retrying short and interrupted writes. False
-// when the descriptor refuses more.
-[[nodiscard]] bool writeFully(int fd, std::string_view data);
-
-// The whole file, or nullopt when it cannot be read.
-[[nodiscard]] std::optional<std::string> readFile(const std::string& path);
 
 }  // namespace vorla

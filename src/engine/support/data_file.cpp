@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "core/unique_fd.h"
 #include "engine/support/calendar.h"
 
 namespace vorla {
