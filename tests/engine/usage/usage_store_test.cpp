@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -170,6 +174,38 @@ TEST_F(UsageStoreTest, CacheIsReusedUntilSizeOrTimeChanges) {
     write(path, response("a", day(0), 12345), seconds(30));
     EXPECT_EQ(snapshot(&read).today.output, 12345);
     EXPECT_EQ(read, 1u);
+}
+
+// An agent appends to its transcript, or the file is cut short, while it is
+// being scanned (a writer process churns it): every snapshot stays sane, and
+// once the file settles it is counted as it is, not from a stale cache.
+TEST_F(UsageStoreTest, ATranscriptChangingWhileScannedIsCountedAsItEnds) {
+    const std::string relative = ".claude/projects/app/s.jsonl";
+    write(relative, response("a", day(0), 1));
+    const std::string path = home_.file(relative);
+    const std::string line = response("b", day(0), 1);
+    pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        for (int i = 1;; ++i) {
+            if (i % 64 == 0) {
+                (void)::truncate(path.c_str(), static_cast<off_t>(line.size() / 2));
+            } else if (FILE* file = std::fopen(path.c_str(), "a")) {
+                std::string next = response("m" + std::to_string(i), day(0), 1);
+                std::fwrite(next.data(), 1, next.size(), file);
+                std::fclose(file);
+            }
+        }
+    }
+    for (int i = 0; i < 40; ++i) {
+        UsageSnapshot during = snapshot();
+        EXPECT_EQ(during.today.output, during.today.messages);  // one token per response
+    }
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+    write(relative, response("a", day(0), 7) + line.substr(0, 20) + "\n" + response("c", day(0), 5),
+          seconds(90));
+    EXPECT_EQ(snapshot().today.output, 12);
 }
 
 TEST_F(UsageStoreTest, CorruptOrForeignCacheIsRebuilt) {
