@@ -24,17 +24,10 @@ SoundOutput::~SoundOutput() {
         control_.join();
     }
     closeDevice();
-    if (initialised_) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    }
 }
 
 std::optional<std::string> SoundOutput::start() {
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Vorla Agents");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        return std::string(SDL_GetError());
-    }
-    initialised_ = true;
     if (!openDevice()) {
         return std::string(SDL_GetError());
     }
@@ -63,6 +56,12 @@ bool SoundOutput::idle() const {
 }
 
 bool SoundOutput::openDevice() {
+    // SDL's audio subsystem lives only as long as the device: with the ALSA
+    // driver it keeps a hot-plug thread that wakes ten times a second and
+    // rereads the ALSA configuration every few seconds.
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        return false;
+    }
     SDL_AudioSpec want{};
     want.freq = 44100;
     want.format = AUDIO_F32SYS;
@@ -73,6 +72,7 @@ bool SoundOutput::openDevice() {
     // No allowed changes: SDL converts to whatever the device wants.
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
     if (device_ == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);  // keeps SDL_GetError's text
         return false;
     }
     SDL_PauseAudioDevice(device_, 0);
@@ -86,6 +86,7 @@ void SoundOutput::closeDevice() {
         return;
     }
     SDL_CloseAudioDevice(device_);  // joins SDL's audio thread
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
     device_ = 0;
     MutexLock lock(controlMutex_);
     deviceOpen_ = false;

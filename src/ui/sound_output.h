@@ -1,9 +1,10 @@
 // The audio output of the desktop app: one mono 44.1 kHz float stream through
 // SDL2's audio subsystem, at half volume, playing one clip at a time.
 //
-// The device is open only while something plays (and for `linger` after):
-// SDL2 keeps its audio thread waking every buffer even while a device is
-// paused, so an idle app closes the device and its thread is gone. A small
+// The device, and SDL's audio subsystem with it, is open only while something
+// plays (and for `linger` after): SDL2 keeps its audio thread waking every
+// buffer even while a device is paused, and its ALSA driver polls for
+// hot-plugged cards, so an idle app closes both and their threads are gone. A small
 // control thread of ours opens it again on the next play; it sleeps on a
 // condition variable in between and does not wake.
 //
@@ -52,7 +53,6 @@ class SoundOutput final : public AudioSink {
     void reopenDevice();
 
     const std::chrono::milliseconds linger_;
-    bool initialised_ = false;
     std::thread control_;
 
     // Touched by the control thread once started (and by start() before).
