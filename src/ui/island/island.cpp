@@ -1,6 +1,7 @@
 #include "ui/island/island.h"
 
 #include <QCursor>
+#include <QEvent>
 
 namespace vorla::ui {
 
@@ -24,11 +25,18 @@ Island::Island(SessionStore& store, NotchGeometry geo, IslandActions actions)
         resize();
     };
     hoverTimer_.setInterval(kHoverInterval);
-    connect(&hoverTimer_, &QTimer::timeout, this, [this] {
-        trackHover();
+    connect(&hoverTimer_, &QTimer::timeout, this, &Island::hoverTick);
+    // Entering or leaving the window also counts as motion: some moves (a
+    // warp, XWayland over Wayland windows) bring no raw motion.
+    window_->installEventFilter(this);
+    motion_ = PointerMotionWatch::open();
+    if (motion_) {
+        motion_->onMotion = [this] { wakeHoverTick(); };
+    }
+    storeSubscription_ = store_.subscribe([this] {
         resize();
+        wakeHoverTick();
     });
-    storeSubscription_ = store_.subscribe([this] { resize(); });
 }
 
 Island::~Island() = default;
@@ -36,7 +44,39 @@ Island::~Island() = default;
 void Island::show() {
     resize();
     window_->bringForward();
-    hoverTimer_.start();
+    shown_ = true;
+    wakeHoverTick();
+}
+
+bool Island::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Enter || event->type() == QEvent::Leave) {
+        wakeHoverTick();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void Island::wakeHoverTick() {
+    stillTicks_ = 0;
+    if (shown_ && !hoverTimer_.isActive()) {
+        hoverTimer_.start();
+    }
+}
+
+void Island::hoverTick() {
+    const QPoint pointer = QCursor::pos();
+    trackHover(pointer);
+    resize();
+    stillTicks_ = pointer == lastPointer_ ? stillTicks_ + 1 : 0;
+    lastPointer_ = pointer;
+    if (!motion_ || stillTicks_ < kStillTicks) {
+        return;
+    }
+    hoverTimer_.stop();
+    motion_->watch();
+    // A move between the last look and the watch would go unseen.
+    if (QCursor::pos() != pointer) {
+        wakeHoverTick();
+    }
 }
 
 IslandLayout::Inputs Island::layoutInputs() const {
@@ -55,11 +95,10 @@ void Island::resize() {
     }
 }
 
-void Island::trackHover() {
+void Island::trackHover(QPoint pointer) {
     const LookRect hot = IslandLayout::hoverRect(store_.hovering(), store_.sessions().size(),
                                                  IslandLayout::rightEar(store_.sessions()), geo_,
                                                  lookRect(NotchWindow::screenFrame()));
-    const QPoint pointer = QCursor::pos();
     store_.setHovering(hot.contains(pointer.x(), pointer.y()));
 }
 

@@ -1,7 +1,9 @@
 // The island on screen: the view in its window, laid out again on every
 // change of the store (so a gate opens the island at once) and on the 60 ms
 // tick that tracks the pointer. The window is animated only when its frame
-// really changes.
+// really changes. Where pointer motion can be watched the tick sleeps while
+// the pointer rests, waking on its next move or on a change of the store
+// (which may move the island's edges under a resting pointer).
 //
 // Main thread only. The store must outlive the island.
 #pragma once
@@ -16,6 +18,7 @@
 #include "engine/support/observable.h"
 #include "ui/island/island_view.h"
 #include "ui/notch_window.h"
+#include "ui/pointer_motion.h"
 
 namespace vorla::ui {
 
@@ -34,7 +37,7 @@ class Island final : public QObject {
     void show();
 
     // The hover hit-test: sets the store's hovering flag from the pointer.
-    void trackHover();
+    void trackHover(QPoint pointer);
     // Lays the window out for the store's state; nothing when unchanged.
     void resize();
 
@@ -42,8 +45,20 @@ class Island final : public QObject {
     [[nodiscard]] IslandView& view() { return *view_; }
     [[nodiscard]] const NotchGeometry& geometry() const { return geo_; }
 
+    // Whether the hover tick runs now (for tests).
+    [[nodiscard]] bool hoverTickRunning() const { return hoverTimer_.isActive(); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    // Still ticks before the tick sleeps: one to see the pointer stop, one
+    // for a layout change the last hover change caused.
+    static constexpr int kStillTicks = 2;
+
     [[nodiscard]] IslandLayout::Inputs layoutInputs() const;
+    void hoverTick();
+    void wakeHoverTick();
 
     SessionStore& store_;
     const NotchGeometry geo_;
@@ -51,6 +66,10 @@ class Island final : public QObject {
     std::unique_ptr<NotchWindow> window_;
     IslandSizer sizer_;
     QTimer hoverTimer_;
+    std::unique_ptr<PointerMotionWatch> motion_;  // null: poll all the time
+    QPoint lastPointer_;
+    int stillTicks_ = 0;
+    bool shown_ = false;
     Subscription storeSubscription_;
 };
 

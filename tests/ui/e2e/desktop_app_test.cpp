@@ -101,6 +101,15 @@ TEST_F(DesktopAppTest, ShowsSessionsExpandsForAGateAnswersAClickAndCleansUpOnSig
         },
         kDeadline));
 
+    // The pointer (resting until now, so the hover check sleeps) moving onto
+    // the island opens the panel; moving away closes it.
+    auto width = [&] { return x.windowOf(app->pid()).value_or(XServer::Rect{}).width; };
+    const int small = width();
+    x.moveTo(1512 / 2, 10);
+    EXPECT_TRUE(eventually([&] { return width() == 524; }, kDeadline));
+    x.moveTo(100, 600);
+    EXPECT_TRUE(eventually([&] { return width() == small; }, kDeadline));
+
     // A gate expands the island to 524 wide with its card, pointer or not.
     auto ask = [&](const std::string& command) {
         return std::make_unique<RunningChild>(bridgeOptions(event(
@@ -127,8 +136,7 @@ TEST_F(DesktopAppTest, ShowsSessionsExpandsForAGateAnswersAClickAndCleansUpOnSig
 
     // SIGTERM: a waiting bridge is let go at once and the socket file goes.
     auto abandoned = ask("npm install left-pad");
-    ASSERT_TRUE(eventually(
-        [&] { return x.windowOf(app->pid()).value_or(XServer::Rect{}).width == 524; }, kDeadline));
+    ASSERT_TRUE(eventually([&] { return width() == 524; }, kDeadline));
     app->kill(SIGTERM);
     auto appResult = app->wait(kDeadline);
     EXPECT_EQ(appResult.exitCode, 0) << appResult.err;

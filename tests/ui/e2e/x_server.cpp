@@ -152,6 +152,13 @@ std::optional<XServer::Rect> XServer::windowOf(int pid) const {
     return seen == 4 ? std::optional(rect) : std::nullopt;
 }
 
+void XServer::moveTo(int x, int y) const {
+    // A warp alone reports no raw motion; a mouse does, so end like one
+    // (three pixels stay below the pointer's acceleration threshold).
+    (void)run({"xdotool", "mousemove", "--sync", std::to_string(x - 3), std::to_string(y)});
+    (void)run({"xdotool", "mousemove_relative", "--sync", "3", "0"});
+}
+
 void XServer::click(int x, int y) const {
     (void)run(
         {"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});

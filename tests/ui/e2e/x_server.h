@@ -32,7 +32,8 @@ class XServer {
     };
     // The visible window of process `pid` (Qt sets _NET_WM_PID), if any.
     [[nodiscard]] std::optional<Rect> windowOf(int pid) const;
-    // A real pointer click at (x, y).
+    // Real pointer motion to (x, y), and a click there.
+    void moveTo(int x, int y) const;
     void click(int x, int y) const;
 
   private:
