@@ -104,11 +104,10 @@ TEST_F(DesktopAppTest, ShowsSessionsExpandsForAGateAnswersAClickAndCleansUpOnSig
     // The pointer (resting until now, so the hover check sleeps) moving onto
     // the island opens the panel; moving away closes it.
     auto width = [&] { return x.windowOf(app->pid()).value_or(XServer::Rect{}).width; };
-    const int small = width();
     x.moveTo(1512 / 2, 10);
     EXPECT_TRUE(eventually([&] { return width() == 524; }, kDeadline));
     x.moveTo(100, 600);
-    EXPECT_TRUE(eventually([&] { return width() == small; }, kDeadline));
+    EXPECT_TRUE(eventually([&] { return width() < 300; }, kDeadline));  // collapsed
 
     // A gate expands the island to 524 wide with its card, pointer or not.
     auto ask = [&](const std::string& command) {
