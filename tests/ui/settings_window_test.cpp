@@ -28,20 +28,11 @@ TEST_F(Window, SidebarListsTheTenTabsAndSwitchesPages) {
     EXPECT_EQ(w.sidebarItem(SettingsTab::audit)->text(), "Activity");
 }
 
-TEST_F(Window, VorlaTabChoosesTheFirstTabWhenItNamesOne) {
-    {
-        vorla::test::ScopedEnv tab("VORLA_TAB", "Usage");
-        EXPECT_EQ(initialTab(), SettingsTab::usage);
-    }
-    for (const char* wrong : {"usage", "Nope", ""}) {
+TEST_F(Window, HostOpensOneWindowOnVorlaTabAndCtrlWClosesIt) {
+    for (const char* wrong : {"worktrees", "Nope", ""}) {
         vorla::test::ScopedEnv tab("VORLA_TAB", std::string(wrong));
         EXPECT_EQ(initialTab(), SettingsTab::agents) << wrong;
     }
-    vorla::test::ScopedEnv unset("VORLA_TAB", std::nullopt);
-    EXPECT_EQ(initialTab(), SettingsTab::agents);
-}
-
-TEST_F(Window, HostOpensOneWindowAndCtrlWClosesIt) {
     vorla::test::ScopedEnv tab("VORLA_TAB", "Worktrees");
     SettingsHost host(context_);
     host.open();

@@ -15,9 +15,14 @@
 #include <QThreadPool>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <thread>
 #include <utility>
 
 namespace vorla::ui {
+
+// Ten nice steps down for the calling thread (Linux: nice is per thread).
+void lowerThisThreadsPriority();
 
 template <typename Result>
 void runInBackground(QObject* context, std::function<Result()> work,
@@ -35,6 +40,20 @@ void runInBackground(QObject* context, std::function<Result()> work,
                 },
                 Qt::QueuedConnection);
         });
+}
+
+// Runs `work` on a thread of its own, ten nice steps below the caller, and
+// returns its result. Threads `work` starts inherit that priority. For reads
+// that keep every core busy (the transcript scan), so that the interface
+// thread still gets a core the moment it wakes.
+template <typename Result>
+Result atLowPriority(const std::function<Result()>& work) {
+    std::optional<Result> result;
+    std::thread([&] {
+        lowerThisThreadsPriority();
+        result.emplace(work());
+    }).join();
+    return std::move(*result);
 }
 
 }  // namespace vorla::ui

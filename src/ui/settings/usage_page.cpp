@@ -80,8 +80,10 @@ void UsagePage::appeared() {
     runInBackground<UsageSnapshot>(
         this,
         [clock] {
-            UsageStore store(*clock);
-            return store.snapshot(7);
+            return atLowPriority<UsageSnapshot>([clock] {
+                UsageStore store(*clock);
+                return store.snapshot(7);
+            });
         },
         [this, started](UsageSnapshot snapshot) {
             if (started != visit()) {
