@@ -1,6 +1,7 @@
 #include "engine/usage/line_stream.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,9 @@ namespace vorla {
 namespace {
 
 constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+// Smaller files read in one block of their own size: most transcripts are a
+// few kilobytes, and two megabytes per file is what dominated their scan.
+constexpr std::size_t kMinimumBlock = 4096;
 // simdjson reads up to this far past the end of a document.
 constexpr std::size_t kPadding = 64;
 
@@ -40,7 +44,7 @@ class FileDescriptor {
 // padding after the capacity.
 class Window {
   public:
-    Window() { allocate(2 * kBlockSize); }
+    explicit Window(std::size_t block) : block_(block) { allocate(2 * block_); }
 
     [[nodiscard]] char* data() { return bytes_.get(); }
     [[nodiscard]] std::size_t capacity() const { return capacity_; }
@@ -48,13 +52,13 @@ class Window {
     // Makes room for at least one more block after `end` by moving the
     // unprocessed bytes to the front, or growing when one line fills it all.
     void makeRoom(std::size_t& begin, std::size_t& end) {
-        if (capacity_ - end >= kBlockSize) {
+        if (capacity_ - end >= block_) {
             return;
         }
         std::size_t pending = end - begin;
-        if (pending + kBlockSize > capacity_) {
+        if (pending + block_ > capacity_) {
             std::size_t size = capacity_;
-            while (pending + kBlockSize > size) {
+            while (pending + block_ > size) {
                 size *= 2;
             }
             auto bigger = std::make_unique<char[]>(size + kPadding);
@@ -76,6 +80,7 @@ class Window {
         capacity_ = size;
     }
 
+    const std::size_t block_;
     std::unique_ptr<char[]> bytes_;
     std::size_t capacity_ = 0;
 };
@@ -173,7 +178,13 @@ bool forEachLine(const std::string& path, std::span<const std::string_view> mark
         return false;
     }
     posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    Window window;
+    struct stat info {};
+    std::size_t block = kBlockSize;
+    if (fstat(file.get(), &info) == 0 && info.st_size >= 0) {
+        // One more byte than the file, so its end is seen by the first read.
+        block = std::clamp(static_cast<std::size_t>(info.st_size) + 1, kMinimumBlock, kBlockSize);
+    }
+    Window window(block);
     std::size_t begin = 0;     // first byte of the current, unfinished line
     std::size_t end = 0;       // end of the bytes read
     std::size_t searched = 0;  // the current line holds no marker before this
