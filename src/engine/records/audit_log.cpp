@@ -195,11 +195,11 @@ std::string auditCSV(const std::vector<std::string>& files) {
     return csv;
 }
 
-std::optional<std::string> AuditLog::exportCSV() const {
+Result<std::string> AuditLog::exportCSV() const {
     (void)ensurePrivateDirectory(directory_);
     auto names = listNames(directory_);
     if (!names) {
-        return std::nullopt;
+        return fail("Could not export: the audit folder cannot be read.");
     }
     std::erase_if(*names, [](const std::string& name) { return !name.ends_with(".jsonl"); });
     std::sort(names->begin(), names->end());
@@ -207,8 +207,11 @@ std::optional<std::string> AuditLog::exportCSV() const {
     for (const std::string& name : *names) {
         files.push_back(directory_ + "/" + name);
     }
-    std::string target = desktopDirectory() + "/vorla-agents-audit.csv";
-    (void)writeFileAtomically(target, auditCSV(files));
+    const char* name = "vorla-agents-audit.csv";
+    std::string target = desktopDirectory() + "/" + name;
+    if (!writeFileAtomically(target, auditCSV(files))) {
+        return fail(std::string("Could not save ") + name + " to your Desktop.");
+    }
     return target;
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/result.h"
 #include "engine/records/audit_entry.h"
 #include "engine/support/clock.h"
 #include "engine/support/observable.h"
@@ -63,9 +64,10 @@ class AuditLog {
     [[nodiscard]] std::vector<AuditEntry> recent(int days) const;
 
     // Writes the whole history as CSV to <desktop>/vorla-agents-audit.csv and
-    // returns that path (also when the write failed); nullopt when the audit
-    // folder cannot be listed.
-    [[nodiscard]] std::optional<std::string> exportCSV() const;
+    // returns that path. Fails with the sentence to show: "Could not export:
+    // the audit folder cannot be read." or "Could not save
+    // vorla-agents-audit.csv to your Desktop."
+    [[nodiscard]] Result<std::string> exportCSV() const;
 
     // Sorted by toolsRun, largest first; ties keep first-seen order.
     [[nodiscard]] std::vector<Score> scoreboard() const;

@@ -1,11 +1,9 @@
 #include "ui/settings/activity_page.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
-#include <optional>
 
 #include "core/paths.h"
 #include "engine/records/audit_log.h"
@@ -20,15 +18,12 @@ namespace vorla::ui {
 namespace {
 
 // The export's outcome as the sentence shown under the button.
-QString exportOutcome(const std::optional<std::string>& path, bool written) {
+QString exportOutcome(const Result<std::string>& path) {
     if (!path) {
-        return QStringLiteral("Could not export: the audit folder cannot be read.");
+        return qstr(path.error().message);
     }
-    const QString name = QFileInfo(qstr(*path)).fileName();
-    if (!written) {
-        return QStringLiteral("Could not save ") + name + QStringLiteral(" to your Desktop.");
-    }
-    return QStringLiteral("Saved ") + name + QStringLiteral(" to your Desktop.");
+    return QStringLiteral("Saved ") + QFileInfo(qstr(*path)).fileName() +
+           QStringLiteral(" to your Desktop.");
 }
 
 }  // namespace
@@ -54,13 +49,7 @@ void ActivityPage::exportCSV() {
         this,
         [log] {
             QDir().mkpath(QString::fromStdString(desktopDirectory()));
-            // A failed write keeps an earlier export in place: only a file
-            // modified by this export counts as saved.
-            const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
-            std::optional<std::string> path = log->exportCSV();
-            QFileInfo file(QString::fromStdString(path.value_or("")));
-            const bool written = path && file.isFile() && file.lastModified() >= started;
-            return exportOutcome(path, written);
+            return exportOutcome(log->exportCSV());
         },
         [this](QString message) {
             exportMessage_ = std::move(message);

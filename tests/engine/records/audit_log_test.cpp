@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "engine/support/calendar.h"
 #include "support/manual_clock.h"
 #include "support/scoped_env.h"
@@ -169,8 +171,7 @@ TEST_F(AuditLogTest, ExportWritesEveryDayInOrderWithQuoting) {
     home_.write(".config/user-dirs.dirs",
                 "# written by xdg-user-dirs-update\n"
                 "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
-    auto path = log.exportCSV();
-    EXPECT_EQ(path, home_.path() + "/Schreibtisch/vorla-agents-audit.csv");
+    EXPECT_EQ(log.exportCSV(), home_.path() + "/Schreibtisch/vorla-agents-audit.csv");
     EXPECT_EQ(home_.read("Schreibtisch/vorla-agents-audit.csv"),
               "timestamp,agent,project,event,tool,risk,detail\n"
               "2026-01-13T10:00:00Z,\"my,agent\",app,tool,Bash,-1,\"\"\n"
@@ -179,6 +180,12 @@ TEST_F(AuditLogTest, ExportWritesEveryDayInOrderWithQuoting) {
               "2026-01-13T10:00:03Z,a,app,tool,Bash,-1,\"'-1+1\"\n"
               "2026-01-13T10:00:04Z,a,app,tool,Bash,-1,\"'\tx\"\n"
               "2026-01-15T08:00:00Z,claude,app,approved,Bash,3,\"echo \"\"a, b\"\" \"\"c\"\"\"");
+
+    // A desktop that cannot be written to is a failure, not a saved file.
+    std::filesystem::remove_all(home_.file("Schreibtisch"));
+    home_.write("Schreibtisch", "a file, not a folder");
+    EXPECT_EQ(log.exportCSV().error().message,
+              "Could not save vorla-agents-audit.csv to your Desktop.");
 }
 
 TEST_F(AuditLogTest, ScoreboardAndClicksCountTodayByKind) {
