@@ -60,24 +60,24 @@ std::string XdgLoginItems::runningExecutable() {
     return error ? std::string() : path.string();
 }
 
-std::optional<std::string> XdgLoginItems::setRegistered(bool registered) {
+Result<> XdgLoginItems::setRegistered(bool registered) {
     if (!registered) {
         if (::unlink(entryPath_.c_str()) != 0 && errno != ENOENT) {
-            return "could not remove " + entryPath_ + ": " + std::strerror(errno);
+            return failSystem("could not remove " + entryPath_, errno);
         }
-        return std::nullopt;
+        return {};
     }
     if (executable_.empty() || executable_.front() != '/') {
-        return "the running program's path is unknown";
+        return fail("the running program's path is unknown");
     }
     const std::string folder = std::filesystem::path(entryPath_).parent_path().string();
     if (!ensurePrivateDirectory(folder)) {
-        return "could not create " + folder + ": " + std::strerror(errno);
+        return failSystem("could not create " + folder, errno);
     }
     if (!writeFileAtomically(entryPath_, autostartEntry(executable_), Durability::synced, 0644)) {
-        return "could not write " + entryPath_ + ": " + std::strerror(errno);
+        return failSystem("could not write " + entryPath_, errno);
     }
-    return std::nullopt;
+    return {};
 }
 
 bool XdgLoginItems::registered() const {

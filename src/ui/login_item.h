@@ -24,7 +24,7 @@ class XdgLoginItems final : public LoginItems {
 
     // Writes the entry (true) or removes it (false); removing a missing entry
     // succeeds.
-    [[nodiscard]] std::optional<std::string> setRegistered(bool registered) override;
+    [[nodiscard]] Result<> setRegistered(bool registered) override;
     // Whether the entry is there now.
     [[nodiscard]] bool registered() const;
     [[nodiscard]] const std::string& entryPath() const { return entryPath_; }

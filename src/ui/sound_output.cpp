@@ -26,13 +26,13 @@ SoundOutput::~SoundOutput() {
     closeDevice();
 }
 
-std::optional<std::string> SoundOutput::start() {
+Result<> SoundOutput::start() {
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Vorla Agents");
     if (!openDevice()) {
-        return std::string(SDL_GetError());
+        return fail(SDL_GetError());
     }
     control_ = std::thread([this] { controlLoop(); });
-    return std::nullopt;
+    return {};
 }
 
 void SoundOutput::play(std::span<const float> samples) {

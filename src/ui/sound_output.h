@@ -37,7 +37,7 @@ class SoundOutput final : public AudioSink {
     // Initialises SDL's audio subsystem and opens the device once, so a
     // machine without sound says so at start. Returns SDL's error text on
     // failure. Call once.
-    [[nodiscard]] std::optional<std::string> start() override;
+    [[nodiscard]] Result<> start() override;
     void play(std::span<const float> samples) override;
 
     // Nothing is playing and the device is closed (for tests and benchmarks).

@@ -57,14 +57,14 @@ TEST(LoginItem, WritesTheAutostartEntryAndRemovesIt) {
     vorla::test::ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
     XdgLoginItems items("/opt/vorla agents/bin/vorla-agents");
     EXPECT_EQ(items.entryPath(), home.file(".config/autostart/vorla-agents.desktop"));
-    EXPECT_EQ(items.setRegistered(true), std::nullopt);
+    EXPECT_TRUE(items.setRegistered(true));
     auto entry = home.read(".config/autostart/vorla-agents.desktop");
     ASSERT_TRUE(entry);
     EXPECT_NE(entry->find("\nExec=\"/opt/vorla agents/bin/vorla-agents\"\n"), std::string::npos);
     EXPECT_TRUE(items.registered());
-    EXPECT_EQ(items.setRegistered(false), std::nullopt);
+    EXPECT_TRUE(items.setRegistered(false));
     EXPECT_FALSE(items.registered());
-    EXPECT_EQ(items.setRegistered(false), std::nullopt);
+    EXPECT_TRUE(items.setRegistered(false));
 }
 
 TEST_F(SettingsFixture, FailedLaunchAtLoginIsLoggedAndTheSwitchShowsTheTruth) {

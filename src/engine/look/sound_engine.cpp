@@ -9,8 +9,8 @@ SoundEngine::SoundEngine(std::unique_ptr<AudioSink> sink, std::function<bool()> 
     if (!sink_) {
         return;
     }
-    if (auto error = sink_->start()) {
-        logLine("SoundEngine: could not start audio: " + *error);
+    if (auto started = sink_->start(); !started) {
+        logLine("SoundEngine: could not start audio: " + started.error().message);
         return;
     }
     running_ = true;

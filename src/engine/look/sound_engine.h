@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 
+#include "core/result.h"
 #include "engine/look/cues.h"
 
 namespace vorla {
@@ -21,9 +22,8 @@ namespace vorla {
 class AudioSink {
   public:
     virtual ~AudioSink() = default;
-    // Opens the output. Returns the reason when it cannot; the sink is then
-    // never played.
-    [[nodiscard]] virtual std::optional<std::string> start() = 0;
+    // Opens the output. When it cannot, the sink is never played.
+    [[nodiscard]] virtual Result<> start() = 0;
     // Plays `samples` from their start, cutting off whatever still sounds.
     // Returns at once, never waiting on the audio thread. `samples` must stay
     // valid and unchanged for the sink's life.

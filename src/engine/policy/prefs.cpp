@@ -139,8 +139,8 @@ void Prefs::setSoundEnabled(bool value) {
 void Prefs::setLaunchAtLogin(bool value) {
     store_.setBool(kLaunchAtLogin, value);
     if (loginItems_ != nullptr) {
-        if (auto error = loginItems_->setRegistered(value)) {
-            logLine("launch-at-login toggle failed: " + *error);
+        if (auto registered = loginItems_->setRegistered(value); !registered) {
+            logLine("launch-at-login toggle failed: " + registered.error().message);
         }
     }
     if (assignIfChanged(launchAtLogin_, value)) {

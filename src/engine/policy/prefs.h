@@ -17,6 +17,7 @@
 #include <string_view>
 #include <variant>
 
+#include "core/result.h"
 #include "engine/policy/risk_engine.h"
 #include "engine/support/data_file.h"
 #include "engine/support/observable.h"
@@ -75,12 +76,11 @@ class FilePreferencesStore final : public PreferencesStore {
     std::map<std::string, PrefValue, std::less<>> values_;
 };
 
-// Registration of the application to start at login. Returns nullopt on
-// success, else a description of the error.
+// Registration of the application to start at login.
 class LoginItems {
   public:
     virtual ~LoginItems() = default;
-    [[nodiscard]] virtual std::optional<std::string> setRegistered(bool registered) = 0;
+    [[nodiscard]] virtual Result<> setRegistered(bool registered) = 0;
 };
 
 // The single auto-approve comparison: a verdict of `level` is allowed without

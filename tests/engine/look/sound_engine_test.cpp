@@ -14,7 +14,12 @@ struct FakeOutput {
 class FakeSink final : public AudioSink {
   public:
     explicit FakeSink(FakeOutput& output) : output_(output) {}
-    std::optional<std::string> start() override { return output_.startError; }
+    Result<> start() override {
+        if (output_.startError) {
+            return fail(*output_.startError);
+        }
+        return {};
+    }
     void play(std::span<const float> samples) override { output_.played.push_back(samples); }
 
   private:

@@ -10,9 +10,12 @@ namespace {
 
 class FakeLoginItems final : public LoginItems {
   public:
-    std::optional<std::string> setRegistered(bool registered) override {
+    Result<> setRegistered(bool registered) override {
         calls.push_back(registered);
-        return failure;
+        if (failure) {
+            return fail(*failure);
+        }
+        return {};
     }
     std::vector<bool> calls;
     std::optional<std::string> failure;
