@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "engine/phone/page.h"
 #include "engine/phone/remote_approval.h"
 #include "engine/support/main_queue.h"
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string escaped = phone::escapeHTML(input);
     fuzz::check(escaped.find_first_of("<>\"") == std::string::npos);
-    (void)phone::withoutCutCharacter(input);
-    (void)phone::isValidUTF8(input);
+    (void)withoutCutCharacter(input);
+    (void)isValidUTF8(input);
     return 0;
 }

@@ -22,7 +22,6 @@
 #endif
 
 #include <rapidjson/encodings.h>
-#include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
 #include <array>
@@ -34,6 +33,7 @@
 #include <vector>
 
 #include "core/json_repair.h"
+#include "core/text.h"
 
 namespace vorla {
 
@@ -108,44 +108,6 @@ class Builder {
     std::vector<Json*> stack_;
     std::string key_;
 };
-
-// The output end of RapidJSON's validator, which copies what it checks.
-class Discard {
-  public:
-    void Put(char /*unused*/) {}
-};
-
-bool eightASCII(const char* at) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, at, sizeof word);
-    return (word & 0x8080808080808080ULL) == 0;
-}
-
-// Accepts sequences RapidJSON's UTF-8 validator accepts (no overlong forms,
-// surrogates or code points past U+10FFFF). ASCII, nearly all of a payload,
-// is skipped eight bytes at a time.
-bool isValidUTF8(std::string_view text) {
-    const char* at = text.data();
-    const char* const end = at + text.size();
-    while (at != end) {
-        if (end - at >= 8 && eightASCII(at)) {
-            at += 8;
-            continue;
-        }
-        if (static_cast<unsigned char>(*at) < 0x80) {
-            ++at;
-            continue;
-        }
-        // A sequence cut by the end of the text reads a NUL and fails.
-        rapidjson::MemoryStream memory(at, static_cast<std::size_t>(end - at));
-        Discard sink;
-        if (!rapidjson::UTF8<>::Validate(memory, sink)) {
-            return false;
-        }
-        at += memory.Tell();
-    }
-    return true;
-}
 
 bool hasValidStrings(const Json& json) {
     switch (json.type()) {

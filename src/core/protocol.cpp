@@ -3,12 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 
 #include "core/json_text.h"
+#include "core/text.h"
 
 namespace vorla {
 
@@ -286,13 +286,8 @@ std::optional<Decision> decodeDecision(std::string line) {
 }
 
 Canonical canonicalize(std::string_view raw) {
-    std::string folded;
-    folded.reserve(raw.size());
-    for (char c : raw) {
-        if (c != '_') {
-            folded.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-        }
-    }
+    std::string folded = asciiLower(raw);
+    std::erase(folded, '_');
     static constexpr std::array<std::pair<std::string_view, Canonical>, 8> kNames = {{
         {"sessionstart", Canonical::sessionStart},
         {"sessionend", Canonical::sessionEnd},

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 
+#include "core/text.h"
 #include "engine/installer/hook_layout.h"
 
 namespace vorla::installer {
@@ -54,16 +55,6 @@ std::string tomlQuoted(std::string_view text) {
         }
     }
     return out + "\"";
-}
-
-std::string_view trimmed(std::string_view line) {
-    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front()))) {
-        line.remove_prefix(1);
-    }
-    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) {
-        line.remove_suffix(1);
-    }
-    return line;
 }
 
 // The text of a TOML basic or literal string at the start of `text`, and

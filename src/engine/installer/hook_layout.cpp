@@ -1,7 +1,8 @@
 #include "engine/installer/hook_layout.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "core/text.h"
 
 namespace vorla::installer {
 
@@ -162,9 +163,7 @@ ScanResult scan(const json& hooks) {
 }
 
 std::string evictionNeedle(std::string_view owner) {
-    std::string lower(owner);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string lower = asciiLower(owner);
     return lower.find("pebble") != std::string::npos ? "pebble-harbor" : "island";
 }
 

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/text.h"
 #include "engine/phone/http_message.h"
 #include "engine/support/thread_annotations.h"
 

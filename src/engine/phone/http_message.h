@@ -42,10 +42,4 @@ HttpResponse ok(std::string body, std::string contentType = "text/plain");
 // Header and body as sent; Content-Length counts the body's bytes.
 [[nodiscard]] std::string serialize(const HttpResponse& response);
 
-[[nodiscard]] bool isValidUTF8(std::string_view text);
-
-// The length of `text` without a multi-byte sequence cut off at its end (a
-// read that filled its buffer may stop in the middle of a character).
-[[nodiscard]] std::size_t withoutCutCharacter(std::string_view text);
-
 }  // namespace vorla::phone

@@ -6,10 +6,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <memory>
 
 #include "core/paths.h"
+#include "core/text.h"
 
 namespace vorla {
 
@@ -131,13 +131,6 @@ bool containsAny(std::string_view text, const auto& words) {
     return std::any_of(words.begin(), words.end(), [&](std::string_view word) {
         return text.find(word) != std::string_view::npos;
     });
-}
-
-std::string asciiLower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
 }
 
 // "~" and "~/x" use our home; "~name/x" that user's home; an unknown user

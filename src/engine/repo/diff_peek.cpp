@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "core/text.h"
 #include "engine/repo/shell.h"
 
 namespace vorla {
@@ -70,16 +71,6 @@ bool isOctalDigit(char c) {
 }
 
 }  // namespace
-
-std::string_view trimmed(std::string_view text) {
-    constexpr std::string_view kSpace = " \t\n\r\v\f";
-    std::size_t first = text.find_first_not_of(kSpace);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    std::size_t last = text.find_last_not_of(kSpace);
-    return text.substr(first, last - first + 1);
-}
 
 std::string unquoteGitPath(std::string_view path) {
     if (path.size() < 2 || path.front() != '"' || path.back() != '"') {

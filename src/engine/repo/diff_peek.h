@@ -39,7 +39,4 @@ struct DiffPeek {
 // escapes for other bytes); an unquoted path is returned as it is.
 [[nodiscard]] std::string unquoteGitPath(std::string_view path);
 
-// `text` without leading and trailing white space and line breaks.
-[[nodiscard]] std::string_view trimmed(std::string_view text);
-
 }  // namespace vorla

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "core/text.h"
 #include "engine/repo/diff_peek.h"
 #include "engine/repo/shell.h"
 

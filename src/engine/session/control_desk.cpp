@@ -1,8 +1,8 @@
 #include "engine/session/control_desk.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "core/text.h"
 #include "engine/policy/risk_engine.h"
 #include "engine/session/state_snapshot.h"
 
@@ -13,15 +13,6 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr std::size_t kShownIDLength = 8;
-
-// Ids are UUIDs in capitals; people type them in either case.
-bool hasPrefixIgnoringCase(std::string_view id, std::string_view prefix) {
-    return prefix.size() <= id.size() &&
-           std::equal(prefix.begin(), prefix.end(), id.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
 
 }  // namespace
 
@@ -78,7 +69,8 @@ Json ControlDesk::decide(const ControlRequest& request) {
             matches = {gate};
             break;
         }
-        if (hasPrefixIgnoringCase(gate->id, request.gate)) {
+        // Ids are UUIDs in capitals; people type them in either case.
+        if (startsWithIgnoringCase(gate->id, request.gate)) {
             matches.push_back(gate);
         }
     }

@@ -4,6 +4,7 @@
 #include <array>
 #include <map>
 
+#include "core/text.h"
 #include "engine/session/state_snapshot.h"
 #include "engine/support/characters.h"
 #include "engine/support/path_component.h"
@@ -423,9 +424,7 @@ void SessionStore::flushState() {
 }
 
 SpriteKind SessionStore::spriteFor(std::string_view tool) {
-    std::string lower(tool);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string lower = asciiLower(tool);
     auto has = [&](std::initializer_list<std::string_view> parts) {
         return std::any_of(parts.begin(), parts.end(), [&](std::string_view part) {
             return lower.find(part) != std::string::npos;

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "core/text.h"
 #include "engine/usage/transcript_scan.h"
 
 namespace vorla::Pricing {
@@ -22,7 +23,7 @@ Rates rates(std::string_view model) {
         {"gpt", {5, 20}},
         {"codex", {5, 20}},
     }};
-    std::string lower = asciiLowercase(model);
+    std::string lower = asciiLower(model);
     for (const Rule& rule : kRules) {
         if (lower.find(rule.word) != std::string::npos) {
             return rule.rates;

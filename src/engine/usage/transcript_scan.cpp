@@ -7,19 +7,10 @@
 #include <optional>
 #include <unordered_set>
 
+#include "core/text.h"
 #include "engine/usage/line_stream.h"
 
 namespace vorla {
-
-std::string asciiLowercase(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
-}
 
 namespace TranscriptScan {
 
@@ -408,7 +399,7 @@ std::string shortModel(std::string_view identifier) {
         {"gpt", "GPT"},
         {"codex", "GPT"},
     }};
-    std::string lower = asciiLowercase(identifier);
+    std::string lower = asciiLower(identifier);
     for (const auto& [word, name] : kNames) {
         if (lower.find(word) != std::string::npos) {
             return std::string(name);

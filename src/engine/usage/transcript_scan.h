@@ -56,8 +56,3 @@ struct ClaudeScan {
 [[nodiscard]] std::uint64_t responseKey(std::string_view messageID, std::string_view requestID);
 
 }  // namespace vorla::TranscriptScan
-
-namespace vorla {
-// ASCII letters lowered; other bytes (UTF-8 included) unchanged.
-[[nodiscard]] std::string asciiLowercase(std::string_view text);
-}  // namespace vorla

@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "core/paths.h"
+#include "core/text.h"
 #include "engine/support/agent_dirs.h"
 #include "engine/support/atomic_file.h"
 #include "engine/support/calendar.h"
@@ -325,7 +326,7 @@ UsageSnapshot UsageStore::build(const UsageBuckets& total, std::int64_t fileCoun
         }
     }
     for (const auto& [model, usage] : byModel) {
-        if (model.starts_with('<') || model == "\u2014" || asciiLowercase(model) == "unknown") {
+        if (model.starts_with('<') || model == "\u2014" || asciiLower(model) == "unknown") {
             continue;
         }
         snapshot.weekByModel.push_back({model, usage, Pricing::cost(usage, model)});

@@ -40,18 +40,6 @@ TEST(HttpMessage, requestLineAndParameters) {
     EXPECT_FALSE(authorised("/x?t=", ""));  // no token while the server is off
 }
 
-TEST(HttpMessage, utf8ValidationAndCutCharacters) {
-    EXPECT_TRUE(isValidUTF8("caf\xc3\xa9 \xe2\x80\xa2 \xf0\x9f\x98\x80"));
-    EXPECT_FALSE(isValidUTF8("\xff"));
-    EXPECT_FALSE(isValidUTF8("\xc0\xaf"));      // overlong "/"
-    EXPECT_FALSE(isValidUTF8("\xed\xa0\x80"));  // surrogate
-    EXPECT_FALSE(isValidUTF8("\xe2\x80"));      // cut short
-    EXPECT_EQ(withoutCutCharacter("ab\xe2\x80"), 2U);
-    EXPECT_EQ(withoutCutCharacter("ab\xe2\x80\xa2"), 5U);
-    EXPECT_EQ(withoutCutCharacter("ab\xf0"), 2U);
-    EXPECT_EQ(withoutCutCharacter("abc"), 3U);
-}
-
 TEST(Page, aQuoteInAGateIdentifierCannotBreakOutOfTheHandler) {
     GateCard gate{"x');alert(1);//\"", "Agent", "t", "", Risk::normal, {}, ""};
     std::string html = card(gate);
