@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QThread>
+#include <QThreadPool>
 
 #include "engine/support/calendar.h"
 #include "ui/settings/audit_list.h"
@@ -101,7 +102,9 @@ SettingsFixture::SettingsFixture()
 
 SettingsFixture::~SettingsFixture() {
     window_.reset();
-    // Results of background work still on their way are dropped here.
+    // Work still running reads the stores, which go next; its results are
+    // dropped here.
+    QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
 }
 

@@ -1,6 +1,8 @@
 // The window itself: its sidebar, the tab it opens on, closing, and whether
 // it opens by itself at start-up.
 #include <QShortcut>
+#include <QThreadPool>
+#include <fstream>
 
 #include "settings_fixture.h"
 #include "ui/settings/settings_host.h"
@@ -46,6 +48,22 @@ TEST_F(Window, HostOpensOneWindowOnVorlaTabAndCtrlWClosesIt) {
     first->findChild<QShortcut*>()->activated();
     ASSERT_TRUE(waitFor([&] { return first.isNull(); }));  // closing drops the window and its pages
     EXPECT_EQ(host.window(), nullptr);
+}
+
+// The stores die right after the host: work reading them must be over.
+TEST_F(Window, ClosingTheHostWaitsForPageWorkThatReadsTheStores) {
+    std::string day;
+    for (int i = 0; i < 5000; ++i) {
+        day += encodeAuditLine({clock_.now() - std::chrono::seconds(i), "claude", "s1", "shop",
+                                "approved", "Bash", "npm test " + std::to_string(i % 50), 1}) +
+               "\n";
+    }
+    std::ofstream(auditLog_.fileFor(clock_.now())) << day;
+    auto host = std::make_unique<SettingsHost>(context_);
+    host->open();
+    host->window()->select(SettingsTab::improve);  // mines the audit log off this thread
+    host.reset();
+    EXPECT_EQ(QThreadPool::globalInstance()->activeThreadCount(), 0);
 }
 
 TEST_F(Window, OpensAtStartWithoutInstalledHooksOrWhenAskedWithOne) {

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QThreadPool>
 #include <algorithm>
 
 namespace vorla::ui {
@@ -10,6 +11,9 @@ SettingsHost::SettingsHost(SettingsContext context) : context_(std::move(context
 
 SettingsHost::~SettingsHost() {
     delete window_.data();
+    // Page work still running may read the stores (the audit log for Improve
+    // and Export CSV), which the composition root destroys right after us.
+    QThreadPool::globalInstance()->waitForDone();
 }
 
 void SettingsHost::open() {

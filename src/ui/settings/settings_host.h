@@ -17,6 +17,7 @@ namespace vorla::ui {
 class SettingsHost {
   public:
     explicit SettingsHost(SettingsContext context);
+    // Closes the window and waits for its pages' background work.
     ~SettingsHost();
 
     // Refreshes the installer's view of the agents, creates the window when
