@@ -71,11 +71,13 @@ Result<> XdgLoginItems::setRegistered(bool registered) {
         return fail("the running program's path is unknown");
     }
     const std::string folder = std::filesystem::path(entryPath_).parent_path().string();
-    if (!ensurePrivateDirectory(folder)) {
-        return failSystem("could not create " + folder, errno);
+    if (auto made = ensurePrivateDirectory(folder); !made) {
+        return fail("could not create " + folder + ": " + made.error().message);
     }
-    if (!writeFileAtomically(entryPath_, autostartEntry(executable_), Durability::synced, 0644)) {
-        return failSystem("could not write " + entryPath_, errno);
+    auto written =
+        writeFileAtomically(entryPath_, autostartEntry(executable_), Durability::synced, 0644);
+    if (!written) {
+        return fail("could not write " + entryPath_ + ": " + written.error().message);
     }
     return {};
 }

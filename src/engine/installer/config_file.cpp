@@ -49,9 +49,8 @@ Result<> writeText(const std::string& path, std::string_view text) {
     if (::stat(target.c_str(), &info) == 0) {
         mode = info.st_mode & 07777;
     }
-    errno = 0;
-    if (!writeFileAtomically(target, text, Durability::synced, mode)) {
-        return failSystem("Could not write " + target, errno);
+    if (auto written = writeFileAtomically(target, text, Durability::synced, mode); !written) {
+        return fail("Could not write " + target + ": " + written.error().message);
     }
     return {};
 }
@@ -74,9 +73,8 @@ Result<> backup(const std::string& home, const std::string& relative, WallTime n
         return {};
     }
     std::string folder = home + "/.vorla-agents/backups/" + backupStamp(now);
-    errno = 0;
-    if (!ensurePrivateDirectory(folder)) {
-        return failSystem("Could not create " + folder, errno);
+    if (auto made = ensurePrivateDirectory(folder); !made) {
+        return fail("Could not create " + folder + ": " + made.error().message);
     }
     std::string name = relative;
     std::replace(name.begin(), name.end(), '/', '_');

@@ -318,9 +318,8 @@ Result<> Installer::stageBridge() const {
         return fail("Bridge binary missing from the app bundle.");
     }
     std::string bin = path(".vorla-agents/bin");
-    errno = 0;
-    if (!ensurePrivateDirectory(bin)) {
-        return failSystem("Could not create " + bin, errno);
+    if (auto made = ensurePrivateDirectory(bin); !made) {
+        return fail("Could not create " + bin + ": " + made.error().message);
     }
     std::string target = installer::stagedBridgePath(home_);
     std::error_code error;

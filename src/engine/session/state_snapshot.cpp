@@ -107,7 +107,8 @@ std::string defaultSnapshotPath() {
 }
 
 void writeSnapshot(const std::string& path, std::string_view text) {
-    [[maybe_unused]] bool written = writeFileAtomically(path, text);
+    // A stale snapshot only delays what `vorla-agents status` shows.
+    (void)writeFileAtomically(path, text);
 }
 
 }  // namespace vorla

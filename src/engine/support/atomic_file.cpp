@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "core/unique_fd.h"
@@ -12,6 +13,10 @@
 namespace vorla {
 
 namespace {
+
+tl::unexpected<Error> failWith(int error) {
+    return fail(std::strerror(error != 0 ? error : EIO));
+}
 
 void syncDirectory(const std::string& dir) {
     const UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -22,52 +27,61 @@ void syncDirectory(const std::string& dir) {
 
 }  // namespace
 
-bool ensurePrivateDirectory(const std::string& path) {
+Result<> ensurePrivateDirectory(const std::string& path) {
     std::error_code error;
     std::filesystem::path dir(path);
     if (std::filesystem::is_directory(dir, error)) {
-        return true;
+        return {};
     }
     // Create one level at a time so every folder we make gets 0700.
     if (dir.has_parent_path() && dir.parent_path() != dir) {
-        if (!ensurePrivateDirectory(dir.parent_path().string())) {
-            return false;
+        if (auto parent = ensurePrivateDirectory(dir.parent_path().string()); !parent) {
+            return parent;
         }
     }
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-        return false;
+        return failWith(errno);
     }
-    return std::filesystem::is_directory(dir, error);
+    if (!std::filesystem::is_directory(dir, error)) {
+        return failWith(ENOTDIR);
+    }
+    return {};
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view contents, Durability durability,
-                         unsigned mode) {
+Result<> writeFileAtomically(const std::string& path, std::string_view contents,
+                             Durability durability, unsigned mode) {
     std::filesystem::path target(path);
     std::string dir = target.has_parent_path() ? target.parent_path().string() : ".";
-    if (!ensurePrivateDirectory(dir)) {
-        return false;
+    if (auto made = ensurePrivateDirectory(dir); !made) {
+        return made;
     }
     std::string temp = path + ".tmp-XXXXXX";
     UniqueFd fd(::mkstemp(temp.data()));
     if (!fd) {
-        return false;
+        return failWith(errno);
     }
-    bool ok = ::fchmod(fd.get(), static_cast<mode_t>(mode)) == 0 && writeAll(fd.get(), contents);
-    if (ok && durability == Durability::synced) {
-        ok = ::fsync(fd.get()) == 0;
+    // errno is taken where the step failed: removing the temporary file
+    // would overwrite it.
+    errno = 0;
+    int error = 0;
+    if (::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0 || !writeAll(fd.get(), contents) ||
+        (durability == Durability::synced && ::fsync(fd.get()) != 0)) {
+        error = errno != 0 ? errno : EIO;
     }
-    ok = fd.close() && ok;
-    if (ok) {
-        ok = ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!fd.close() && error == 0) {
+        error = errno != 0 ? errno : EIO;
     }
-    if (!ok) {
+    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
         ::unlink(temp.c_str());
-        return false;
+        return failWith(error);
     }
     if (durability == Durability::synced) {
         syncDirectory(dir);
     }
-    return true;
+    return {};
 }
 
 }  // namespace vorla

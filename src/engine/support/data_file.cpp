@@ -29,22 +29,25 @@ std::optional<std::string> DataFile::read() {
     return contents;
 }
 
-bool DataFile::moveAside() {
+Result<> DataFile::moveAside() {
     if (!exists(path_)) {
-        return true;  // gone meanwhile: nothing left to protect
+        return {};  // gone meanwhile: nothing left to protect
     }
     std::string base = path_ + ".corrupt-" + fileStampUTC(clock_.now());
     std::string aside = base;
     for (int n = 2; exists(aside); ++n) {
         aside = base + "-" + std::to_string(n);
     }
-    return std::rename(path_.c_str(), aside.c_str()) == 0;
+    if (std::rename(path_.c_str(), aside.c_str()) != 0) {
+        return failSystem("Could not move " + path_ + " aside", errno);
+    }
+    return {};
 }
 
-bool DataFile::write(std::string_view contents) {
+Result<> DataFile::write(std::string_view contents) {
     if (keepAside_) {
-        if (!moveAside()) {
-            return false;
+        if (auto moved = moveAside(); !moved) {
+            return moved;
         }
         keepAside_ = false;
     }

@@ -31,13 +31,13 @@ class DataFile {
     // the next write.
     void markUndecodable() { keepAside_ = true; }
 
-    // Replaces the file atomically (synced: it is the user's data). Returns
-    // false, leaving the file as it was, when the write fails or when a file
-    // to be kept aside cannot be moved out of the way.
-    [[nodiscard]] bool write(std::string_view contents);
+    // Replaces the file atomically (synced: it is the user's data). Fails,
+    // leaving the file as it was, when the write fails or when a file to be
+    // kept aside cannot be moved out of the way.
+    [[nodiscard]] Result<> write(std::string_view contents);
 
   private:
-    [[nodiscard]] bool moveAside();
+    [[nodiscard]] Result<> moveAside();
 
     std::string path_;
     const Clock& clock_;
