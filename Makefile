@@ -23,11 +23,8 @@ build: deps
 run: build
 	@$(APP)
 
-# The engine without a window (also what plain `vorla-agents` does without a display).
-run-headless: build
-	@$(APP) --headless
-
-# No window: approvals wait for `vorla-agents allow/deny` in another terminal.
+# The engine without a window (what plain `vorla-agents` does without a
+# display); approvals wait for `vorla-agents allow/deny` in another terminal.
 run-headless: build
 	@$(APP) --headless --hold
 

@@ -70,6 +70,7 @@ in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-r
 step "vorla-agents --version"
 in_root vorla-agents --version | grep -q '^vorla-agents ' || fail "--version"
 in_root test -x /usr/libexec/vorla-agents/vorla-bridge || fail "bridge not in libexec"
+in_root test -x /usr/libexec/vorla-agents/vorla-agents-app || fail "vorla-agents-app not in libexec"
 in_root test -f /usr/share/applications/vorla-agents.desktop || fail "no menu entry"
 in_root test -f /usr/share/man/man1/vorla-agents.1.gz || fail "no man page"
 
@@ -91,6 +92,7 @@ for _ in $(seq 100); do [[ -S $root/tmp/home/.vorla-agents/run/vorla.sock ]] && 
 payload='{"session_id":"pkg-test","hook_event_name":"PermissionRequest","cwd":"/tmp","tool_name":"Read","tool_input":{"file_path":"/tmp/x"}}'
 answer=$(printf '%s' "$payload" | in_root env HOME=/tmp/home /tmp/home/.vorla-agents/bin/vorla-bridge --source claude)
 grep -q '"allow"' <<<"$answer" || { cat "$root/tmp/app.log" >&2; fail "bridge answer: $answer"; }
+in_root env HOME=/tmp/home vorla-agents status --json | grep -q '"sessions"' || fail "status"
 kill -TERM "$app"; wait "$app" || true
 app=""
 [[ ! -e $root/tmp/home/.vorla-agents/run/vorla.sock ]] || fail "socket left behind"

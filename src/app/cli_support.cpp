@@ -99,6 +99,22 @@ bool isHelp(std::string_view arg) {
     return arg == "--help" || arg == "-h";
 }
 
+JsonOption parseJsonOption(std::string_view command, const char* help, int argc, char** argv) {
+    JsonOption option;
+    for (int i = 1; i < argc && !option.exitStatus; ++i) {
+        const std::string_view arg = argv[i];
+        if (isHelp(arg)) {
+            std::fputs(help, stdout);
+            option.exitStatus = 0;
+        } else if (arg == "--json") {
+            option.json = true;
+        } else {
+            option.exitStatus = usageError(command, "unknown option '" + std::string(arg) + "'");
+        }
+    }
+    return option;
+}
+
 int terminalWidth() {
     if (::isatty(STDOUT_FILENO) == 0) {
         return 0;

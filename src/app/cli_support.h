@@ -39,6 +39,15 @@ int usageError(std::string_view command, const std::string& message);
 // Whether `arg` asks for help.
 [[nodiscard]] bool isHelp(std::string_view arg);
 
+// The options of a command that takes only --json and --help: whether --json
+// was given, or the status to exit with after printing `help` or a usage error.
+struct JsonOption {
+    bool json = false;
+    std::optional<int> exitStatus;
+};
+[[nodiscard]] JsonOption parseJsonOption(std::string_view command, const char* help, int argc,
+                                         char** argv);
+
 // Columns padded to their widest cell, two spaces apart; the last column is
 // cut to the terminal's width when standard output is one.
 using Row = std::vector<std::string>;

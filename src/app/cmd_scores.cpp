@@ -81,21 +81,13 @@ void printText(const AuditLog& log, const Game& game) {
 }  // namespace
 
 int runScores(int argc, char** argv) {
-    bool json = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        if (isHelp(arg)) {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (arg != "--json") {
-            return usageError("scores", "unknown option '" + std::string(arg) + "'");
-        }
-        json = true;
+    const JsonOption option = parseJsonOption("scores", kHelp, argc, argv);
+    if (option.exitStatus) {
+        return *option.exitStatus;
     }
     AuditLog log(SystemClock::shared());
     Game game(SystemClock::shared());
-    if (json) {
+    if (option.json) {
         printJson(asJson(log, game));
     } else {
         printText(log, game);

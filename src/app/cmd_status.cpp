@@ -11,8 +11,7 @@
 #include "app/cli_support.h"
 #include "app/commands.h"
 #include "core/paths.h"
-#include "engine/policy/risk_engine.h"
-#include "engine/session/state_snapshot.h"
+#include "engine/policy/risk.h"
 #include "engine/support/clock.h"
 #include "engine/usage/context_meter.h"
 

@@ -27,21 +27,13 @@ const char* kHelp =
 }  // namespace
 
 int runSuggest(int argc, char** argv) {
-    bool json = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        if (isHelp(arg)) {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (arg != "--json") {
-            return usageError("suggest", "unknown option '" + std::string(arg) + "'");
-        }
-        json = true;
+    const JsonOption option = parseJsonOption("suggest", kHelp, argc, argv);
+    if (option.exitStatus) {
+        return *option.exitStatus;
     }
     AuditLog log(SystemClock::shared());
     auto suggestions = ImproveEngine::mine(log.recent(kDays));
-    if (json) {
+    if (option.json) {
         nlohmann::json out = nlohmann::json::array();
         for (const auto& s : suggestions) {
             out.push_back({{"key", s.key},

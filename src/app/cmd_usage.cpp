@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/cli_support.h"
 #include "app/commands.h"
 #include "engine/usage/compact.h"
 #include "engine/usage/usage_store.h"
@@ -14,6 +15,16 @@ namespace vorla::app {
 namespace {
 
 constexpr int kBarWidth = 28;
+
+const char* kHelp =
+    "Usage: vorla-agents usage [--json | --by-day]\n"
+    "\n"
+    "Tokens and the estimated cost of the agents' sessions over the last 7 days,\n"
+    "read from their transcripts.\n"
+    "\n"
+    "  --json     the same as one JSON object\n"
+    "  --by-day   the daily totals as JSON\n"
+    "  -h, --help show this help\n";
 
 std::string dollars(double value) {
     char text[32];
@@ -91,16 +102,16 @@ int runUsage(int argc, char** argv) {
     enum class Form { table, json, byDay } form = Form::table;
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
+        if (isHelp(argument)) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
         if (argument == "--json") {
             form = Form::json;
         } else if (argument == "--by-day") {
             form = Form::byDay;
         } else {
-            std::fprintf(stderr,
-                         "vorla-agents usage: unknown option '%s'\nUsage: vorla-agents usage "
-                         "[--json | --by-day]\n",
-                         argv[i]);
-            return 2;
+            return usageError("usage", "unknown option '" + std::string(argument) + "'");
         }
     }
     UsageStore store;

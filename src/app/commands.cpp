@@ -16,6 +16,15 @@ int runSuggest(int argc, char** argv);  // cmd_suggest.cpp
 
 namespace {
 
+// The front command (vorla-agents) runs only the commands that talk to the
+// running app; it hands the others, whose code needs the whole engine, to
+// vorla-agents-app (null here).
+#if VORLA_FRONT
+#define VORLA_APP_ONLY(run) nullptr
+#else
+#define VORLA_APP_ONLY(run) run
+#endif
+
 // Subcommands. Add a row here and a file of its own for each new one.
 const std::array<Command, 9> kCommands = {
     Command{"status", "status [--json | --watch]",
@@ -23,22 +32,43 @@ const std::array<Command, 9> kCommands = {
     Command{"allow", "allow <approval> [--always]",
             "allow a waiting approval; --always also learns the rule", runAllow},
     Command{"deny", "deny <approval>", "deny a waiting approval", runDeny},
-    Command{"rules", "rules [forget <key>]", "the learned rules; forget one", runRules},
+    Command{"rules", "rules [forget <key>]", "the learned rules; forget one",
+            VORLA_APP_ONLY(runRules)},
     Command{"audit", "audit [--day DAY] | audit export [PATH]",
-            "a day of the audit log; or the whole log as CSV", runAudit},
+            "a day of the audit log; or the whole log as CSV", VORLA_APP_ONLY(runAudit)},
     Command{"scores", "scores [--json]", "today's scoreboard, coins, streak and achievements",
-            runScores},
-    Command{"suggest", "suggest [--json]", "rules worth learning, from your approvals", runSuggest},
+            VORLA_APP_ONLY(runScores)},
+    Command{"suggest", "suggest [--json]", "rules worth learning, from your approvals",
+            VORLA_APP_ONLY(runSuggest)},
     Command{"hooks", "hooks [install|remove|evict <agent>]",
-            "show or change the hooks each agent runs (claude, codex, grok)", runHooks},
+            "show or change the hooks each agent runs (claude, codex, grok)",
+            VORLA_APP_ONLY(runHooks)},
     Command{"usage", "usage [--json | --by-day]",
-            "token usage and estimated cost of the last 7 days", runUsage},
+            "token usage and estimated cost of the last 7 days", VORLA_APP_ONLY(runUsage)},
 };
 
 }  // namespace
 
 std::span<const Command> commands() {
     return kCommands;
+}
+
+int dispatch(int argc, char** argv, int (*otherwise)(int argc, char** argv)) {
+    const std::string_view first = argc > 1 ? argv[1] : "";
+    if (first == "--help" || first == "-h" || first == "help") {
+        printUsage(stdout);
+        return 0;
+    }
+    if (first == "--version" || first == "-V") {
+        std::printf("vorla-agents %s\n", VORLA_VERSION);
+        return 0;
+    }
+    for (const Command& command : commands()) {
+        if (first == command.name && command.run != nullptr) {
+            return command.run(argc - 1, argv + 1);
+        }
+    }
+    return otherwise(argc, argv);
 }
 
 void printUsage(std::FILE* out) {

@@ -1,5 +1,10 @@
 #include "app/outputs.h"
 
+#include <cstdlib>
+#include <string>
+
+#include "app/front/hand_over.h"
+
 #if VORLA_GUI
 #include "ui/desktop_notifications.h"
 #include "ui/login_item.h"
@@ -8,12 +13,27 @@
 
 namespace vorla::app {
 
+namespace {
+
+#if VORLA_GUI
+// What the autostart entry runs: the command that started us (see
+// hand_over.h), else this program itself.
+std::string commandPath() {
+    const char* command = std::getenv(kCommandPathVariable);
+    if (command != nullptr && command[0] == '/') {
+        return command;
+    }
+    return ui::XdgLoginItems::runningExecutable();
+}
+#endif
+
+}  // namespace
+
 AppCore::Outputs desktopOutputs() {
     AppCore::Outputs outputs = headlessOutputs();
 #if VORLA_GUI
     outputs.audio = std::make_unique<ui::SoundOutput>();
-    outputs.loginItems =
-        std::make_unique<ui::XdgLoginItems>(ui::XdgLoginItems::runningExecutable());
+    outputs.loginItems = std::make_unique<ui::XdgLoginItems>(commandPath());
 #endif
     return outputs;
 }

@@ -227,7 +227,24 @@ TEST_F(TerminalCommandsTest, ClearFailuresWithoutAnApp) {
     EXPECT_EQ(flag.err,
               "vorla-agents status: unknown option '--bogus'\nTry 'vorla-agents status --help'.\n");
     EXPECT_EQ(cli({"deny", "abc", "--always"}).exitCode, 2);
+    // Every subcommand's --help, whether the command or the app program runs it.
+    for (std::string command :
+         {"status", "allow", "deny", "rules", "audit", "scores", "suggest", "hooks", "usage"}) {
+        auto help = cli({command, "--help"});
+        EXPECT_EQ(help.exitCode, 0) << command;
+        EXPECT_EQ(help.out.rfind("Usage: vorla-agents " + command, 0), 0u) << help.out;
+        EXPECT_EQ(help.err, "") << command;
+    }
     EXPECT_FALSE(std::filesystem::exists(home.file(".vorla-agents")));  // nothing was written
+
+    // The command copied without the app program: what needs the app says so.
+    std::filesystem::create_directories(home.file("lone"));
+    std::filesystem::copy_file(VORLA_APP_PATH, home.file("lone/vorla-agents"));
+    ChildOptions alone;
+    alone.args = {home.file("lone/vorla-agents"), "hooks"};
+    auto lone = runChild(alone);
+    EXPECT_EQ(lone.exitCode, 127);
+    EXPECT_NE(lone.err.find("vorla-agents-app is missing"), std::string::npos) << lone.err;
 
     // Not a terminal: --watch prints one table and exits.
     startApp();

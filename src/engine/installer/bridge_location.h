@@ -1,6 +1,7 @@
-// Where the installer finds the vorla-bridge program it stages: beside the
-// running vorla-agents executable (a build tree, or a relocated install), then
-// in the install prefix's libexec folder. Safe from any thread.
+// Where our programs find each other: the installer the vorla-bridge it
+// stages, the vorla-agents command the vorla-agents-app it runs. Beside the
+// running executable (a build tree, or a relocated install), then in the
+// install prefix's libexec folder. Safe from any thread.
 #pragma once
 
 #include <optional>
@@ -9,11 +10,13 @@
 
 namespace vorla::installer {
 
-// Candidate paths in the order they are tried. `libexecDir` is the installed
-// <prefix>/libexec/vorla-agents folder.
+// Candidate paths of `program` in the order they are tried. `libexecDir` is
+// the installed <prefix>/libexec/vorla-agents folder.
+[[nodiscard]] std::vector<std::string> programCandidates(const std::string& program,
+                                                         const std::string& libexecDir);
 [[nodiscard]] std::vector<std::string> bridgeCandidates(const std::string& libexecDir);
 
 // The first candidate that is a regular, executable file.
-[[nodiscard]] std::optional<std::string> findBridge(const std::vector<std::string>& candidates);
+[[nodiscard]] std::optional<std::string> findExecutable(const std::vector<std::string>& candidates);
 
 }  // namespace vorla::installer

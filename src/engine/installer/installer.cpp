@@ -313,7 +313,7 @@ Result<std::string> Installer::evict(const std::string& owner, Source agent) {
 }
 
 Result<> Installer::stageBridge() const {
-    auto source = installer::findBridge(bridgeCandidates_);
+    auto source = installer::findExecutable(bridgeCandidates_);
     if (!source) {
         return fail("Bridge binary missing from the app bundle.");
     }

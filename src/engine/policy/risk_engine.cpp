@@ -204,27 +204,6 @@ RiskVerdict gradeFileWrite(std::string_view detail, const std::optional<std::str
 
 }  // namespace
 
-std::optional<Risk> riskFromRaw(long long raw) {
-    if (raw < 0 || raw > 3) {
-        return std::nullopt;
-    }
-    return static_cast<Risk>(raw);
-}
-
-std::string_view label(Risk risk) {
-    switch (risk) {
-        case Risk::trivial:
-            return "read-only";
-        case Risk::normal:
-            return "writes files";
-        case Risk::elevated:
-            return "elevated";
-        case Risk::critical:
-            return "DESTRUCTIVE";
-    }
-    return "";
-}
-
 namespace RiskEngine {
 
 RiskVerdict assess(std::string_view tool, std::string_view detail,
