@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -82,6 +85,35 @@ TEST_F(InstallerTest, reinstallKeepsOneGroupOfOursPerEventAndUninstallRestoresTh
     EXPECT_EQ(installer.uninstall(Source::claude), "Removed hooks for claude.");
     EXPECT_EQ(read(".claude/settings.json"), original);
     EXPECT_EQ(statusOf(installer, 0), Installer::Status::notInstalled());
+}
+
+// Claude Code rewrites its settings (a whole new file renamed into place, as
+// fast as it can, from another process) while our hooks go in and out: every
+// step succeeds, and the file is always a whole object with its own setting.
+TEST_F(InstallerTest, settingsReplacedWhileMergedStayWholeAndKeepTheAgentsSetting) {
+    const std::string path = home.file(".claude/settings.json");
+    home.write(".claude/settings.json", R"({"model":"opus"})");
+    pid_t agent = ::fork();
+    ASSERT_GE(agent, 0);
+    if (agent == 0) {
+        for (int turn = 0;; ++turn) {
+            std::string text = json{{"model", "opus"}, {"turn", turn}}.dump();
+            if (FILE* file = std::fopen((path + ".new").c_str(), "w")) {
+                std::fwrite(text.data(), 1, text.size(), file);
+                std::fclose(file);
+                std::rename((path + ".new").c_str(), path.c_str());
+            }
+        }
+    }
+    Installer installer = make();
+    for (int i = 0; i < 60; ++i) {
+        auto step =
+            i % 2 == 0 ? installer.install(Source::claude) : installer.uninstall(Source::claude);
+        EXPECT_TRUE(step) << i;
+        EXPECT_EQ(read(".claude/settings.json")["model"], "opus") << i;
+    }
+    ::kill(agent, SIGKILL);
+    ::waitpid(agent, nullptr, 0);
 }
 
 TEST_F(InstallerTest, writesSortedIndentedJsonAndKeepsTheFileModeAndSymlink) {
