@@ -37,7 +37,7 @@ void Session::setTranscriptPath(std::optional<std::string> path) {
     set(transcriptPath_, std::move(path));
 }
 void Session::setContext(std::optional<ContextUsage> context) {
-    set(context_, std::move(context));
+    set(context_, context);
 }
 
 std::string Session::elapsed() const {
