@@ -4,6 +4,7 @@
 # keeping what it finds in BUILD/corpus/<target>/. A crash, leak or sanitizer
 # report stops with its reproducer in BUILD/artifacts/. Prints one summary line
 # per target. Usage: scripts/run-fuzzers.sh [BUILD] [SECONDS] [target...]
+# VORLA_FUZZ_RUNS=n runs each target n times instead (SECONDS is then ignored).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/fuzz}
@@ -17,13 +18,18 @@ fi
 scratch=/dev/shm
 [[ -d $scratch && -w $scratch ]] || scratch=${TMPDIR:-/tmp}
 
+# Any sanitizer report fails the run, not only a crash.
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$PWD/fuzz/ubsan.supp"
+limit=(-max_total_time="$seconds")
+[[ -n ${VORLA_FUZZ_RUNS:-} ]] && limit=(-runs="$VORLA_FUZZ_RUNS")
+
 mkdir -p "$build/artifacts"
 for target in "${targets[@]}"; do
   corpus=$build/corpus/$target
   mkdir -p "$corpus"
   log=$build/artifacts/$target.log
   if ! TMPDIR=$scratch "$build/fuzz/$target" "$corpus" "fuzz/seeds/$target" \
-      -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+      "${limit[@]}" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" >"$log" 2>&1; then
     echo "$target: FAILED (see $log)"
     grep -m 20 -E "ERROR|SUMMARY|==[0-9]+==|runtime error" "$log" || tail -20 "$log"
@@ -31,5 +37,6 @@ for target in "${targets[@]}"; do
   fi
   runs=$(grep -m1 'stat::number_of_executed_units' "$log" | awk '{print $2}')
   per_second=$(grep -m1 'stat::average_exec_per_sec' "$log" | awk '{print $2}')
-  echo "$target: ${runs:-?} runs in ${seconds} s (${per_second:-?}/s), corpus $(ls "$corpus" | wc -l) inputs"
+  took=$(grep -m1 'Done [0-9]* runs in' "$log" | sed 's/.* in \([0-9]*\) second.*/\1/')
+  echo "$target: ${runs:-?} runs in ${took:-$seconds} s (${per_second:-?}/s), corpus $(ls "$corpus" | wc -l) inputs"
 done
