@@ -57,6 +57,7 @@ void printText(const AuditLog& log, const Game& game) {
         std::printf("No agent activity today.\n");
     } else {
         std::vector<Row> rows;
+        rows.reserve(board.size());
         for (const auto& s : board) {
             rows.push_back({s.displayName, std::to_string(s.toolsRun), std::to_string(s.approved),
                             std::to_string(s.denied), std::to_string(s.risky),
