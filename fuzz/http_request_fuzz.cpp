@@ -46,12 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return std::vector<phone::GateCard>{card};
         });
         made->setOnDecision([](const std::string&, Behavior) {});
-        made->enable();
+        if (!made->enable()) {
+            std::abort();  // no port to be had: nothing would be fuzzed
+        }
         return made;
     }();
-    if (!approval->enabled()) {
-        std::abort();  // no port to be had: nothing would be fuzzed
-    }
     const std::string_view input = fuzz::text(data, size);
     lastRequest = std::string(input);
     checkWhole(approval->respond(withToken(input, approval->token())));
