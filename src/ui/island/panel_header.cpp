@@ -25,14 +25,14 @@ PanelHeader::PanelHeader(std::function<void()> onSettings, std::function<void()>
 
     auto* settings = new IconButton(IconButton::Glyph::gear, Palette::text2(), 24, this);
     settings->setToolTip(QStringLiteral("Settings…"));
-    connect(settings, &IconButton::clicked, this, [onSettings] {
+    connect(settings, &IconButton::clicked, this, [onSettings = std::move(onSettings)] {
         if (onSettings) {
             onSettings();
         }
     });
     auto* quit = new IconButton(IconButton::Glyph::power, Palette::pink(), 24, this);
     quit->setToolTip(QStringLiteral("Quit Vorla Agents"));
-    connect(quit, &IconButton::clicked, this, [onQuit] {
+    connect(quit, &IconButton::clicked, this, [onQuit = std::move(onQuit)] {
         if (onQuit) {
             onQuit();
         }
