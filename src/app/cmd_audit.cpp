@@ -68,6 +68,7 @@ int printDay(const std::string& day, bool json) {
         return 0;
     }
     std::vector<Row> rows;
+    rows.reserve(entries.size());
     for (const AuditEntry& e : entries) {
         rows.push_back({localClock(e.ts), e.agent, e.project, e.kind,
                         e.risk ? std::to_string(*e.risk) : "-",

@@ -64,6 +64,7 @@ void printRules(const std::vector<Rule>& rules, bool json) {
         return;
     }
     std::vector<Row> rows;
+    rows.reserve(rules.size());
     for (const Rule& rule : rules) {
         rows.push_back({rule.behavior == "allow" ? "allow" : "deny",
                         std::to_string(rule.timesFired), dayKey(rule.createdAt), rule.key});
