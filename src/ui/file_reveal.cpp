@@ -24,7 +24,7 @@ void openFolder(const std::string& folder) {
     }
 }
 
-void revealFile(const std::string& file, QDBusConnection bus) {
+void revealFile(const std::string& file, const QDBusConnection& bus) {
     const QString path = QString::fromStdString(file);
     const std::string folder = QFileInfo(path).absolutePath().toStdString();
     if (!bus.isConnected()) {

@@ -15,6 +15,7 @@ void openFolder(const std::string& folder);
 
 // Shows `file` selected through org.freedesktop.FileManager1.ShowItems on
 // `bus`; opens its folder when no file manager answers within a few seconds.
-void revealFile(const std::string& file, QDBusConnection bus = QDBusConnection::sessionBus());
+void revealFile(const std::string& file,
+                const QDBusConnection& bus = QDBusConnection::sessionBus());
 
 }  // namespace vorla::ui
