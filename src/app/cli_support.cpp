@@ -44,48 +44,41 @@ std::string cut(const std::string& text, std::size_t width) {
 
 }  // namespace
 
-AppReply askApp(const ControlRequest& request) {
-    AppReply answer;
+Result<nlohmann::json> askApp(const ControlRequest& request) {
     auto fd = UnixSocket::tryConnect(controlSocketPath());
     if (!fd) {
-        return answer;
+        return fail(
+            "Vorla Agents is not running (start it with 'vorla-agents --headless --hold' or "
+            "'make run')",
+            appNotRunning);
     }
-    answer.running = true;
     timeval tv{kAnswerTimeoutSeconds, 0};
     ::setsockopt(*fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
+    nlohmann::json reply;
     try {
         UnixSocket::writeLine(*fd, encodeRequest(request));
         if (auto line = UnixSocket::readLine(*fd)) {
-            auto json = nlohmann::json::parse(*line, nullptr, false);
-            if (json.is_object()) {
-                answer.reply = std::move(json);
-            }
+            reply = nlohmann::json::parse(*line, nullptr, false);
         }
     } catch (const UnixSocket::Error&) {
         // Left without a reply: reported as no answer.
     }
     ::close(*fd);
-    return answer;
-}
-
-int reportNotRunning(const AppReply& answer) {
-    if (answer.running) {
-        std::fprintf(stderr, "vorla-agents: Vorla Agents did not answer on %s\n",
-                     controlSocketPath().c_str());
-    } else {
-        std::fprintf(stderr,
-                     "vorla-agents: Vorla Agents is not running (start it with 'vorla-agents "
-                     "--headless --hold' or 'make run')\n");
+    if (!reply.is_object()) {
+        return fail("Vorla Agents did not answer on " + controlSocketPath(), appSilent);
     }
-    return kExitNotRunning;
+    if (!reply.value("ok", false)) {
+        auto error = reply.find("error");
+        return fail(error != reply.end() && error->is_string() ? error->get<std::string>()
+                                                               : "the app could not do that",
+                    appRefused);
+    }
+    return reply;
 }
 
-int reportFailure(const nlohmann::json& reply) {
-    auto error = reply.find("error");
-    std::fprintf(stderr, "vorla-agents: %s\n",
-                 error != reply.end() && error->is_string() ? error->get<std::string>().c_str()
-                                                            : "the app could not do that");
-    return kExitFailed;
+int reportFailure(const Error& error) {
+    std::fprintf(stderr, "vorla-agents: %s\n", error.message.c_str());
+    return error.code == appRefused ? kExitFailed : kExitNotRunning;
 }
 
 int usageError(std::string_view command, const std::string& message) {

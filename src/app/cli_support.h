@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/result.h"
 #include "engine/session/control_protocol.h"
 
 namespace vorla::app {
@@ -21,18 +22,21 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNotRunning = 3;
 
-// The reply of the running app, or nullopt when no app listens (the usual
-// case when it is not running) or it did not answer.
-struct AppReply {
-    std::optional<nlohmann::json> reply;
-    bool running = false;  // something listens on the socket
+// Error codes of askApp.
+enum AppFailure : int {
+    appNotRunning = 1,  // no app listens: the usual case when it is not running
+    appSilent,          // it listens but did not answer
+    appRefused,         // it answered that it could not do that
 };
-[[nodiscard]] AppReply askApp(const ControlRequest& request);
 
-// "vorla-agents: Vorla Agents is not running ..." on stderr; kExitNotRunning.
-int reportNotRunning(const AppReply& answer);
-// A failed reply's error on stderr; kExitFailed.
-int reportFailure(const nlohmann::json& reply);
+// The running app's reply (with "ok": true). Fails with the sentence to show:
+// "Vorla Agents is not running ...", "... did not answer on <socket>" or the
+// app's own error.
+[[nodiscard]] Result<nlohmann::json> askApp(const ControlRequest& request);
+
+// "vorla-agents: <message>" on stderr; kExitFailed for a refusal, else
+// kExitNotRunning.
+int reportFailure(const Error& error);
 
 // "vorla-agents <command>: <message>\nTry 'vorla-agents <command> --help'."
 int usageError(std::string_view command, const std::string& message);

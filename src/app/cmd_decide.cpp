@@ -59,14 +59,11 @@ int decide(Behavior behavior, int argc, char** argv) {
     if (request.gate.empty()) {
         return usageError(command, "which approval? ('vorla-agents status' lists them)");
     }
-    AppReply answer = askApp(request);
-    if (!answer.reply) {
-        return reportNotRunning(answer);
+    auto answer = askApp(request);
+    if (!answer) {
+        return reportFailure(answer.error());
     }
-    const nlohmann::json& reply = *answer.reply;
-    if (!reply.value("ok", false)) {
-        return reportFailure(reply);
-    }
+    const nlohmann::json& reply = *answer;
     if (json) {
         printJson(reply);
         return 0;

@@ -75,17 +75,14 @@ void printRules(const std::vector<Rule>& rules, bool json) {
 int list(bool json) {
     ControlRequest request;
     request.verb = ControlVerb::rules;
-    AppReply answer = askApp(request);
-    if (answer.reply) {
-        if (!answer.reply->value("ok", false)) {
-            return reportFailure(*answer.reply);
-        }
-        auto rules = decodeRules((*answer.reply)["rules"].dump());
+    auto answer = askApp(request);
+    if (answer) {
+        auto rules = decodeRules((*answer)["rules"].dump());
         printRules(rules.value_or(std::vector<Rule>{}), json);
         return 0;
     }
-    if (answer.running) {
-        return reportNotRunning(answer);
+    if (answer.error().code != appNotRunning) {
+        return reportFailure(answer.error());
     }
     FileRules file = readRulesFile(RuleStore::defaultPath());
     if (!file.problem.empty()) {
@@ -124,14 +121,12 @@ int forget(const std::string& key) {
     ControlRequest request;
     request.verb = ControlVerb::forget;
     request.key = key;
-    AppReply answer = askApp(request);
-    if (answer.reply) {
-        if (!answer.reply->value("ok", false)) {
-            return reportFailure(*answer.reply);
-        }
-    } else if (answer.running) {
-        return reportNotRunning(answer);
-    } else if (int failed = forgetInFile(key); failed != 0) {
+    auto answer = askApp(request);
+    if (!answer && answer.error().code != appNotRunning) {
+        return reportFailure(answer.error());
+    }
+    // Without the app, its rules file is changed directly.
+    if (int failed = answer ? 0 : forgetInFile(key); failed != 0) {
         return failed;
     }
     std::printf("Forgot the rule '%s'.\n", key.c_str());

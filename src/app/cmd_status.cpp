@@ -122,15 +122,15 @@ void redraw(const std::string& screen, std::string& shown) {
 }
 
 std::string watchScreen() {
-    AppReply answer = askApp(ControlRequest{});
+    auto answer = askApp(ControlRequest{});
     std::string screen = "Vorla Agents \u00b7 status \u00b7 Ctrl-C to quit\n\n";
-    if (!answer.reply) {
+    if (!answer && answer.error().code != appRefused) {
         return screen + "Vorla Agents is not running; waiting for it to start.\n";
     }
-    if (!answer.reply->value("ok", false)) {
-        return screen + text(*answer.reply, "error") + "\n";
+    if (!answer) {
+        return screen + answer.error().message + "\n";
     }
-    return screen + render(*answer.reply);
+    return screen + render(*answer);
 }
 
 // Redraws after every rewrite of state.json (the app rewrites it after each
@@ -180,18 +180,15 @@ int runStatus(int argc, char** argv) {
     if (watching && terminalWidth() > 0) {
         return watch();
     }
-    AppReply answer = askApp(ControlRequest{});
-    if (!answer.reply) {
-        return reportNotRunning(answer);
-    }
-    if (!answer.reply->value("ok", false)) {
-        return reportFailure(*answer.reply);
+    auto answer = askApp(ControlRequest{});
+    if (!answer) {
+        return reportFailure(answer.error());
     }
     if (json) {
-        answer.reply->erase("ok");
-        printJson(*answer.reply);
+        answer->erase("ok");
+        printJson(*answer);
     } else {
-        std::fputs(render(*answer.reply).c_str(), stdout);
+        std::fputs(render(*answer).c_str(), stdout);
     }
     return 0;
 }

@@ -13,14 +13,17 @@ namespace vorla {
 
 struct Error {
     std::string message;
+    // The kind of failure, where a caller branches on it (each such
+    // operation names its own codes); 0 elsewhere.
+    int code = 0;
 };
 
 template <typename T = void>
 using Result = tl::expected<T, Error>;
 
 // `return fail("Could not ...");`
-[[nodiscard]] inline tl::unexpected<Error> fail(std::string message) {
-    return tl::unexpected<Error>(Error{std::move(message)});
+[[nodiscard]] inline tl::unexpected<Error> fail(std::string message, int code = 0) {
+    return tl::unexpected<Error>(Error{std::move(message), code});
 }
 
 // "<what>: <description of errno>" (EIO when `error` is 0).
