@@ -22,9 +22,9 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr std::size_t kShownIDLength = 8;
-// A redraw even without a change of state.json, for the "waiting" clocks.
-// The app rewrites the file every 2 s anyway, so this is only a fallback.
-constexpr int kWatchFallbackMs = 5000;
+// A redraw even without a change of state.json, for the "waiting" clocks:
+// the app leaves an unchanged file alone.
+constexpr int kWatchFallbackMs = 1000;
 
 const char* kHelp =
     "Usage: vorla-agents status [--json] [--watch]\n"
@@ -134,8 +134,7 @@ std::string watchScreen() {
 }
 
 // Redraws after every rewrite of state.json (the app rewrites it after each
-// change and every 2 seconds), so the disk is never polled faster than the
-// app writes it.
+// change), and once a second for the clocks.
 int watch() {
     int notify = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
     if (notify >= 0) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <utility>
 
 #include "core/text.h"
 #include "engine/session/state_snapshot.h"
@@ -211,7 +212,7 @@ void SessionStore::refreshContext() {
     if (pruned > 0) {
         changed_.notify();
     }
-    emitState();
+    queueState(false);  // an unchanged file is left alone
 }
 
 void SessionStore::applyContext(const std::vector<std::pair<std::string, ContextUsage>>& readings) {
@@ -397,6 +398,11 @@ std::optional<std::pair<SessionStore::SessionRef, SessionStore::GateRef>> Sessio
 }
 
 void SessionStore::emitState() {
+    queueState(true);
+}
+
+void SessionStore::queueState(bool always) {
+    stateAlways_ = stateAlways_ || always;
     if (statePending_) {
         return;
     }
@@ -411,9 +417,11 @@ void SessionStore::emitState() {
 
 void SessionStore::writeState() {
     statePending_ = false;
+    const bool always = std::exchange(stateAlways_, false);
+    const WallTime now = clock_.now();
     snapshotWriter_.submit(
         options_.snapshotPath.empty() ? defaultSnapshotPath() : options_.snapshotPath,
-        snapshotText(sessions_, gates_, clock_.now()));
+        snapshotText(sessions_, gates_, now), now, always);
 }
 
 void SessionStore::flushState() {

@@ -147,6 +147,8 @@ class SessionStore {
                         const std::string& detail, Risk risk);
     void setCelebration(std::optional<Source> source);
     void decide(const std::string& id, Behavior behavior, std::optional<std::string> message);
+    // Queues a snapshot write; `always`: even when only "ts" would change.
+    void queueState(bool always);
     void writeState();
     void applyContext(const std::vector<std::pair<std::string, ContextUsage>>& readings);
 
@@ -161,6 +163,7 @@ class SessionStore {
     std::optional<Source> celebration_;
     TimerHandle celebrationTask_;
     bool statePending_ = false;  // a snapshot write is queued
+    bool stateAlways_ = false;   // and it is for a change, not the refresh
     // Lets a pending celebration timer see that the store is gone.
     std::shared_ptr<SessionStore*> self_ = std::make_shared<SessionStore*>(this);
 

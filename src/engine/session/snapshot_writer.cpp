@@ -1,5 +1,7 @@
 #include "engine/session/snapshot_writer.h"
 
+#include <filesystem>
+
 #include "engine/session/state_snapshot.h"
 
 namespace vorla {
@@ -15,10 +17,22 @@ SnapshotWriter::~SnapshotWriter() {
     thread_.join();
 }
 
-void SnapshotWriter::submit(std::string path, std::string text) {
+namespace {
+
+// The snapshot after its leading "ts" member: the part that says something.
+std::string_view lists(std::string_view text) {
+    const auto comma = text.find(',');
+    return comma == std::string_view::npos ? text : text.substr(comma);
+}
+
+}  // namespace
+
+void SnapshotWriter::submit(std::string path, std::string text, WallTime at, bool always) {
     {
         MutexLock lock(mutex_);
-        pending_ = Job{std::move(path), std::move(text)};
+        // A newer text replaces an unwritten one, but not its reason to be written.
+        always = always || (pending_ && pending_->always);
+        pending_ = Job{std::move(path), std::move(text), at, always};
     }
     changed_.notify_all();
 }
@@ -41,11 +55,23 @@ void SnapshotWriter::run() {
         pending_.reset();
         writing_ = true;
         lock.unlock();
-        writeSnapshot(job.path, job.text);
+        if (!repeatsLastWrite(job)) {
+            written_.reset();
+            if (writeSnapshot(job.path, job.text)) {
+                written_ = std::move(job);
+            }
+        }
         lock.lock();
         writing_ = false;
         changed_.notify_all();  // a flush() may be waiting
     }
+}
+
+bool SnapshotWriter::repeatsLastWrite(const Job& job) const {
+    std::error_code error;
+    return !job.always && written_ && written_->path == job.path &&
+           job.at - written_->at < kHeartbeat && job.at >= written_->at &&
+           lists(written_->text) == lists(job.text) && std::filesystem::exists(job.path, error);
 }
 
 }  // namespace vorla

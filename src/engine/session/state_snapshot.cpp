@@ -106,9 +106,8 @@ std::string defaultSnapshotPath() {
     return runDir() + "/state.json";
 }
 
-void writeSnapshot(const std::string& path, std::string_view text) {
-    // A stale snapshot only delays what `vorla-agents status` shows.
-    (void)writeFileAtomically(path, text);
+bool writeSnapshot(const std::string& path, std::string_view text) {
+    return writeFileAtomically(path, text).has_value();
 }
 
 }  // namespace vorla

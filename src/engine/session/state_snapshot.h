@@ -30,8 +30,8 @@ namespace vorla {
 // ~/.vorla-agents/run/state.json (follows $HOME at each call).
 [[nodiscard]] std::string defaultSnapshotPath();
 
-// Replaces the file atomically (mode 0600), creating the folder. Failures
-// are ignored.
-void writeSnapshot(const std::string& path, std::string_view text);
+// Replaces the file atomically (mode 0600), creating the folder. False when
+// it could not (the caller carries on; the next write tries again).
+bool writeSnapshot(const std::string& path, std::string_view text);
 
 }  // namespace vorla

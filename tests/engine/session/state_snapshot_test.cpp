@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/session/snapshot_writer.h"
 #include "store_fixture.h"
 
 namespace vorla::test {
@@ -45,6 +46,26 @@ TEST_F(SnapshotTest, ABurstOfChangesIsWrittenOnceWithTheLatestState) {
     EXPECT_EQ(queue.runPending(), 1u);  // one write for the burst
     EXPECT_EQ(snapshot()["sessions"].size(), 50u);
     EXPECT_EQ(queue.runPending(), 0u);  // and nothing left to write
+}
+
+TEST_F(SnapshotTest, TheRefreshRewritesOnlyAChangedMissingOrHeartbeatOldFile) {
+    send({.kind = Canonical::sessionStart});
+    const double first = snapshot()["ts"];
+    auto ts = [&] {
+        store.refreshContext();
+        return double(snapshot()["ts"]);
+    };
+    clock.advance(std::chrono::seconds(2));
+    EXPECT_EQ(ts(), first);  // nothing changed: the file stays as it was
+    send({.kind = Canonical::sessionStart, .sessionID = "s2"});
+    EXPECT_GT(ts(), first);  // a change is written
+    const double changed = snapshot()["ts"];
+    clock.advance(std::chrono::seconds(2));
+    std::filesystem::remove(home.file(".vorla-agents/run/state.json"));
+    EXPECT_GT(ts(), changed);  // a deleted file comes back
+    const double restored = snapshot()["ts"];
+    clock.advance(SnapshotWriter::kHeartbeat);
+    EXPECT_GT(ts(), restored);  // and "ts" still advances now and then
 }
 
 TEST_F(SnapshotTest, AStoreGoneBeforeItsQueuedWriteLeavesItsLastStateInTheFile) {
