@@ -14,6 +14,9 @@
 #include "app/termination_signals.h"
 #include "engine/support/log.h"
 #include "engine/support/main_queue.h"
+#if VORLA_GUI
+#include "ui/display_probe.h"
+#endif
 
 namespace vorla::app {
 
@@ -69,11 +72,15 @@ int runDefault(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);  // a vanished bridge must not end the app
     if (!headless) {
 #if VORLA_GUI
-        if (hasDisplay()) {
+        if (!hasDisplay()) {
+            logLine(
+                "Vorla Agents: no display (DISPLAY and WAYLAND_DISPLAY are unset), running "
+                "headless");
+        } else if (preferXWayland(); auto problem = ui::displayProblem()) {
+            logLine("Vorla Agents: " + *problem + ", running headless");
+        } else {
             return runDesktop(argc, argv);
         }
-        logLine(
-            "Vorla Agents: no display (DISPLAY and WAYLAND_DISPLAY are unset), running headless");
 #else
         logLine("Vorla Agents: built without the desktop interface, running headless");
 #endif

@@ -7,7 +7,6 @@
 #include <QSocketNotifier>
 
 #include "app/desktop/desktop_app.h"
-#include "app/display_env.h"
 #include "app/termination_signals.h"
 #include "core/paths.h"
 #include "engine/support/log.h"
@@ -44,7 +43,6 @@ class SignalWatch {
 }  // namespace
 
 int runDesktop(int argc, char** argv) {
-    preferXWayland();
     const sigset_t terminationSignals = blockTerminationSignals();
 
     QApplication qapp(argc, argv);

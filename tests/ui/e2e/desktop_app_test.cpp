@@ -49,18 +49,39 @@ bool allowGreen(QColor c) {
 
 class DesktopAppTest : public ::testing::Test {
   protected:
-    // A user whose hooks are installed: the settings window stays closed at start.
-    std::unique_ptr<RunningChild> startApp() {
+    // A user whose hooks are installed: the settings window stays closed at
+    // start. `display` and `wayland` are the app's DISPLAY and WAYLAND_DISPLAY.
+    std::unique_ptr<RunningChild> startApp(std::optional<std::string> display,
+                                           std::optional<std::string> wayland = std::nullopt) {
         ChildOptions install;
         install.args = {VORLA_APP_PATH, "hooks", "install", "claude"};
         install.env = {{"HOME", home.path()}};
         EXPECT_EQ(runChild(install).exitCode, 0);
         ChildOptions options;
         options.args = {VORLA_APP_PATH};
-        options.env = {{"DISPLAY", x.display()},           {"HOME", home.path()},
-                       {"QT_QPA_PLATFORM", std::nullopt},  {"WAYLAND_DISPLAY", std::nullopt},
-                       {"XDG_SESSION_TYPE", std::nullopt}, {"VORLA_REMOTE", std::nullopt}};
+        options.env = {
+            {"DISPLAY", std::move(display)},
+            {"HOME", home.path()},
+            {"QT_QPA_PLATFORM", std::nullopt},
+            {"WAYLAND_DISPLAY", wayland},
+            {"XDG_SESSION_TYPE", wayland ? std::optional<std::string>("wayland") : std::nullopt},
+            {"VORLA_REMOTE", std::nullopt}};
         return std::make_unique<RunningChild>(options);
+    }
+
+    // Starts the app in an environment, lets it come up (with its island
+    // when `island`), stops it, and returns what it logged.
+    std::string logOfRun(std::optional<std::string> display, std::optional<std::string> wayland,
+                         bool island = false) {
+        auto app = startApp(std::move(display), std::move(wayland));
+        EXPECT_TRUE(eventually([&] { return std::filesystem::exists(socket()); }, kDeadline));
+        if (island) {
+            EXPECT_TRUE(eventually([&] { return x.windowOf(app->pid()).has_value(); }, kDeadline));
+        }
+        app->kill(SIGTERM);
+        auto result = app->wait(kDeadline);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        return result.err;
     }
 
     [[nodiscard]] std::string socket() const { return home.file(".vorla-agents/run/vorla.sock"); }
@@ -84,7 +105,7 @@ class DesktopAppTest : public ::testing::Test {
 
 TEST_F(DesktopAppTest, ShowsSessionsExpandsForAGateAnswersAClickAndCleansUpOnSigterm) {
     ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
-    auto app = startApp();
+    auto app = startApp(x.display());
     ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socket()); }, kDeadline));
     auto collapsed = island(app->pid());
     ASSERT_TRUE(collapsed);
@@ -146,6 +167,26 @@ TEST_F(DesktopAppTest, ShowsSessionsExpandsForAGateAnswersAClickAndCleansUpOnSig
     auto freed = abandoned->wait(kDeadline);
     EXPECT_EQ(freed.exitCode, 0);
     EXPECT_EQ(freed.out, "");
+}
+
+TEST_F(DesktopAppTest, WithoutAUsableDisplayRunsHeadlessAndOnWaylandUsesXWayland) {
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    auto has = [](const std::string& log, const std::string& text) {
+        return log.find(text) != std::string::npos;
+    };
+    std::string log = logOfRun(std::nullopt, std::nullopt);
+    EXPECT_TRUE(has(log, "no display (DISPLAY and WAYLAND_DISPLAY are unset), running headless"))
+        << log;
+    // A display whose server is gone, or Wayland with neither XWayland nor
+    // Qt's plugin for it: Qt would abort; the app carries on headless.
+    log = logOfRun(":9999", std::nullopt);
+    EXPECT_TRUE(has(log, "cannot open the X display :9999, running headless")) << log;
+    log = logOfRun(std::nullopt, "wayland-gone");
+    EXPECT_TRUE(has(log, ", running headless")) << log;
+    EXPECT_TRUE(has(log, "Vorla Agents up.")) << log;
+
+    log = logOfRun(x.display(), "wayland-gone", true);
+    EXPECT_TRUE(has(log, "Wayland session, running through XWayland")) << log;
 }
 
 }  // namespace
