@@ -193,6 +193,12 @@ void AgentsPage::addBehaviour() {
         auto* box = new QCheckBox(card);
         box->setObjectName(QString::fromUtf8(item.title));
         box->setChecked(item.on);
+        // The platform's indicator is dark on dark here: an outline, filled when on.
+        box->setStyleSheet(
+            QStringLiteral("QCheckBox::indicator { width: 16px; height: 16px; border-radius: 4px;"
+                           " border: 2px solid rgba(255, 255, 255, 110); }"
+                           "QCheckBox::indicator:checked { background: %1; border-color: %1; }")
+                .arg(look::green().name()));
         connect(box, &QCheckBox::toggled, this, [set = item.set](bool v) { set(v); });
         row->addWidget(box);
         card->content()->addLayout(row);
