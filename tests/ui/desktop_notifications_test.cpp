@@ -150,22 +150,23 @@ TEST_F(DesktopNotificationsTest, HeadlessPostsThemWhenTheSettingIsOn) {
     ASSERT_TRUE(waitFor(
         [&] { return std::filesystem::exists(home_.file(".vorla-agents/run/vorla.sock")); }));
 
-    nlohmann::json start = {
-        {"hook_event_name", "SessionStart"}, {"session_id", "s1"}, {"cwd", "/w/app"}};
+    // The notifier looks at the sessions on the 2-second refresh, which also
+    // reads transcript tails: once s1's context reading shows, a refresh has
+    // seen s1 working.
+    home_.write("t.jsonl", R"({"type":"assistant","message":{"usage":{"input_tokens":9}}})"
+                           "\n");
+    nlohmann::json start = {{"hook_event_name", "SessionStart"},
+                            {"session_id", "s1"},
+                            {"cwd", "/w/app"},
+                            {"transcript_path", home_.file("t.jsonl")}};
     ASSERT_EQ(test::runChild(test::bridgeOptions(start)).exitCode, 0);
-    // The snapshot is rewritten on every 2-second check: once it has been
-    // rewritten after the one showing s1, the notifier has seen s1 working.
-    auto snapshotTime = [&]() -> std::optional<double> {
-        auto text = home_.read(".vorla-agents/run/state.json");
-        auto json = nlohmann::json::parse(text.value_or(""), nullptr, false);
-        if (json.is_discarded() || json["sessions"].empty()) {
-            return std::nullopt;
-        }
-        return json["ts"].get<double>();
-    };
-    ASSERT_TRUE(waitFor([&] { return snapshotTime().has_value(); }));
-    double shown = *snapshotTime();
-    ASSERT_TRUE(waitFor([&] { return snapshotTime().value_or(0) > shown; }));
+    ASSERT_TRUE(waitFor([&] {
+        test::ChildOptions status;
+        status.args = {VORLA_APP_PATH, "status", "--json"};
+        auto live = nlohmann::json::parse(test::runChild(status).out, nullptr, false);
+        return !live.is_discarded() && !live["sessions"].empty() &&
+               live["sessions"][0].contains("contextUsed");
+    }));
 
     nlohmann::json stop = {{"hook_event_name", "Stop"}, {"session_id", "s1"}};
     ASSERT_EQ(test::runChild(test::bridgeOptions(stop)).exitCode, 0);
