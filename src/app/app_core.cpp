@@ -98,12 +98,11 @@ void AppCore::auditAndAchieve(const AuditEntry& entry) {
 }
 
 void AppCore::scheduleRefresh() {
-    std::weak_ptr<AppCore*> weak = self_;
-    refreshTimer_ = queue_.postAfter(kRefreshInterval, [weak] {
-        if (auto self = weak.lock()) {
-            (*self)->store_.refreshContext();
-            (*self)->notifier_.observe((*self)->store_.sessions(), (*self)->prefs_.notifyEnabled());
-            (*self)->scheduleRefresh();
+    refreshTimer_ = queue_.postAfter(kRefreshInterval, [weak = lifetime_.weak()] {
+        if (AppCore* self = weak.get()) {
+            self->store_.refreshContext();
+            self->notifier_.observe(self->store_.sessions(), self->prefs_.notifyEnabled());
+            self->scheduleRefresh();
         }
     });
 }

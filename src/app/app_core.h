@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "core/lifetime.h"
 #include "engine/look/notifier.h"
 #include "engine/look/sound_engine.h"
 #include "engine/phone/remote_approval.h"
@@ -121,7 +122,7 @@ class AppCore {
     bool didSetUp_ = false;
     TimerHandle refreshTimer_;
     // Lets a pending refresh tick see that the object is gone.
-    std::shared_ptr<AppCore*> self_ = std::make_shared<AppCore*>(this);
+    Lifetime<AppCore> lifetime_{this};
 };
 
 }  // namespace vorla::app

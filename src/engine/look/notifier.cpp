@@ -21,11 +21,10 @@ void Notifier::requestAuth() {
         return;
     }
     authRequested_ = true;
-    std::weak_ptr<Notifier*> weak = self_;
-    poster_->requestAuth([&queue = queue_, weak](bool granted) {
+    poster_->requestAuth([&queue = queue_, weak = lifetime_.weak()](bool granted) {
         queue.post([weak, granted] {
-            if (auto self = weak.lock()) {
-                (*self)->authorized_ = granted;
+            if (Notifier* self = weak.get()) {
+                self->authorized_ = granted;
             }
         });
     });

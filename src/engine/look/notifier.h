@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/lifetime.h"
 #include "engine/records/game.h"
 #include "engine/session/session.h"
 #include "engine/support/main_queue.h"
@@ -67,7 +68,7 @@ class Notifier {
     bool authorized_ = false;
     bool authRequested_ = false;
     // Lets an answer that arrives late see that the notifier is gone.
-    std::shared_ptr<Notifier*> self_ = std::make_shared<Notifier*>(this);
+    Lifetime<Notifier> lifetime_{this};
 };
 
 }  // namespace vorla

@@ -21,13 +21,10 @@ std::string pairingHostName() {
 }
 
 RemoteApproval::RemoteApproval(MainQueue& mainQueue, std::uint16_t port, phone::HttpLimits limits)
-    : mainQueue_(mainQueue),
-      limits_(limits),
-      port_(port),
-      self_(std::make_shared<RemoteApproval*>(this)) {}
+    : mainQueue_(mainQueue), limits_(limits), port_(port) {}
 
 RemoteApproval::~RemoteApproval() {
-    self_.reset();
+    lifetime_.end();
     listener_.reset();
     retired_.clear();
 }
@@ -42,12 +39,12 @@ Result<> RemoteApproval::enable() {
     }
     reapFinished();
     token_ = phone::makeToken();
-    std::weak_ptr<RemoteApproval*> weak = self_;
+    WeakSelf<RemoteApproval> weak = lifetime_.weak();
     MainQueue* queue = &mainQueue_;
     auto handler = [weak, queue](std::string request, phone::HttpListener::Reply reply) {
         queue->post([weak, request = std::move(request), reply = std::move(reply)] {
-            if (auto self = weak.lock()) {
-                reply((*self)->respond(request));
+            if (RemoteApproval* self = weak.get()) {
+                reply(self->respond(request));
             }
         });
     };

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/lifetime.h"
 #include "core/protocol.h"
 #include "core/result.h"
 #include "engine/phone/http_listener.h"
@@ -86,7 +87,7 @@ class RemoteApproval {
     // Disabled listeners still finishing their connections.
     std::vector<std::unique_ptr<phone::HttpListener>> retired_;
     // Requests in flight hold this weakly: once we are gone they are dropped.
-    std::shared_ptr<RemoteApproval*> self_;
+    Lifetime<RemoteApproval> lifetime_{this};
     ChangeNotifier changed_;
 };
 

@@ -67,7 +67,7 @@ bool isInside(std::string_view cwd, std::string_view root) {
 WorktreeScanner::WorktreeScanner(MainQueue& mainQueue) : mainQueue_(mainQueue) {}
 
 WorktreeScanner::~WorktreeScanner() {
-    *self_ = nullptr;
+    lifetime_.end();
     for (Worker& worker : workers_) {
         worker.thread.join();
     }
@@ -75,7 +75,7 @@ WorktreeScanner::~WorktreeScanner() {
 
 void WorktreeScanner::scan(std::vector<WorktreeSession> sessions) {
     std::uint64_t generation = ++generation_;
-    std::weak_ptr<WorktreeScanner*> weak = self_;
+    WeakSelf<WorktreeScanner> weak = lifetime_.weak();
     // Finished workers are joined here so the list stays short.
     std::erase_if(workers_, [](Worker& worker) {
         if (!worker.done->load()) {
@@ -88,16 +88,12 @@ void WorktreeScanner::scan(std::vector<WorktreeSession> sessions) {
     std::thread thread([this, sessions = std::move(sessions), generation, weak, done]() {
         std::vector<Worktree> found = discover(sessions);
         mainQueue_.post([weak, generation, found = std::move(found)]() mutable {
-            auto self = weak.lock();
-            if (!self || *self == nullptr) {
+            WorktreeScanner* scanner = weak.get();
+            if (scanner == nullptr || generation != scanner->generation_) {
                 return;
             }
-            WorktreeScanner& scanner = **self;
-            if (generation != scanner.generation_) {
-                return;
-            }
-            if (assignIfChanged(scanner.worktrees_, std::move(found))) {
-                scanner.changes_.notify();
+            if (assignIfChanged(scanner->worktrees_, std::move(found))) {
+                scanner->changes_.notify();
             }
         });
         done->store(true);

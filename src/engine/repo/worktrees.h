@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/lifetime.h"
 #include "core/protocol.h"
 #include "engine/support/clock.h"
 #include "engine/support/main_queue.h"
@@ -82,7 +83,7 @@ class WorktreeScanner {
     };
     std::vector<Worker> workers_;
     // Lets a posted result notice that the scanner is gone.
-    std::shared_ptr<WorktreeScanner*> self_ = std::make_shared<WorktreeScanner*>(this);
+    Lifetime<WorktreeScanner> lifetime_{this};
 };
 
 }  // namespace vorla

@@ -189,7 +189,7 @@ void SessionStore::refreshContext() {
             contextReader_.join();  // finished: its readings were applied
         }
         contextReader_ =
-            std::thread([queue = &queue_, weak = std::weak_ptr<SessionStore*>(self_),
+            std::thread([queue = &queue_, weak = lifetime_.weak(),
                          transcripts = std::move(transcripts), limit = options_.contextLimit] {
                 std::vector<std::pair<std::string, ContextUsage>> readings;
                 for (const auto& [id, path] : transcripts) {
@@ -199,8 +199,8 @@ void SessionStore::refreshContext() {
                 }
                 // The queue outlives the store, and the store joins this thread.
                 queue->post([weak, readings = std::move(readings)] {
-                    if (auto self = weak.lock()) {
-                        (*self)->applyContext(readings);
+                    if (SessionStore* self = weak.get()) {
+                        self->applyContext(readings);
                     }
                 });
             });
@@ -243,10 +243,9 @@ std::vector<std::string> SessionStore::conflicts() const {
 void SessionStore::celebrate(Source source) {
     setCelebration(source);
     celebrationTask_.cancel();
-    std::weak_ptr<SessionStore*> weak = self_;
-    celebrationTask_ = queue_.postAfter(options_.celebrationDuration, [weak] {
-        if (auto store = weak.lock()) {
-            (*store)->setCelebration(std::nullopt);
+    celebrationTask_ = queue_.postAfter(options_.celebrationDuration, [weak = lifetime_.weak()] {
+        if (SessionStore* store = weak.get()) {
+            store->setCelebration(std::nullopt);
         }
     });
 }
@@ -407,10 +406,9 @@ void SessionStore::queueState(bool always) {
         return;
     }
     statePending_ = true;
-    std::weak_ptr<SessionStore*> weak = self_;
-    queue_.post([weak] {
-        if (auto store = weak.lock()) {
-            (*store)->writeState();
+    queue_.post([weak = lifetime_.weak()] {
+        if (SessionStore* store = weak.get()) {
+            store->writeState();
         }
     });
 }

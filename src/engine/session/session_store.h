@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/lifetime.h"
 #include "core/protocol.h"
 #include "engine/policy/risk_engine.h"
 #include "engine/records/audit_entry.h"
@@ -165,7 +166,7 @@ class SessionStore {
     bool statePending_ = false;  // a snapshot write is queued
     bool stateAlways_ = false;   // and it is for a change, not the refresh
     // Lets a pending celebration timer see that the store is gone.
-    std::shared_ptr<SessionStore*> self_ = std::make_shared<SessionStore*>(this);
+    Lifetime<SessionStore> lifetime_{this};
 
     ChangeNotifier changed_;
     SnapshotWriter snapshotWriter_;
