@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/unique_fd.h"
 #include "core/unix_socket.h"
 
 namespace vorla::app {
@@ -45,25 +46,25 @@ std::string cut(const std::string& text, std::size_t width) {
 }  // namespace
 
 Result<nlohmann::json> askApp(const ControlRequest& request) {
-    auto fd = UnixSocket::tryConnect(controlSocketPath());
-    if (!fd) {
+    auto connected = UnixSocket::tryConnect(controlSocketPath());
+    if (!connected) {
         return fail(
             "Vorla Agents is not running (start it with 'vorla-agents --headless --hold' or "
             "'make run')",
             appNotRunning);
     }
+    const UniqueFd fd(*connected);
     timeval tv{kAnswerTimeoutSeconds, 0};
-    ::setsockopt(*fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
     nlohmann::json reply;
     try {
-        UnixSocket::writeLine(*fd, encodeRequest(request));
-        if (auto line = UnixSocket::readLine(*fd)) {
+        UnixSocket::writeLine(fd.get(), encodeRequest(request));
+        if (auto line = UnixSocket::readLine(fd.get())) {
             reply = nlohmann::json::parse(*line, nullptr, false);
         }
     } catch (const UnixSocket::Error&) {
         // Left without a reply: reported as no answer.
     }
-    ::close(*fd);
     if (!reply.is_object()) {
         return fail("Vorla Agents did not answer on " + controlSocketPath(), appSilent);
     }

@@ -32,9 +32,6 @@ SingleInstance::~SingleInstance() {
     if (server_ != nullptr) {
         server_->close();  // removes the socket file
     }
-    if (lockFd_ >= 0) {
-        ::close(lockFd_);
-    }
 }
 
 bool SingleInstance::claim() {
@@ -42,15 +39,14 @@ bool SingleInstance::claim() {
     std::filesystem::create_directories(runDir_, ignored);
     ::chmod(runDir_.c_str(), 0700);
     const std::string lockPath = runDir_ + "/desktop.lock";
-    lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd_ < 0) {
+    lockFd_.reset(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!lockFd_) {
         // Nowhere to keep the lock: better two islands than none.
         logLine("Vorla Agents: could not open " + lockPath + ", not checking for a running app");
         return true;
     }
-    if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
-        ::close(lockFd_);
-        lockFd_ = -1;
+    if (::flock(lockFd_.get(), LOCK_EX | LOCK_NB) != 0) {
+        lockFd_.reset();
         return false;
     }
     // Holding the lock, any socket file left is from a process that is gone.

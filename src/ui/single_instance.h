@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+#include "core/unique_fd.h"
+
 class QLocalServer;
 
 namespace vorla::ui {
@@ -45,7 +47,7 @@ class SingleInstance final : public QObject {
     void acceptConnections();
 
     std::string runDir_;
-    int lockFd_ = -1;
+    UniqueFd lockFd_;
     QLocalServer* server_ = nullptr;  // owned through the QObject tree
 };
 

@@ -9,6 +9,7 @@
 #include "app/desktop/desktop_app.h"
 #include "app/termination_signals.h"
 #include "core/paths.h"
+#include "core/unique_fd.h"
 #include "engine/support/log.h"
 #include "ui/qt_main_queue.h"
 #include "ui/single_instance.h"
@@ -23,20 +24,19 @@ class SignalWatch {
   public:
     explicit SignalWatch(const sigset_t& watched)
         : fd_(::signalfd(-1, &watched, SFD_CLOEXEC | SFD_NONBLOCK)),
-          notifier_(fd_, QSocketNotifier::Read) {
+          notifier_(fd_.get(), QSocketNotifier::Read) {
         QObject::connect(&notifier_, &QSocketNotifier::activated, [this] {
             signalfd_siginfo info{};
-            while (::read(fd_, &info, sizeof info) == sizeof info) {
+            while (::read(fd_.get(), &info, sizeof info) == sizeof info) {
             }
             QCoreApplication::quit();
         });
     }
-    ~SignalWatch() { ::close(fd_); }
     SignalWatch(const SignalWatch&) = delete;
     SignalWatch& operator=(const SignalWatch&) = delete;
 
   private:
-    int fd_;
+    UniqueFd fd_;
     QSocketNotifier notifier_;
 };
 

@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <chrono>
 
+#include "core/unique_fd.h"
+
 extern char** environ;
 
 namespace vorla::Shell {
@@ -84,9 +86,11 @@ Outcome execute(const std::string& executable, const std::vector<std::string>& a
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         return result;
     }
+    const UniqueFd readEnd(pipeFds[0]);
+    UniqueFd writeEnd(pipeFds[1]);
     FileActions actions;
     posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(actions.get(), pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(actions.get(), writeEnd.get(), STDOUT_FILENO);
     // Never read, so it must not be a pipe: a chatty child would block on it.
     posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     if (cwd) {
@@ -102,13 +106,12 @@ Outcome execute(const std::string& executable, const std::vector<std::string>& a
     pid_t pid = -1;
     int spawned =
         posix_spawn(&pid, executable.c_str(), actions.get(), nullptr, argv.data(), environ);
-    close(pipeFds[1]);
+    writeEnd.reset();  // else the read end never sees the child's end of output
     if (spawned != 0) {
-        close(pipeFds[0]);
         return result;
     }
     result.started = true;
-    int readFd = pipeFds[0];
+    const int readFd = readEnd.get();
     fcntl(readFd, F_SETFL, fcntl(readFd, F_GETFL) | O_NONBLOCK);
 
     // Read while the child runs, so output larger than the pipe never stalls it.
@@ -166,7 +169,6 @@ Outcome execute(const std::string& executable, const std::vector<std::string>& a
         }
         drainAvailable(readFd, result.output);
     }
-    close(readFd);
     result.exitStatus = result.timedOut ? -1 : statusFrom(waitStatus);
     return result;
 }

@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/unique_fd.h"
+
 namespace vorla {
 
 namespace {
@@ -23,22 +25,6 @@ constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 constexpr std::size_t kMinimumBlock = 4096;
 // simdjson reads up to this far past the end of a document.
 constexpr std::size_t kPadding = 64;
-
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    [[nodiscard]] int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 // A growable byte window: [begin, end) holds unprocessed bytes, with room for
 // padding after the capacity.
@@ -173,7 +159,7 @@ const char* lineStartBefore(const char* hit, const char* floor) {
 bool forEachLine(const std::string& path, std::span<const std::string_view> markers,
                  LineSelection selection,
                  const std::function<LineSelection(const StreamedLine&)>& visit) {
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
         return false;
     }
