@@ -1,14 +1,7 @@
 #include "engine/session/control_server.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <array>
-#include <cerrno>
 #include <condition_variable>
 #include <optional>
 
@@ -39,22 +32,11 @@ ControlServer::~ControlServer() {
 
 void ControlServer::start() {
     path_ = options_.path.empty() ? controlSocketPath() : options_.path;
-    int fd = UnixSocket::listen(path_, 16);
-    int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake < 0) {
-        int saved = errno;
-        ::close(fd);
-        throw UnixSocket::Error(UnixSocket::Error::Kind::listenFailed, saved);
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    struct stat info {};
-    if (::stat(path_.c_str(), &info) == 0) {
-        socketDevice_ = info.st_dev;
-        socketInode_ = info.st_ino;
-    }
-    listenFD_ = fd;
-    wakeFD_ = wake;
-    thread_ = std::thread([this] { acceptLoop(); });
+    listener_.open(path_, 16);
+    // One connection at a time: requests are tiny and answered at once.
+    SocketListener::Loop loop;
+    loop.onConnection = [this](UniqueFd fd) { serve(fd.get()); };
+    thread_ = std::thread([this, loop = std::move(loop)] { listener_.run(loop); });
 }
 
 void ControlServer::stop() {
@@ -62,10 +44,7 @@ void ControlServer::stop() {
         return;
     }
     handler_.reset();
-    if (wakeFD_ >= 0) {
-        std::uint64_t one = 1;
-        [[maybe_unused]] auto ignored = ::write(wakeFD_, &one, sizeof(one));
-    }
+    listener_.wake();
     {
         MutexLock lock(mutex_);
         if (current_) {
@@ -77,43 +56,7 @@ void ControlServer::stop() {
     if (thread_.joinable()) {
         thread_.join();
     }
-    if (listenFD_ >= 0) {
-        ::close(listenFD_);
-        listenFD_ = -1;
-        // A second instance may have replaced the file: leave its socket alone.
-        struct stat info {};
-        if (::stat(path_.c_str(), &info) == 0 && info.st_dev == socketDevice_ &&
-            info.st_ino == socketInode_) {
-            ::unlink(path_.c_str());
-        }
-    }
-    if (wakeFD_ >= 0) {
-        ::close(wakeFD_);
-        wakeFD_ = -1;
-    }
-}
-
-void ControlServer::acceptLoop() {
-    std::array<pollfd, 2> fds{pollfd{listenFD_, POLLIN, 0}, pollfd{wakeFD_, POLLIN, 0}};
-    while (!stopping_.load()) {
-        int ready = ::poll(fds.data(), fds.size(), -1);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready < 0 || fds[1].revents != 0 || (fds[0].revents & POLLNVAL) != 0) {
-            return;
-        }
-        int fd = ::accept4(listenFD_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-                // Let the pending connection wait rather than spin on it.
-                ::poll(&fds[1], 1, 50);
-            }
-            continue;
-        }
-        serve(fd);
-        ::close(fd);
-    }
+    listener_.close();
 }
 
 void ControlServer::serve(int fd) {

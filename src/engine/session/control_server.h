@@ -8,8 +8,6 @@
 // too (through MainQueue::post) and never after stop().
 #pragma once
 
-#include <sys/types.h>
-
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -17,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/session/socket_listener.h"
 #include "engine/support/main_queue.h"
 #include "engine/support/thread_annotations.h"
 
@@ -53,7 +52,6 @@ class ControlServer {
   private:
     struct Pending;
 
-    void acceptLoop();
     void serve(int fd);
     [[nodiscard]] std::string answerOnMainThread(std::string line);
 
@@ -65,10 +63,7 @@ class ControlServer {
 
     // Written by start()/stop() on the main thread.
     std::string path_;
-    int listenFD_ = -1;
-    int wakeFD_ = -1;
-    dev_t socketDevice_ = 0;
-    ino_t socketInode_ = 0;
+    SocketListener listener_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
 

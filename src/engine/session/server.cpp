@@ -1,10 +1,7 @@
 #include "engine/session/server.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,12 +19,7 @@ namespace vorla {
 
 namespace {
 
-constexpr int kReapIntervalMs = 1000;
-
-// Failures that mean the listening socket itself is gone.
-bool isListenerGone(int error) {
-    return error == EBADF || error == EINVAL || error == ENOTSOCK;
-}
+constexpr auto kReapInterval = std::chrono::milliseconds(1000);
 
 // How often a waiting gate looks whether its bridge is still there.
 constexpr auto kPeerCheckInterval = std::chrono::milliseconds(250);
@@ -77,23 +69,14 @@ Server::~Server() {
 
 void Server::start() {
     path_ = options_.path.empty() ? socketPath() : options_.path;
-    int fd = UnixSocket::listen(path_, options_.backlog);
-    int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake < 0) {
-        int saved = errno;
-        ::close(fd);
-        throw UnixSocket::Error(UnixSocket::Error::Kind::listenFailed, saved);
-    }
-    // Non-blocking, so an accept after poll never hangs when the peer left.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    struct stat info {};
-    if (::stat(path_.c_str(), &info) == 0) {
-        socketDevice_ = info.st_dev;
-        socketInode_ = info.st_ino;
-    }
-    wakeFD_ = wake;
-    listenFD_.store(fd);
-    acceptThread_ = std::thread([this] { acceptLoop(); });
+    listener_.open(path_, options_.backlog);
+    SocketListener::Loop loop;
+    loop.onConnection = [this](UniqueFd fd) { dispatch(std::move(fd)); };
+    // Wake now and then to join the threads of finished connections.
+    loop.beforeWait = [this] { reapExited(); };
+    loop.idleInterval = kReapInterval;
+    loop.backoff = options_.acceptBackoff;
+    acceptThread_ = std::thread([this, loop = std::move(loop)] { listener_.run(loop); });
     logLine("Vorla Agents listening on " + path_);
 }
 
@@ -101,27 +84,16 @@ void Server::stop() {
     if (stopping_.exchange(true)) {
         return;
     }
-    if (wakeFD_ >= 0) {
-        std::uint64_t one = 1;
-        [[maybe_unused]] auto ignored = ::write(wakeFD_, &one, sizeof(one));
-    }
+    listener_.wake();
     if (acceptThread_.joinable()) {
         acceptThread_.join();
     }
-    if (int fd = listenFD_.exchange(-1); fd >= 0) {
-        ::close(fd);
-        // A second instance may have replaced the file: leave its socket alone.
-        struct stat info {};
-        if (::stat(path_.c_str(), &info) == 0 && info.st_dev == socketDevice_ &&
-            info.st_ino == socketInode_) {
-            ::unlink(path_.c_str());
-        }
-    }
+    listener_.close();
     std::map<std::thread::id, std::thread> threads;
     {
         MutexLock lock(mutex_);
         for (auto& [id, connection] : connections_) {
-            ::shutdown(connection.fd, SHUT_RDWR);  // wakes a pending read
+            ::shutdown(connection.fd.get(), SHUT_RDWR);  // wakes a pending read
             if (connection.box) {
                 connection.box->abandon();
             }
@@ -132,15 +104,9 @@ void Server::stop() {
     for (auto& [id, thread] : threads) {
         thread.join();
     }
-    {
-        MutexLock lock(mutex_);
-        connections_.clear();
-        exited_.clear();
-    }
-    if (wakeFD_ >= 0) {
-        ::close(wakeFD_);
-        wakeFD_ = -1;
-    }
+    MutexLock lock(mutex_);
+    connections_.clear();
+    exited_.clear();
 }
 
 std::size_t Server::openConnections() const {
@@ -153,68 +119,13 @@ std::size_t Server::threadCount() const {
     return threads_.size() - exited_.size();
 }
 
-bool Server::pauseAccepting() {
-    pollfd wake{wakeFD_, POLLIN, 0};
-    int ready = ::poll(&wake, 1, static_cast<int>(options_.acceptBackoff.count()));
-    return ready <= 0 && !stopping_.load();
-}
-
-void Server::acceptLoop() {
-    const int listenFD = listenFD_.load();
-    std::array<pollfd, 2> fds{pollfd{listenFD, POLLIN, 0}, pollfd{wakeFD_, POLLIN, 0}};
-    while (!stopping_.load()) {
-        reapExited();
-        // Wake now and then to join the threads of finished connections.
-        int ready = ::poll(fds.data(), fds.size(), kReapIntervalMs);
-        if (ready == 0) {
-            continue;
-        }
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            if (!pauseAccepting()) {
-                return;
-            }
-            continue;
-        }
-        if (fds[1].revents != 0 || stopping_.load()) {
-            return;
-        }
-        if ((fds[0].revents & POLLNVAL) != 0) {
-            return;  // the listening socket was closed under us
-        }
-        // Take every connection already waiting before polling again.
-        int fd = -1;
-        while (!stopping_.load() &&
-               (fd = ::accept4(listenFD, nullptr, nullptr, SOCK_CLOEXEC)) >= 0) {
-            dispatch(fd);
-        }
-        if (fd >= 0 || stopping_.load()) {
-            continue;
-        }
-        int error = errno;
-        if (error == EINTR || error == EAGAIN || error == EWOULDBLOCK) {
-            continue;
-        }
-        if (isListenerGone(error)) {
-            return;
-        }
-        // EMFILE, ENFILE, ENOBUFS, ENOMEM, ECONNABORTED and the like pass:
-        // the pending connection stays queued, so wait a moment and try
-        // again rather than stop answering approvals until a restart.
-        if (!pauseAccepting()) {
-            return;
-        }
-    }
-}
-
-void Server::dispatch(int fd) {
+void Server::dispatch(UniqueFd connection) {
+    const int fd = connection.get();
     std::uint64_t id = 0;
     {
         MutexLock lock(mutex_);
         id = nextID_++;
-        connections_[id].fd = fd;
+        connections_[id].fd = std::move(connection);
     }
     const ssize_t n = ::recv(fd, acceptBuffer_.data(), acceptBuffer_.size(), MSG_DONTWAIT);
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
@@ -254,13 +165,11 @@ void Server::startThread(Job job) {
         return;
     }
     const std::uint64_t id = job.id;
-    const int fd = job.fd;
     try {
         std::thread thread([this, job = std::move(job)]() mutable { work(std::move(job)); });
         threads_.emplace(thread.get_id(), std::move(thread));
     } catch (const std::system_error&) {
         // No thread to be had: drop this connection; its bridge exits quietly.
-        ::close(fd);
         connections_.erase(id);
     }
 }
@@ -351,12 +260,7 @@ void Server::waitForDecision(std::uint64_t id, int fd, const Event& event) {
 
 void Server::finish(std::uint64_t id) {
     MutexLock lock(mutex_);
-    auto it = connections_.find(id);
-    if (it == connections_.end()) {
-        return;
-    }
-    ::close(it->second.fd);
-    connections_.erase(it);
+    connections_.erase(id);
 }
 
 void Server::reapExited() {

@@ -18,8 +18,6 @@
 // The store and the queue must outlive the server.
 #pragma once
 
-#include <sys/types.h>
-
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -34,8 +32,10 @@
 #include <vector>
 
 #include "core/protocol.h"
+#include "core/unique_fd.h"
 #include "engine/session/gate_box.h"
 #include "engine/session/session_store.h"
+#include "engine/session/socket_listener.h"
 #include "engine/support/main_queue.h"
 #include "engine/support/thread_annotations.h"
 
@@ -76,7 +76,7 @@ class Server {
     void stop();
 
     // The listening descriptor, -1 before start() and after stop().
-    [[nodiscard]] int listenFD() const { return listenFD_.load(); }
+    [[nodiscard]] int listenFD() const { return listener_.fd(); }
     [[nodiscard]] const std::string& path() const { return path_; }
     // Connections being served right now (gates waiting included).
     [[nodiscard]] std::size_t openConnections() const;
@@ -85,19 +85,17 @@ class Server {
 
   private:
     struct Connection {
-        int fd = -1;
+        UniqueFd fd;
         std::shared_ptr<GateBox> box;  // set while a gate waits
     };
     struct Job {
         std::uint64_t id = 0;
-        int fd = -1;
+        int fd = -1;                 // owned by its Connection
         std::optional<Event> event;  // already read by the accept thread
         std::string start;           // else the bytes of its line read so far
     };
 
-    void acceptLoop();
-    bool pauseAccepting();  // false when stop() interrupted the pause
-    void dispatch(int fd);
+    void dispatch(UniqueFd fd);
     void startThread(Job job);
     void work(Job first);
     // Waits for the next job; nullopt when the thread should exit.
@@ -115,10 +113,7 @@ class Server {
 
     // Written by start()/stop() on the main thread.
     std::string path_;
-    std::atomic<int> listenFD_{-1};
-    int wakeFD_ = -1;  // eventfd that interrupts the accept loop's poll
-    dev_t socketDevice_ = 0;
-    ino_t socketInode_ = 0;
+    SocketListener listener_;
     std::thread acceptThread_;
     std::atomic<bool> stopping_{false};
     // The accept thread's first read of each connection (most lines fit).
