@@ -23,40 +23,38 @@ namespace {
 
 // Dual-stack where the machine has IPv6 (a phone may resolve the .local name
 // to either family), IPv4 otherwise.
-int bindAllInterfaces(std::uint16_t port, int& error) {
-    int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+UniqueFd bindAllInterfaces(std::uint16_t port, int& error) {
+    UniqueFd fd(::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     int yes = 1;
     int no = 0;
-    if (fd >= 0) {
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
+    if (fd) {
+        ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        ::setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
         sockaddr_in6 address{};
         address.sin6_family = AF_INET6;
         address.sin6_addr = in6addr_any;
         address.sin6_port = htons(port);
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
             return fd;
         }
         error = errno;
-        ::close(fd);
         if (error != EAFNOSUPPORT && error != EADDRNOTAVAIL) {
-            return -1;
+            return {};
         }
     }
-    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    fd.reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!fd) {
         error = errno;
-        return -1;
+        return {};
     }
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(port);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         error = errno;
-        ::close(fd);
-        return -1;
+        return {};
     }
     return fd;
 }
@@ -94,53 +92,46 @@ struct HttpListener::Shared {
 struct HttpListener::Connection {
     enum class State { reading, draining, awaitingReply, writing, lingering };
     std::uint64_t id = 0;
-    int fd = -1;
+    UniqueFd fd;
     State state = State::reading;
     std::chrono::steady_clock::time_point deadline;
     std::string out;
     std::size_t sent = 0;
 
-    void close() {
-        if (fd >= 0) {
-            ::close(fd);
-            fd = -1;
-        }
-    }
+    void close() { fd.reset(); }
 };
 
 Result<std::unique_ptr<HttpListener>> HttpListener::open(std::uint16_t port, Handler handler,
                                                          HttpLimits limits) {
     int code = 0;
-    int fd = bindAllInterfaces(port, code);
-    if (fd >= 0 && ::listen(fd, 64) != 0) {
+    UniqueFd fd = bindAllInterfaces(port, code);
+    if (fd && ::listen(fd.get(), 64) != 0) {
         code = errno;
-        ::close(fd);
-        fd = -1;
+        fd.reset();
     }
-    if (fd < 0) {
+    if (!fd) {
         return fail(std::strerror(code));
     }
-    int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wake < 0) {
-        const int saved = errno;
-        ::close(fd);
-        return fail(std::strerror(saved));
+    UniqueFd wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (!wake) {
+        return fail(std::strerror(errno));
     }
+    const std::uint16_t bound = localPort(fd.get());
     return std::unique_ptr<HttpListener>(
-        new HttpListener(fd, wake, localPort(fd), std::move(handler), limits));
+        new HttpListener(std::move(fd), std::move(wake), bound, std::move(handler), limits));
 }
 
-HttpListener::HttpListener(int listenFd, int wakeFd, std::uint16_t port, Handler handler,
+HttpListener::HttpListener(UniqueFd listenFd, UniqueFd wakeFd, std::uint16_t port, Handler handler,
                            HttpLimits limits)
     : port_(port),
       handler_(std::move(handler)),
       limits_(limits),
-      wakeFd_(wakeFd),
+      wakeFd_(std::move(wakeFd)),
       shared_(std::make_shared<Shared>()),
-      listenFd_(listenFd) {
+      listenFd_(std::move(listenFd)) {
     {
         MutexLock lock(shared_->mutex);
-        shared_->wakeFd = wakeFd;
+        shared_->wakeFd = wakeFd_.get();
     }
     thread_ = std::thread([this] { serve(); });
 }
@@ -153,7 +144,6 @@ HttpListener::~HttpListener() {
         shared_->wake();
     }
     thread_.join();
-    ::close(wakeFd_);
 }
 
 void HttpListener::stopListening() {
@@ -188,12 +178,12 @@ void HttpListener::takeMessages(std::vector<Connection>& connections, bool& stop
 
 void HttpListener::acceptAll(std::vector<Connection>& connections) {
     while (connections.size() < limits_.maxConnections) {
-        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
+        UniqueFd fd(::accept4(listenFd_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (!fd) {
             return;  // EAGAIN, or a connection that vanished before we took it
         }
         Connection connection;
-        connection.fd = fd;
+        connection.fd = std::move(fd);
         connection.deadline = std::chrono::steady_clock::now() + limits_.read;
         connections.push_back(std::move(connection));
     }
@@ -208,27 +198,27 @@ void HttpListener::serve() {
         if (stop) {
             break;
         }
-        if (stopListen && listenFd_ >= 0) {
+        if (stopListen && listenFd_) {
             closeListener();
         }
-        if (listenFd_ < 0 && connections.empty()) {
+        if (!listenFd_ && connections.empty()) {
             break;
         }
-        bool pollListen = listenFd_ >= 0 && connections.size() < limits_.maxConnections;
+        bool pollListen = listenFd_ && connections.size() < limits_.maxConnections;
         std::vector<pollfd> fds = pollSet(connections, pollListen);
         if (::poll(fds.data(), fds.size(), pollTimeout(connections)) < 0 && errno != EINTR) {
             break;
         }
         if ((fds[0].revents & POLLIN) != 0) {
             std::uint64_t count = 0;
-            (void)!::read(wakeFd_, &count, sizeof count);
+            (void)!::read(wakeFd_.get(), &count, sizeof count);
         }
         std::size_t base = pollListen ? 2 : 1;
         auto now = Clock::now();
         for (std::size_t i = 0; i < connections.size(); ++i) {
             advance(connections[i], fds[base + i].revents, now);
         }
-        std::erase_if(connections, [](const Connection& c) { return c.fd < 0; });
+        std::erase_if(connections, [](const Connection& c) { return !c.fd; });
         if (pollListen && (fds[1].revents & POLLIN) != 0) {
             acceptAll(connections);
         }
@@ -241,10 +231,7 @@ void HttpListener::serve() {
 }
 
 void HttpListener::closeListener() {
-    if (listenFd_ >= 0) {
-        ::close(listenFd_);
-        listenFd_ = -1;
-    }
+    listenFd_.reset();
     MutexLock lock(shared_->mutex);
     shared_->listenFdClosed = true;
     shared_->listenClosed.notify_all();
@@ -253,9 +240,9 @@ void HttpListener::closeListener() {
 std::vector<pollfd> HttpListener::pollSet(const std::vector<Connection>& connections,
                                           bool pollListen) const {
     std::vector<pollfd> fds;
-    fds.push_back({wakeFd_, POLLIN, 0});
+    fds.push_back({wakeFd_.get(), POLLIN, 0});
     if (pollListen) {
-        fds.push_back({listenFd_, POLLIN, 0});
+        fds.push_back({listenFd_.get(), POLLIN, 0});
     }
     for (const Connection& c : connections) {
         short events = 0;
@@ -264,7 +251,7 @@ std::vector<pollfd> HttpListener::pollSet(const std::vector<Connection>& connect
         } else if (c.state != Connection::State::awaitingReply) {
             events = POLLIN;
         }
-        fds.push_back({c.fd, events, 0});
+        fds.push_back({c.fd.get(), events, 0});
     }
     return fds;
 }
@@ -315,7 +302,7 @@ void HttpListener::advance(Connection& c, short revents, Clock::time_point now) 
 }
 
 void HttpListener::readRequest(Connection& c, Clock::time_point now) {
-    ssize_t n = ::recv(c.fd, buffer_.data(), buffer_.size(), 0);
+    ssize_t n = ::recv(c.fd.get(), buffer_.data(), buffer_.size(), 0);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
         return;
     }
@@ -348,14 +335,14 @@ void HttpListener::readRequest(Connection& c, Clock::time_point now) {
 }
 
 void HttpListener::discardInput(Connection& c) {
-    ssize_t n = ::recv(c.fd, buffer_.data(), buffer_.size(), 0);
+    ssize_t n = ::recv(c.fd.get(), buffer_.data(), buffer_.size(), 0);
     if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
         c.close();
     }
 }
 
 void HttpListener::writeReply(Connection& c, Clock::time_point now) {
-    ssize_t n = ::send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
+    ssize_t n = ::send(c.fd.get(), c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
         return;
     }
@@ -365,7 +352,7 @@ void HttpListener::writeReply(Connection& c, Clock::time_point now) {
     }
     c.sent += static_cast<std::size_t>(n);
     if (c.sent == c.out.size()) {
-        ::shutdown(c.fd, SHUT_WR);
+        ::shutdown(c.fd.get(), SHUT_WR);
         c.state = Connection::State::lingering;
         c.deadline = now + limits_.linger;
     }

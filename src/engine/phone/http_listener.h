@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "core/result.h"
+#include "core/unique_fd.h"
 #include "engine/phone/http_message.h"
 
 namespace vorla::phone {
@@ -72,7 +73,8 @@ class HttpListener {
 
     using Clock = std::chrono::steady_clock;
 
-    HttpListener(int listenFd, int wakeFd, std::uint16_t port, Handler handler, HttpLimits limits);
+    HttpListener(UniqueFd listenFd, UniqueFd wakeFd, std::uint16_t port, Handler handler,
+                 HttpLimits limits);
 
     // The I/O thread's loop and its steps.
     void serve();
@@ -91,11 +93,11 @@ class HttpListener {
     const std::uint16_t port_;
     const Handler handler_;
     const HttpLimits limits_;
-    const int wakeFd_;
+    const UniqueFd wakeFd_;
     std::shared_ptr<Shared> shared_;
 
     // Owned by the I/O thread once it runs; closed there.
-    int listenFd_;
+    UniqueFd listenFd_;
     std::uint64_t nextID_ = 1;
     std::array<char, kMaxRequestBytes> buffer_{};  // one receive of a request
 
