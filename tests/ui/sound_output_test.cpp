@@ -34,7 +34,9 @@ class SoundOutputTest : public ::testing::Test {
         std::ifstream in(file_, std::ios::binary);
         std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
         std::vector<float> samples(bytes.size() / sizeof(float));
-        std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+        if (!samples.empty()) {  // memcpy's pointers must not be null, even for no bytes
+            std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+        }
         return samples;
     }
 
