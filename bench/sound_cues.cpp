@@ -41,8 +41,8 @@ BENCHMARK(BM_RenderAllCues)->Unit(benchmark::kMillisecond);
 // of a burst of events.
 void BM_PlayCall(benchmark::State& state) {
     vorla::ui::SoundOutput output;
-    if (auto error = output.start()) {
-        state.SkipWithError(error->c_str());
+    if (auto started = output.start(); !started) {
+        state.SkipWithError(started.error().message.c_str());
         return;
     }
     vorla::CueBuffer cue = vorla::renderCue(vorla::Cue::needsApproval, vorla::randomNoise());
@@ -88,8 +88,8 @@ int measureIdle(std::chrono::seconds period) {
     long ours = 0;
     {
         vorla::ui::SoundOutput output;
-        if (auto error = output.start()) {
-            std::fprintf(stderr, "could not start audio: %s\n", error->c_str());
+        if (auto started = output.start(); !started) {
+            std::fprintf(stderr, "could not start audio: %s\n", started.error().message.c_str());
             return 1;
         }
         vorla::CueBuffer cue = vorla::renderCue(vorla::Cue::launch, vorla::randomNoise());
