@@ -11,21 +11,9 @@
 #include <thread>
 
 #include "support/child_process.h"
+#include "support/eventually.h"
 
 namespace vorla::test {
-
-// Polls `condition` every 10 ms until it holds or `timeout` passes.
-inline bool eventually(const std::function<bool()>& condition,
-                       std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
 
 inline ChildOptions bridgeOptions(const nlohmann::json& payload,
                                   const std::string& source = "claude") {

@@ -112,7 +112,7 @@ TEST(HeadlessApp, ASocketPathTooLongIsLoggedAndTheAppKeepsRunning) {
     ChildOptions options;
     options.args = {VORLA_APP_PATH, "--headless"};
     RunningChild app(options);
-    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(app.waitForError("Vorla Agents up."));
     app.kill(SIGTERM);
     auto result = app.wait(10s);
     EXPECT_EQ(result.exitCode, 0);

@@ -145,37 +145,53 @@ void RunningChild::closeInput() {
     }
 }
 
-ChildResult RunningChild::wait(std::chrono::milliseconds timeout) {
-    ChildResult result;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::array<pollfd, 2> fds{pollfd{outFd_, POLLIN, 0}, pollfd{errFd_, POLLIN, 0}};
+bool RunningChild::pump(std::chrono::steady_clock::time_point deadline,
+                        const std::function<bool()>& enough) {
     std::array<char, 65536> buffer{};
-    int open = 2;
-    while (open > 0) {
+    while (outFd_ >= 0 || errFd_ >= 0) {
+        if (enough && enough()) {
+            return true;
+        }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            result.timedOut = true;
-            ::kill(pid_, SIGKILL);
-            break;
+            return false;
         }
-        int n = ::poll(fds.data(), fds.size(), static_cast<int>(left.count()));
-        if (n < 0 && errno == EINTR) {
+        // poll() passes over the negative descriptor of a closed output.
+        std::array<pollfd, 2> fds{pollfd{outFd_, POLLIN, 0}, pollfd{errFd_, POLLIN, 0}};
+        if (::poll(fds.data(), fds.size(), static_cast<int>(left.count())) < 0 && errno == EINTR) {
             continue;
         }
         for (std::size_t i = 0; i < fds.size(); ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) {
+            int& fd = i == 0 ? outFd_ : errFd_;
+            if (fd < 0 || fds[i].revents == 0) {
                 continue;
             }
-            ssize_t got = ::read(fds[i].fd, buffer.data(), buffer.size());
+            ssize_t got = ::read(fd, buffer.data(), buffer.size());
             if (got <= 0) {
-                fds[i].fd = -1;
-                --open;
+                ::close(fd);
+                fd = -1;
                 continue;
             }
-            (i == 0 ? result.out : result.err).append(buffer.data(), static_cast<size_t>(got));
+            (i == 0 ? out_ : err_).append(buffer.data(), static_cast<size_t>(got));
         }
     }
+    return !enough || enough();
+}
+
+bool RunningChild::waitForError(std::string_view text, std::chrono::milliseconds timeout) {
+    return pump(std::chrono::steady_clock::now() + timeout,
+                [&] { return err_.find(text) != std::string::npos; });
+}
+
+ChildResult RunningChild::wait(std::chrono::milliseconds timeout) {
+    ChildResult result;
+    if (!pump(std::chrono::steady_clock::now() + timeout, nullptr)) {
+        result.timedOut = true;
+        ::kill(pid_, SIGKILL);
+    }
+    result.out = std::move(out_);
+    result.err = std::move(err_);
     int status = 0;
     ::waitpid(pid_, &status, 0);
     reaped_ = true;

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -44,15 +46,26 @@ class RunningChild {
     void kill(int signal);
     // Closes stdin when the options asked to keep it open.
     void closeInput();
+    // Reads the child's output until `text` shows on its standard error
+    // (true), or until it closes its outputs or `timeout` passes. What was
+    // read stays part of wait()'s result.
+    bool waitForError(std::string_view text,
+                      std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
     // Drains output until exit or timeout.
     ChildResult wait(std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
 
   private:
+    // Reads both outputs until `enough` holds or both are closed (true), or
+    // until `deadline` (false).
+    bool pump(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& enough);
+
     int pid_ = -1;
     int outFd_ = -1;
     int errFd_ = -1;
     int inFd_ = -1;  // kept open only when closeInput was false
     bool reaped_ = false;
+    std::string out_;
+    std::string err_;
     std::thread writer_;
 };
 

@@ -13,6 +13,7 @@
 #include "engine/session/server.h"
 #include "engine/session/session_store.h"
 #include "engine/support/main_queue.h"
+#include "support/eventually.h"
 #include "support/temp_home.h"
 
 namespace vorla::test {
@@ -50,14 +51,7 @@ class SessionHarness {
     // Polls `condition` on the main thread until it holds or `timeout` passes.
     bool waitFor(const std::function<bool(SessionStore&)>& condition,
                  std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (onMain([&] { return condition(store); })) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
+        return eventually([&] { return onMain([&] { return condition(store); }); }, timeout);
     }
 
     // Lets every task posted so far run.

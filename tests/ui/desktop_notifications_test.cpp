@@ -21,10 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool waitFor(const std::function<bool()>& condition) {
-    return test::eventually(condition);
-}
-
 class DesktopNotificationsTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -41,7 +37,7 @@ class DesktopNotificationsTest : public ::testing::Test {
         options.args = {"/usr/bin/python3", VORLA_SOURCE_DIR "/tests/ui/fake_notifications.py",
                         records_};
         service_ = std::make_unique<test::RunningChild>(options);
-        bool started = waitFor([&] {
+        bool started = test::eventually([&] {
             return std::filesystem::exists(records_ + ".ready") ||
                    std::filesystem::exists(records_ + ".taken");
         });
@@ -62,7 +58,7 @@ class DesktopNotificationsTest : public ::testing::Test {
     // task it posts there.
     void authorize() {
         notifier_.requestAuth();
-        ASSERT_TRUE(waitFor([&] { return queue_.runPending() > 0; }));
+        ASSERT_TRUE(test::eventually([&] { return queue_.runPending() > 0; }));
     }
 
     std::shared_ptr<Session> addSession(const std::string& id, Source source, std::string cwd) {
@@ -112,7 +108,7 @@ TEST_F(DesktopNotificationsTest, PostsTheTransitionsThatMatterWithNameAndIcon) {
                                 true);
     poster_->post("end", "");  // the worker keeps order: once this is in, all is
 
-    ASSERT_TRUE(waitFor([&] { return recorded().size() >= 4; }));
+    ASSERT_TRUE(test::eventually([&] { return recorded().size() >= 4; }));
     const std::string icon = R"("image": [64, 64, 16384], "suppressSound": true})";
     EXPECT_EQ(
         recorded(),
@@ -135,7 +131,7 @@ TEST_F(DesktopNotificationsTest, WithoutAServiceOrABusNothingIsAllowedAndNothing
     std::atomic<int> refused = 0;
     offline.requestAuth([&](bool granted) { refused += granted ? 0 : 1; });
     offline.post("lost", "nowhere to go");
-    EXPECT_TRUE(waitFor([&] { return refused == 1; }));
+    EXPECT_TRUE(test::eventually([&] { return refused == 1; }));
 }
 
 // The headless app on the same bus: a session seen working, then finished.
@@ -147,7 +143,7 @@ TEST_F(DesktopNotificationsTest, HeadlessPostsThemWhenTheSettingIsOn) {
     test::ChildOptions options;
     options.args = {VORLA_APP_PATH, "--headless"};
     test::RunningChild app(options);
-    ASSERT_TRUE(waitFor(
+    ASSERT_TRUE(test::eventually(
         [&] { return std::filesystem::exists(home_.file(".vorla-agents/run/vorla.sock")); }));
 
     // The notifier looks at the sessions on the 2-second refresh, which also
@@ -160,7 +156,7 @@ TEST_F(DesktopNotificationsTest, HeadlessPostsThemWhenTheSettingIsOn) {
                             {"cwd", "/w/app"},
                             {"transcript_path", home_.file("t.jsonl")}};
     ASSERT_EQ(test::runChild(test::bridgeOptions(start)).exitCode, 0);
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(test::eventually([&] {
         test::ChildOptions status;
         status.args = {VORLA_APP_PATH, "status", "--json"};
         auto live = nlohmann::json::parse(test::runChild(status).out, nullptr, false);
@@ -170,7 +166,7 @@ TEST_F(DesktopNotificationsTest, HeadlessPostsThemWhenTheSettingIsOn) {
 
     nlohmann::json stop = {{"hook_event_name", "Stop"}, {"session_id", "s1"}};
     ASSERT_EQ(test::runChild(test::bridgeOptions(stop)).exitCode, 0);
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(test::eventually([&] {
         auto lines = recorded();
         return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
             return line.find(R"("summary": "Claude Code finished", "body": "app")") !=

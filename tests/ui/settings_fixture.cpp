@@ -8,6 +8,7 @@
 #include <QThreadPool>
 
 #include "engine/support/calendar.h"
+#include "support/eventually.h"
 #include "ui/settings/audit_list.h"
 #include "ui/widgets/flat_button.h"
 
@@ -29,16 +30,16 @@ WallTime fixedNoon() {
 }  // namespace
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
+    return vorla::test::eventually(
+        [&] {
+            if (condition()) {
+                return true;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(2);
-    }
-    return true;
+        },
+        std::chrono::milliseconds(timeoutMs));
 }
 
 // Not hidden on purpose up to `root`. Widgets added to a page on screen are

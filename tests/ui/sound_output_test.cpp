@@ -8,6 +8,7 @@
 #include <fstream>
 #include <thread>
 
+#include "support/eventually.h"
 #include "support/scoped_env.h"
 #include "support/temp_home.h"
 
@@ -41,11 +42,7 @@ class SoundOutputTest : public ::testing::Test {
     }
 
     static void waitUntilIdle(const SoundOutput& output) {
-        auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (!output.idle() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(2ms);
-        }
-        ASSERT_TRUE(output.idle());
+        ASSERT_TRUE(test::eventually([&] { return output.idle(); }));
     }
 
     // Where `cue` begins in `got`: the device may write a buffer of silence
@@ -113,10 +110,7 @@ TEST_F(SoundOutputTest, ASecondCueCutsOffTheFirstAndPlaysFromItsStart) {
     ASSERT_TRUE(output.start());
     waitUntilIdle(output);
     output.play(first);
-    auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (written().size() < 2048 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(2ms);
-    }
+    ASSERT_TRUE(test::eventually([&] { return written().size() >= 2048; }));
     output.play(second);
     waitUntilIdle(output);
 

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "support/browser.h"
+#include "support/eventually.h"
 
 namespace vorla {
 namespace {
@@ -235,8 +236,22 @@ TEST_F(RemoteApprovalTest, allowInARealBrowserReachesTheServer) {
     EXPECT_EQ(decisions[0], std::make_pair(std::string("G-7"), Behavior::allow));
 }
 
+// Counts what reaches the queue, so a test can wait for a request to arrive.
+class CountingQueue final : public MainQueue {
+  public:
+    void post(Task task) override {
+        loop.post(std::move(task));
+        ++posted;
+    }
+    TimerHandle postAfter(std::chrono::milliseconds delay, Task task) override {
+        return loop.postAfter(delay, std::move(task));
+    }
+    LoopMainQueue loop;
+    std::atomic<int> posted{0};
+};
+
 TEST(RemoteApprovalLifetime, requestsInFlightAreDroppedOnceTheServerIsGone) {
-    LoopMainQueue queue;
+    CountingQueue queue;
     std::future<Reply> pending;
     {
         RemoteApproval remote(queue, 0, quickLimits());
@@ -244,10 +259,10 @@ TEST(RemoteApprovalLifetime, requestsInFlightAreDroppedOnceTheServerIsGone) {
         std::uint16_t port = remote.boundPort();
         std::string request = "GET /?t=" + remote.token() + " HTTP/1.1\r\n\r\n";
         pending = std::async(std::launch::async, [=] { return tcpExchange(port, request, 5s); });
-        // Let the request reach the queue, then go away before serving it.
-        std::this_thread::sleep_for(200ms);
+        // The request reached the queue; go away before serving it.
+        ASSERT_TRUE(test::eventually([&] { return queue.posted > 0; }));
     }
-    queue.runPending();
+    queue.loop.runPending();
     EXPECT_TRUE(pending.get().closedByServer);
 }
 

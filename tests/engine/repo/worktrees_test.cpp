@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "git_fixture.h"
+#include "support/eventually.h"
 
 namespace vorla {
 namespace {
@@ -67,10 +68,10 @@ TEST_F(WorktreeTest, ScanPublishesOnTheMainQueue) {
     Subscription subscription = scanner.subscribe([&] { ++notified; });
     scanner.scan({{repo(), Source::claude, at(5)}});
     EXPECT_TRUE(scanner.worktrees().empty());  // nothing changes until the main queue runs
-    for (int i = 0; i < 500 && notified == 0; ++i) {
+    ASSERT_TRUE(test::eventually([&] {
         queue.runPending();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+        return notified > 0;
+    }));
     ASSERT_EQ(notified, 1);
     ASSERT_EQ(scanner.worktrees().size(), 3u);
     EXPECT_EQ(scanner.worktrees()[0].activeAgent, "Claude Code");

@@ -56,7 +56,8 @@ TEST_F(ServerTest, ALineArrivingInTwoPartsIsReadWhole) {
     std::string line = encode(makeEvent({.kind = Canonical::sessionStart, .sessionID = "halves"}));
     Client client(path());
     ASSERT_EQ(::write(client.fd(), line.data(), line.size() / 2), ssize_t(line.size() / 2));
-    std::this_thread::sleep_for(50ms);  // the accept thread has seen only the first half
+    // A thread of its own waits for the rest once the accept thread saw the first half.
+    ASSERT_TRUE(eventually([&] { return engine.server->threadCount() == 1; }));
     client.send(line.substr(line.size() / 2));
     EXPECT_EQ(client.reply(), std::nullopt);
     EXPECT_TRUE(engine.waitFor([](SessionStore& s) {
@@ -205,11 +206,8 @@ TEST(ServerThreads, IdleThreadsServeTheNextConnectionsWhileASilentClientHoldsOnl
     EXPECT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions().size() == kEvents; }));
     EXPECT_LE(engine.server->threadCount(), std::size_t{kEvents / 2});
     EXPECT_EQ(silent.reply(), std::nullopt);  // dropped at the read time-out
-    auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (engine.server->threadCount() > 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(20ms);
-    }
-    EXPECT_EQ(engine.server->threadCount(), 0u);  // idle threads retire
+    EXPECT_TRUE(
+        eventually([&] { return engine.server->threadCount() == 0; }));  // idle threads retire
     EXPECT_EQ(engine.server->openConnections(), 0u);
 }
 

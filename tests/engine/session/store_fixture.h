@@ -14,6 +14,7 @@
 
 #include "core/uuid.h"
 #include "engine/session/session_store.h"
+#include "support/eventually.h"
 #include "support/manual_clock.h"
 #include "support/temp_home.h"
 
@@ -86,16 +87,10 @@ class StoreTest : public ::testing::Test {
     // Runs the queue's tasks until `condition` holds (work posted from other
     // threads arrives meanwhile); false after ten seconds.
     bool waitUntil(const std::function<bool()>& condition) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            if (queue.runPending() == 0) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-        }
-        return true;
+        return test::eventually([&] {
+            queue.runPending();
+            return condition();
+        });
     }
 
     // The file as it stands once the queued write has run.
