@@ -109,10 +109,16 @@ SessionStore::SessionRef SessionStore::sessionFor(const Event& event) {
 }
 
 void SessionStore::removeSession(const std::string& id) {
-    auto removed = std::erase_if(sessions_, [&](const SessionRef& s) { return s->id() == id; });
-    if (removed > 0) {
-        changed_.notify();
+    SessionRef ended = findSession(id);
+    if (!ended) {
+        return;
     }
+    std::erase(sessions_, ended);
+    if (std::any_of(gates_.begin(), gates_.end(),
+                    [&](const GateRef& g) { return g->sessionID == id; })) {
+        endedWithGates_.push_back(ended);
+    }
+    changed_.notify();
 }
 
 void SessionStore::apply(const Event& event) {
@@ -346,6 +352,10 @@ void SessionStore::closeGate(const GateRef& gate, std::optional<Behavior> behavi
     bool sessionStillWaits = std::any_of(gates_.begin(), gates_.end(), [&](const GateRef& g) {
         return g->sessionID == keep->sessionID;
     });
+    if (!sessionStillWaits) {
+        std::erase_if(endedWithGates_,
+                      [&](const SessionRef& s) { return s->id() == keep->sessionID; });
+    }
     if (session && !sessionStillWaits) {
         if (!behavior) {
             session->setState(SpriteKind::thinking);
@@ -390,8 +400,16 @@ std::optional<std::pair<SessionStore::SessionRef, SessionStore::GateRef>> Sessio
     if (gates_.empty()) {
         return std::nullopt;
     }
-    if (auto session = findSession(gates_.front()->sessionID)) {
-        return std::pair(session, gates_.front());
+    const GateRef& oldest = gates_.front();
+    if (auto session = findSession(oldest->sessionID)) {
+        return std::pair(session, oldest);
+    }
+    // Its session ended while it waited: the card still shows (the agent may
+    // still be waiting, and every gate behind it would be hidden otherwise).
+    for (const auto& ended : endedWithGates_) {
+        if (ended->id() == oldest->sessionID) {
+            return std::pair(ended, oldest);
+        }
     }
     return std::nullopt;
 }

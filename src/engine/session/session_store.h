@@ -159,6 +159,10 @@ class SessionStore {
 
     std::vector<SessionRef> sessions_;
     std::vector<GateRef> gates_;
+    // Sessions that ended while a gate of theirs still waits: no longer listed
+    // or updated, only kept so that the island can show that gate's card (and
+    // the cards queued behind it) until it closes.
+    std::vector<SessionRef> endedWithGates_;
     bool hovering_ = false;
     double measuredHeight_ = 0;
     std::optional<Source> celebration_;

@@ -207,7 +207,7 @@ TEST_F(GatesTest, RuleCheckDeniesOnADenyRuleAndOtherwisePassesWithoutCountingAnA
     EXPECT_EQ(gatesOpened, 0);
 }
 
-TEST_F(GatesTest, ActiveGateIsTheOldestAndNeedsItsSession) {
+TEST_F(GatesTest, ActiveGateIsTheOldestEvenWhenItsSessionEnded) {
     std::string g1;
     std::string g2;
     gate({.sessionID = "A", .tool = "Bash"}, &g1);
@@ -219,15 +219,22 @@ TEST_F(GatesTest, ActiveGateIsTheOldestAndNeedsItsSession) {
     store.resolveOnIsland(g1, Behavior::allow);
     EXPECT_EQ(store.activeGate()->second->id, g2);
 
-    // The session of the oldest gate ended: no card, but the gate stays
-    // decidable and closing it records nothing.
+    // The session of the oldest gate ended: it is no longer listed, yet its
+    // card still shows (and so does the one queued behind it, afterwards);
+    // closing it records nothing.
+    std::string g3;
+    gate({.sessionID = "C", .tool = "Write"}, &g3);
     send({.kind = Canonical::sessionEnd, .sessionID = "B"});
-    EXPECT_FALSE(store.activeGate());
-    ASSERT_EQ(store.gates().size(), 1u);
+    EXPECT_EQ(store.sessions().size(), 2u);
+    ASSERT_TRUE(store.activeGate());
+    EXPECT_EQ(store.activeGate()->first->id(), "B");
+    EXPECT_EQ(store.activeGate()->second->id, g2);
     std::size_t records = audited.size();
-    store.resolveRemotely(g2, Behavior::deny);
+    store.resolveOnIsland(g2, Behavior::deny);
     EXPECT_EQ(audited.size(), records);
-    EXPECT_TRUE(store.gates().empty());
+    EXPECT_EQ(store.activeGate()->second->id, g3);
+    store.resolveRemotely(g3, Behavior::allow);
+    EXPECT_FALSE(store.activeGate());
 }
 
 TEST_F(GatesTest, SnapshotListsPendingGatesOldestFirstEvenWithoutTheirSession) {
