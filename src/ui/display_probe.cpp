@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/unique_fd.h"
+
 // Xlib's macros clash with Qt's names: include last.
 #include <X11/Xlib.h>
 
@@ -44,14 +46,9 @@ bool waylandSocketAnswers(const std::string& name) {
     }
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return false;
-    }
-    const bool answers =
-        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return answers;
+    const UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    return fd &&
+           ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 bool qtHasWaylandPlugin() {
