@@ -169,6 +169,45 @@ TEST_F(DesktopAppTest, ShowsSessionsExpandsForAGateAnswersAClickAndCleansUpOnSig
     EXPECT_EQ(freed.out, "");
 }
 
+// Xvfb cannot change modes, but it takes RandR monitors, from which Qt
+// builds its screens: plugging, unplugging and moving the primary one is real
+// to the app.
+TEST_F(DesktopAppTest, FollowsThePrimaryMonitorAndSurvivesItsUnpluggingWhileExpanded) {
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    auto xrandr = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), "xrandr");
+        EXPECT_EQ(x.run(std::move(args)).exitCode, 0);
+    };
+    xrandr({"--setmonitor", "*left", "756/200x982/260+0+0", "none"});
+    auto app = startApp(x.display());
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socket()); }, kDeadline));
+    auto at = [&](int centreX, int top, std::function<bool(int)> width = nullptr) {
+        return eventually(
+            [&] {
+                auto rect = x.windowOf(app->pid());
+                return rect && rect->x + rect->width / 2 == centreX && rect->y == top &&
+                       (!width || width(rect->width));
+            },
+            kDeadline);
+    };
+    EXPECT_TRUE(at(378, 0));
+
+    // A new primary monitor, lower and to the right; the old one goes.
+    xrandr({"--setmonitor", "*right", "700/200x800/260+800+150", "none"});
+    EXPECT_TRUE(at(800 + 350, 150));
+    xrandr({"--delmonitor", "left"});
+    x.moveTo(1150, 160);
+    EXPECT_TRUE(at(1150, 150, [](int w) { return w == 524; }));
+
+    // Unplugged while expanded: back on the remaining (whole) screen, and
+    // collapsed, the pointer being far from its centre.
+    xrandr({"--delmonitor", "right"});
+    EXPECT_TRUE(at(1512 / 2, 0, [](int w) { return w < 300; }));
+    app->kill(SIGTERM);
+    auto result = app->wait(kDeadline);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+}
+
 TEST_F(DesktopAppTest, WithoutAUsableDisplayRunsHeadlessAndOnWaylandUsesXWayland) {
     ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
     auto has = [](const std::string& log, const std::string& text) {
