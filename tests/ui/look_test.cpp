@@ -1,6 +1,5 @@
 // The shared look drawn offscreen and read back pixel by pixel: sprites
-// against the dot rule, the tray icon, segmented bars, chips and the island's
-// outline.
+// against the dot rule, the tray icon, segmented bars and chips.
 #include <gtest/gtest.h>
 
 #include <QFontMetricsF>
@@ -12,7 +11,6 @@
 #include "engine/look/context_reading.h"
 #include "engine/look/pixel_sprite.h"
 #include "ui/detail_box_metrics.h"
-#include "ui/island_path.h"
 #include "ui/sprite_painter.h"
 #include "ui/sprite_view.h"
 #include "ui/style/palette.h"
@@ -172,20 +170,6 @@ TEST(IconButton, DrawsGearAndPowerWithoutAnIconTheme) {
     EXPECT_TRUE(near(image.pixelColor(20 + 9, 21), Palette::pink(), 30));  // the ring
     EXPECT_EQ(IconButton::glyphForSymbol(u"gearshape.fill"), IconButton::Glyph::gear);
     EXPECT_EQ(IconButton::glyphForSymbol(u"cpu"), std::nullopt);
-}
-
-TEST(IslandPath, ShouldersAndCornersAreOutsideTheBody) {
-    const QPainterPath path = islandPath(IslandShape{}, QRectF(0, 0, 108, 32));
-    EXPECT_TRUE(path.contains(QPointF(54, 16)));    // body
-    EXPECT_TRUE(path.contains(QPointF(54, 0.5)));   // full width at the top
-    EXPECT_TRUE(path.contains(QPointF(3.5, 0.5)));  // the shoulder meets the top
-    EXPECT_FALSE(path.contains(QPointF(1, 6)));     // left shoulder
-    EXPECT_FALSE(path.contains(QPointF(107, 6)));   // right shoulder
-    EXPECT_FALSE(path.contains(QPointF(9, 31)));    // bottom-left corner
-    EXPECT_FALSE(path.contains(QPointF(99, 31)));   // bottom-right corner
-    const QRegion region = islandRegion(IslandShape{}, QRectF(0, 0, 108, 32));
-    EXPECT_TRUE(region.contains(QPoint(54, 16)));
-    EXPECT_FALSE(region.contains(QPoint(1, 20)));
 }
 
 TEST(DetailBox, FollowsTheFontsLinesFromOneToFour) {

@@ -1,6 +1,7 @@
 #include "ui/island/lap_view.h"
 
 #include <QPainter>
+#include <chrono>
 
 #include "ui/sprite_view.h"
 #include "ui/style/palette.h"
@@ -39,9 +40,22 @@ LapView::LapView(NotchGeometry geo, QWidget* parent)
 void LapView::start(Source agent) {
     agent_ = agent;
     creature_->setAgent(agent);
-    elapsed_.start();
+    startedAt_ = now();
     frames_.start();
     tick();
+}
+
+void LapView::setTimeSource(TimeSource source) {
+    timeSource_ = source;
+    creature_->setTimeSource(std::move(source));
+}
+
+double LapView::now() const {
+    if (timeSource_) {
+        return timeSource_();
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 QRectF LapView::strip() const {
@@ -52,7 +66,7 @@ QRectF LapView::strip() const {
 }
 
 double LapView::progress() const {
-    return elapsed_.isValid() ? lap_.progress(static_cast<double>(elapsed_.elapsed()) / 1000) : 1;
+    return startedAt_ ? lap_.progress(now() - *startedAt_) : 1;
 }
 
 void LapView::tick() {

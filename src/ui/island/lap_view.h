@@ -5,9 +5,9 @@
 // Main thread only.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 #include "core/protocol.h"
@@ -23,8 +23,13 @@ class LapView final : public QWidget {
   public:
     explicit LapView(NotchGeometry geo, QWidget* parent = nullptr);
 
+    // Seconds on a steady clock.
+    using TimeSource = std::function<double()>;
+
     // Starts a lap for `agent` from the beginning.
     void start(Source agent);
+    // Tests: a manual clock for the lap and its creature.
+    void setTimeSource(TimeSource source);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,6 +37,7 @@ class LapView final : public QWidget {
 
   private:
     [[nodiscard]] QRectF strip() const;
+    [[nodiscard]] double now() const;
     [[nodiscard]] double progress() const;
     void tick();
 
@@ -39,7 +45,8 @@ class LapView final : public QWidget {
     const VictoryLap lap_;
     SpriteView* creature_;
     QTimer frames_;
-    QElapsedTimer elapsed_;
+    TimeSource timeSource_;
+    std::optional<double> startedAt_;
     std::optional<Source> agent_;
 };
 
