@@ -1,7 +1,8 @@
 // Work that reads the disk or runs git, off the interface thread.
 //
-// runInBackground() runs `work` on a thread of Qt's global pool and hands its
-// result to `done` on the interface thread, unless `context` has been
+// runInBackground() runs `work` on a thread of Qt's global pool, once the
+// paint already pending is done, and hands its result to `done` on the
+// interface thread, unless `context` has been
 // destroyed by then (the page or window was closed): then the result is
 // dropped. `work` must own everything it touches (capture by value); it may
 // outlive the page and the window. QCoreApplication waits for the global
@@ -24,22 +25,32 @@ namespace vorla::ui {
 // Ten nice steps down for the calling thread (Linux: nice is per thread).
 void lowerThisThreadsPriority();
 
+// Runs `call` on the interface thread after the events already waiting, the
+// paint of what the caller has just shown included (Qt posts that at low
+// priority; this goes below it). Dropped if `context` dies first.
+void afterPendingPaint(QObject* context, std::function<void()> call);
+
 template <typename Result>
 void runInBackground(QObject* context, std::function<Result()> work,
                      std::function<void(Result)> done) {
     QPointer<QObject> guard(context);
-    QThreadPool::globalInstance()->start(
-        [guard, work = std::move(work), done = std::move(done)]() mutable {
-            auto result = std::make_shared<Result>(work());
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [guard, done = std::move(done), result] {
-                    if (!guard.isNull()) {
-                        done(std::move(*result));
-                    }
-                },
-                Qt::QueuedConnection);
-        });
+    // Started after the paint of the page that announces it: on two cores a
+    // git or a transcript scan would otherwise hold back that paint's raster
+    // threads and the X server.
+    afterPendingPaint(context, [guard, work = std::move(work), done = std::move(done)]() mutable {
+        QThreadPool::globalInstance()->start(
+            [guard, work = std::move(work), done = std::move(done)]() mutable {
+                auto result = std::make_shared<Result>(work());
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(),
+                    [guard, done = std::move(done), result] {
+                        if (!guard.isNull()) {
+                            done(std::move(*result));
+                        }
+                    },
+                    Qt::QueuedConnection);
+            });
+    });
 }
 
 // Runs `work` on a thread of its own, ten nice steps below the caller, and
