@@ -87,6 +87,11 @@ void SpriteView::schedule() {
 }
 
 void SpriteView::onFrameDue() {
+    // Scrolled out of view (a row far down the island's list): sleep until
+    // scrolling it back brings a paint, which wakes the timer again.
+    if (visibleRegion().isEmpty()) {
+        return;
+    }
     if (PixelSprite::frameIndex(kind_, now()) != shownFrame_) {
         update();
     }
@@ -101,6 +106,9 @@ void SpriteView::paintEvent(QPaintEvent* /*event*/) {
     painter.setRenderHint(QPainter::Antialiasing);
     paintSprite(painter, QRectF(0, 0, size_, size_), kind_, agent_, t,
                 colour_.value_or(spriteTint(kind_)));
+    if (!timer_.isActive()) {
+        schedule();
+    }
 }
 
 void SpriteView::showEvent(QShowEvent* event) {

@@ -4,8 +4,8 @@
 //
 // It repaints only when the frame it shows changes: one single-shot timer
 // sleeps until the next frame change of its kind (1 to 12 changes a second),
-// and it is stopped while the widget is hidden, so an idle desktop stays
-// idle. Interface thread only.
+// and it is stopped while the widget is hidden or scrolled out of view (the
+// next paint wakes it), so an idle desktop stays idle. Interface thread only.
 #pragma once
 
 #include <QColor>
@@ -38,7 +38,7 @@ class SpriteView : public QWidget {
     [[nodiscard]] SpriteKind kind() const { return kind_; }
     [[nodiscard]] Source agent() const { return agent_; }
     [[nodiscard]] double spriteSize() const { return size_; }
-    // True while a frame change is scheduled (visible, timer armed).
+    // True while a frame change is scheduled (in view, timer armed).
     [[nodiscard]] bool isAnimating() const { return timer_.isActive(); }
     // Milliseconds until the scheduled frame change, or -1 when not animating.
     [[nodiscard]] int msUntilNextFrame() const;
