@@ -57,7 +57,8 @@ TEST(BridgeEvent, ReadsAliasedKeysAndComputesGating) {
     EXPECT_TRUE(camel->toolInput->isNull());
 }
 
-// The Grok variable fallbacks and empty or broken input run through the real process in e2e.
+// The Grok variable fallbacks, empty or broken input and every answer form
+// run through the real process in e2e (bridge_process_test).
 TEST(BridgeEvent, NonStringValuesAndNonObjectJson) {
     auto numeric = buildEvent(Source::claude, R"({"session_id":42})", envOf({}), stamp());
     EXPECT_FALSE(numeric->sessionID);
@@ -82,37 +83,6 @@ TEST(BridgeInput, ReadsUpToTheLimitAndRefusesMore) {
     ::close(fds[1]);
     EXPECT_EQ(readInput(fds[0], 10), "0123456789");
     ::close(fds[0]);
-}
-
-TEST(BridgeAnswer, ClaudeAndCodexForms) {
-    Answer allow = answerFor(Source::codex, Canonical::permissionRequest, {Behavior::allow, {}});
-    EXPECT_EQ(nlohmann::json::parse(allow.out),
-              nlohmann::json::parse(
-                  R"({"hookSpecificOutput":{"hookEventName":"PermissionRequest",)"
-                  R"("decision":{"behavior":"allow","message":"Approved in Vorla Agents"}}})"));
-    Answer deny = answerFor(Source::claude, Canonical::preToolUse, {Behavior::deny, "No"});
-    EXPECT_EQ(
-        nlohmann::json::parse(deny.out),
-        nlohmann::json::parse(R"({"hookSpecificOutput":{"hookEventName":"PreToolUse",)"
-                              R"("permissionDecision":"deny","permissionDecisionReason":"No"}})"));
-    EXPECT_EQ(deny.exitCode, 0);
-    EXPECT_TRUE(deny.err.empty());
-}
-
-TEST(BridgeAnswer, GrokAndKiroForms) {
-    EXPECT_EQ(answerFor(Source::grok, Canonical::preToolUse, {Behavior::allow, "ignored"}).out,
-              R"({"decision":"allow"})");
-    EXPECT_EQ(
-        answerFor(Source::grok, Canonical::preToolUse, {Behavior::deny, "Blocked by rule"}).out,
-        R"({"decision":"deny","reason":"Blocked by rule"})");
-    Answer kiroAllow = answerFor(Source::kiro, Canonical::preToolUse, {Behavior::allow, "x"});
-    EXPECT_EQ(kiroAllow.out, "");
-    EXPECT_EQ(kiroAllow.err, "");
-    EXPECT_EQ(kiroAllow.exitCode, 0);
-    Answer kiroDeny = answerFor(Source::kiro, Canonical::preToolUse, {Behavior::deny, {}});
-    EXPECT_EQ(kiroDeny.out, "");
-    EXPECT_EQ(kiroDeny.err, "Denied in Vorla Agents");
-    EXPECT_EQ(kiroDeny.exitCode, 2);
 }
 
 }  // namespace
