@@ -47,91 +47,77 @@ class AgentContract : public AgentHarness {
     // A finished session leaves the app's list (SessionEnd arrived).
     bool sessionsEnded() {
         return eventually([&] {
-            json now = state();
+            json now = publishedState(home);
             return now.is_object() && now["sessions"].is_array() && now["sessions"].empty();
         });
     }
 };
 
-TEST_F(AgentContract, CodexAllowRuleLetsTheCommandRunWhenCodexAsks) {
-    learnRule("allow");
+// One run of a real agent: a learned rule or the phone answers its gate.
+struct AgentCase {
+    const char* name;
+    AgentHarness::Agent agent;
+    std::string rule;  // "allow", "deny", or "" for an approval from the phone
+    AgentHarness::Escalate escalate;
+    std::vector<std::string> args;
+};
+
+class AgentRun : public AgentContract, public ::testing::WithParamInterface<AgentCase> {};
+
+TEST_P(AgentRun, AnswersTheGateAndRecordsIt) {
+    const AgentCase& run = GetParam();
+    const std::string name = run.agent == Agent::codex ? "codex" : "claude";
+    if (!run.rule.empty()) {
+        learnRule(run.rule);
+    }
     startApp();
-    startModel(Escalate::yes);
-    installHooks(Agent::codex);
-    // --approve-for-me makes Codex ask its hooks before its own reviewer.
-    auto run =
-        runAgent(Agent::codex, {"exec", "--skip-git-repo-check", "--approve-for-me", kPrompt});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(commandRan()) << run.out << run.err;
-    expectRecord("auto-allowed", "codex");
-    expectRecord("tool", "codex");
-    EXPECT_TRUE(sessionsEnded());
+    startModel(run.escalate);
+    installHooks(run.agent);
+    auto agent = startAgent(run.agent, run.args);
+    if (run.rule.empty()) {
+        EXPECT_TRUE(approveFromPhone());
+    }
+    auto result = agent->wait(180s);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    if (run.rule == "deny") {
+        EXPECT_FALSE(commandRan());
+        expectRecord("auto-denied", name);
+        EXPECT_TRUE(modelSawOurReason());
+        return;
+    }
+    EXPECT_TRUE(commandRan()) << result.out << result.err;
+    expectRecord(run.rule.empty() ? "approved" : "auto-allowed", name);
+    if (!run.rule.empty()) {
+        expectRecord("tool", name);
+        EXPECT_TRUE(sessionsEnded());
+    }
 }
 
-TEST_F(AgentContract, CodexDenyRuleStopsTheCommandInPlainExec) {
-    learnRule("deny");
-    startApp();
-    startModel();
-    installHooks(Agent::codex);
-    // Plain exec never asks, and the workspace sandbox would let it run.
-    auto run = runAgent(Agent::codex,
-                        {"exec", "--skip-git-repo-check", "--sandbox", "workspace-write", kPrompt});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_FALSE(commandRan());
-    expectRecord("auto-denied", "codex");
-    EXPECT_TRUE(modelSawOurReason());
-}
-
-TEST_F(AgentContract, CodexPhoneApprovalLetsTheCommandRun) {
-    startApp();
-    startModel(Escalate::yes);
-    installHooks(Agent::codex);
-    auto agent =
-        startAgent(Agent::codex, {"exec", "--skip-git-repo-check", "--approve-for-me", kPrompt});
-    EXPECT_TRUE(approveFromPhone());
-    auto run = agent->wait(180s);
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(commandRan()) << run.out << run.err;
-    expectRecord("approved", "codex");
-}
-
-TEST_F(AgentContract, ClaudeAllowRuleLetsTheCommandRun) {
-    learnRule("allow");
-    startApp();
-    startModel();
-    installHooks(Agent::claude);
-    auto run = runAgent(Agent::claude, {"-p", kPrompt});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(commandRan()) << run.out << run.err;
-    expectRecord("auto-allowed", "claude");
-    expectRecord("tool", "claude");
-    EXPECT_TRUE(sessionsEnded());
-}
-
-TEST_F(AgentContract, ClaudeDenyRuleStopsAnAlreadyAllowedCommandInPrintMode) {
-    learnRule("deny");
-    startApp();
-    startModel();
-    installHooks(Agent::claude);
-    // Bash allowed up front: Claude Code never asks, so only PreToolUse can stop it.
-    auto run = runAgent(Agent::claude, {"-p", kPrompt, "--allowedTools", "Bash"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_FALSE(commandRan());
-    expectRecord("auto-denied", "claude");
-    EXPECT_TRUE(modelSawOurReason());
-}
-
-TEST_F(AgentContract, ClaudePhoneApprovalLetsTheCommandRun) {
-    startApp();
-    startModel();
-    installHooks(Agent::claude);
-    auto agent = startAgent(Agent::claude, {"-p", kPrompt});
-    EXPECT_TRUE(approveFromPhone());
-    auto run = agent->wait(180s);
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(commandRan()) << run.out << run.err;
-    expectRecord("approved", "claude");
-}
+using Agent = AgentHarness::Agent;
+using Escalate = AgentHarness::Escalate;
+// --approve-for-me makes Codex ask its hooks before its own reviewer; plain
+// exec never asks, and its workspace sandbox would let the command run.
+// Claude Code with Bash allowed up front never asks: only PreToolUse can stop it.
+const std::vector<std::string> kCodexAsks = {"exec", "--skip-git-repo-check", "--approve-for-me",
+                                             kPrompt};
+INSTANTIATE_TEST_SUITE_P(
+    Agents, AgentRun,
+    ::testing::Values(
+        AgentCase{"CodexAllowRule", Agent::codex, "allow", Escalate::yes, kCodexAsks},
+        AgentCase{"CodexDenyRuleInPlainExec",
+                  Agent::codex,
+                  "deny",
+                  Escalate::no,
+                  {"exec", "--skip-git-repo-check", "--sandbox", "workspace-write", kPrompt}},
+        AgentCase{"CodexPhoneApproval", Agent::codex, "", Escalate::yes, kCodexAsks},
+        AgentCase{"ClaudeAllowRule", Agent::claude, "allow", Escalate::no, {"-p", kPrompt}},
+        AgentCase{"ClaudeDenyRuleOnAnAllowedTool",
+                  Agent::claude,
+                  "deny",
+                  Escalate::no,
+                  {"-p", kPrompt, "--allowedTools", "Bash"}},
+        AgentCase{"ClaudePhoneApproval", Agent::claude, "", Escalate::no, {"-p", kPrompt}}),
+    [](const ::testing::TestParamInfo<AgentCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace vorla::test

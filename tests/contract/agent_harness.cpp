@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "e2e/e2e_support.h"
@@ -20,13 +19,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 const std::string kAgentsBin = std::string(VORLA_SOURCE_DIR) + "/build/agents/node_modules/.bin/";
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<nlohmann::json> jsonLines(const std::string& text) {
     std::vector<nlohmann::json> lines;
@@ -157,7 +149,7 @@ void AgentHarness::startModel(Escalate escalate) {
     model_ = std::make_unique<RunningChild>(options);
     ASSERT_TRUE(eventually([&] { return fs::exists(portFile); }, 30s))
         << "the mock model API did not start";
-    modelPort_ = std::stoi(readFile(portFile));
+    modelPort_ = std::stoi(readFile(portFile).value_or("0"));
     writeCodexConfig(modelPort_);
 }
 
@@ -199,10 +191,6 @@ ChildOptions AgentHarness::agentOptions(Agent agent, const std::vector<std::stri
     return options;
 }
 
-ChildResult AgentHarness::runAgent(Agent agent, const std::vector<std::string>& args) {
-    return runChild(agentOptions(agent, args));
-}
-
 std::unique_ptr<RunningChild> AgentHarness::startAgent(Agent agent,
                                                        const std::vector<std::string>& args) {
     return std::make_unique<RunningChild>(agentOptions(agent, args));
@@ -215,7 +203,7 @@ bool AgentHarness::approveFromPhone() {
     std::string id;
     bool pending = eventually(
         [&] {
-            nlohmann::json now = state();
+            nlohmann::json now = publishedState(home);
             if (now.is_object() && now["pending"].is_array() && !now["pending"].empty()) {
                 id = now["pending"][0].value("id", "");
             }
@@ -238,19 +226,7 @@ bool AgentHarness::commandRan() const {
 }
 
 std::vector<nlohmann::json> AgentHarness::audit() const {
-    std::vector<nlohmann::json> entries;
-    std::error_code error;
-    for (const auto& file : fs::directory_iterator(home.file(".vorla-agents/audit"), error)) {
-        for (auto& entry : jsonLines(readFile(file.path()))) {
-            entries.push_back(std::move(entry));
-        }
-    }
-    return entries;
-}
-
-nlohmann::json AgentHarness::state() const {
-    return nlohmann::json::parse(home.read(".vorla-agents/run/state.json").value_or(""), nullptr,
-                                 false);
+    return jsonLines(auditText(home));
 }
 
 std::vector<nlohmann::json> AgentHarness::modelRequests() const {

@@ -23,12 +23,13 @@ namespace vorla::test {
 inline constexpr const char* kContractCommand = "touch contract-ran";
 
 class AgentHarness : public ::testing::Test {
-  protected:
+  public:
     enum class Agent { codex, claude };
     // Whether the mock asks Codex to leave its sandbox, which makes Codex ask
     // for approval when its policy lets it ask.
     enum class Escalate { no, yes };
 
+  protected:
     AgentHarness();
     ~AgentHarness() override;
 
@@ -40,9 +41,7 @@ class AgentHarness : public ::testing::Test {
     void startModel(Escalate escalate = Escalate::no);
     // `vorla-agents hooks install <agent>`; fails the test unless it worked.
     void installHooks(Agent agent);
-    // Runs the agent in the project folder with `args` after its program.
-    ChildResult runAgent(Agent agent, const std::vector<std::string>& args);
-    // Starts the same without waiting for it.
+    // Starts the agent in the project folder with `args` after its program.
     std::unique_ptr<RunningChild> startAgent(Agent agent, const std::vector<std::string>& args);
 
     // Answers the first pending gate through the phone page's own request.
@@ -51,7 +50,6 @@ class AgentHarness : public ::testing::Test {
     [[nodiscard]] bool commandRan() const;
     // Audit records written so far (today's file).
     [[nodiscard]] std::vector<nlohmann::json> audit() const;
-    [[nodiscard]] nlohmann::json state() const;
     // Every request body the agent sent the model, in order.
     [[nodiscard]] std::vector<nlohmann::json> modelRequests() const;
     [[nodiscard]] std::string project() const { return project_; }

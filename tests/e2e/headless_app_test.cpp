@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "e2e_support.h"
 #include "support/temp_home.h"
@@ -17,28 +16,9 @@ using nlohmann::json;
 
 class HeadlessAppTest : public ::testing::Test {
   protected:
-    std::unique_ptr<RunningChild> startApp() {
-        ChildOptions options;
-        // --hold: gates that need a person wait (else they go back to the agent).
-        options.args = {VORLA_APP_PATH, "--headless", "--hold"};
-        auto app = std::make_unique<RunningChild>(options);
-        EXPECT_TRUE(eventually([&] { return std::filesystem::exists(socket()); }));
-        return app;
-    }
-
     [[nodiscard]] std::string socket() const { return home.file(".vorla-agents/run/vorla.sock"); }
-
-    json state() {
-        auto text = home.read(".vorla-agents/run/state.json");
-        return text ? json::parse(*text, nullptr, false) : json();
-    }
-
     static json permission(const std::string& tool, const json& input) {
-        return {{"hook_event_name", "PermissionRequest"},
-                {"session_id", "s1"},
-                {"cwd", "/work/shop"},
-                {"tool_name", tool},
-                {"tool_input", input}};
+        return toolPayload("PermissionRequest", "s1", tool, input);
     }
 
     TempHome home;
@@ -48,12 +28,11 @@ TEST_F(HeadlessAppTest, AnswersByRuleAndPolicyPublishesStateAndCleansUpOnSigterm
     home.write(
         ".vorla-agents/data/rules.json",
         R"([{"key":"Bash: npm test","behavior":"allow","createdAt":800000000,"timesFired":0}])");
-    auto app = startApp();
+    auto app = startApp(home);
 
-    runChild(bridgeOptions(
-        {{"hook_event_name", "SessionStart"}, {"session_id", "s1"}, {"cwd", "/work/shop"}}));
-    EXPECT_TRUE(eventually([&] { return state()["sessions"].size() == 1; }));
-    EXPECT_EQ(state()["sessions"][0]["activity"], "Session started");
+    runChild(bridgeOptions(hookPayload("SessionStart", "s1")));
+    EXPECT_TRUE(eventually([&] { return publishedState(home)["sessions"].size() == 1; }));
+    EXPECT_EQ(publishedState(home)["sessions"][0]["activity"], "Session started");
 
     auto ruled = runChild(bridgeOptions(permission("Bash", {{"command", "npm test -- --watch"}})));
     EXPECT_EQ(claudeDecision(ruled)["message"], "Vorla Agents: matched your rule");
@@ -61,8 +40,8 @@ TEST_F(HeadlessAppTest, AnswersByRuleAndPolicyPublishesStateAndCleansUpOnSigterm
     EXPECT_EQ(claudeDecision(read)["message"], "Vorla Agents: auto-approved (safe)");
 
     RunningChild waiting(bridgeOptions(permission("Bash", {{"command", "git push --force"}})));
-    EXPECT_TRUE(eventually([&] { return state()["pending"].size() == 1; }));
-    EXPECT_EQ(state()["pending"][0]["risk"], 3);
+    EXPECT_TRUE(eventually([&] { return publishedState(home)["pending"].size() == 1; }));
+    EXPECT_EQ(publishedState(home)["pending"][0]["risk"], 3);
 
     app->kill(SIGTERM);
     auto appResult = app->wait(10s);
@@ -77,10 +56,7 @@ TEST_F(HeadlessAppTest, AnswersByRuleAndPolicyPublishesStateAndCleansUpOnSigterm
     EXPECT_EQ(waited.exitCode, 0);
     EXPECT_EQ(waited.out, "");
 
-    std::string audit;
-    for (const auto& file : std::filesystem::directory_iterator(home.file(".vorla-agents/audit"))) {
-        audit += *home.read(".vorla-agents/audit/" + file.path().filename().string());
-    }
+    const std::string audit = auditText(home);
     EXPECT_NE(audit.find(R"("kind":"auto-allowed","tool":"Bash","detail":"npm test -- --watch")"),
               std::string::npos);
     EXPECT_NE(audit.find(R"("kind":"auto-allowed","tool":"Read")"), std::string::npos);
@@ -90,16 +66,15 @@ TEST_F(HeadlessAppTest, AnswersByRuleAndPolicyPublishesStateAndCleansUpOnSigterm
 }
 
 TEST_F(HeadlessAppTest, ASecondInstanceTakesOverAndTheFirstLeavesItsSocketAlone) {
-    auto first = startApp();
-    std::filesystem::remove(socket());  // so we can tell when the second is listening
-    auto second = startApp();
+    auto first = startApp(home);
+    auto second = startApp(home);
     first->kill(SIGTERM);
     EXPECT_EQ(first->wait(10s).exitCode, 0);
     ASSERT_TRUE(std::filesystem::exists(socket()));
 
     runChild(bridgeOptions({{"hook_event_name", "UserPromptSubmit"}, {"session_id", "late"}}));
     EXPECT_TRUE(eventually([&] {
-        auto s = state();
+        auto s = publishedState(home);
         return s.is_object() && s["sessions"].size() == 1 && s["sessions"][0]["id"] == "late";
     }));
     second->kill(SIGINT);

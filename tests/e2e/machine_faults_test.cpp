@@ -3,14 +3,9 @@
 // read-only. Real app, real bridges, real files.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "e2e_support.h"
 #include "support/bridge_batch.h"
@@ -24,33 +19,6 @@ using namespace std::chrono_literals;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
-json event(const std::string& name, const std::string& session, const std::string& tool,
-           const json& input) {
-    return {{"hook_event_name", name},
-            {"session_id", session},
-            {"cwd", "/work/shop"},
-            {"tool_name", tool},
-            {"tool_input", input}};
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool accepting(const std::string& path) {
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    path.copy(address.sun_path, sizeof address.sun_path - 1);
-    const bool connected =
-        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
-}
-
 std::size_t countOf(const std::string& text, const std::string& needle) {
     std::size_t count = 0;
     for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
@@ -63,49 +31,24 @@ class MachineFaultsTest : public ::testing::Test {
   protected:
     MachineFaultsTest() { fs::create_directories(batchDir()); }
 
-    std::unique_ptr<RunningChild> startApp() {
-        fs::remove(socket());  // a stale file stays behind a killed app; wait for the new one
-        ChildOptions options;
-        options.args = {VORLA_APP_PATH, "--headless", "--hold"};
-        auto app = std::make_unique<RunningChild>(options);
-        // The file appears at bind(), a moment before the app listens: wait
-        // until a connection is taken.
-        EXPECT_TRUE(eventually([&] { return accepting(socket()); }, 20s));
-        return app;
-    }
-
-    [[nodiscard]] std::string socket() const { return home.file(".vorla-agents/run/vorla.sock"); }
     [[nodiscard]] std::string batchDir() const { return home.file("batch"); }
 
-    json state() const {
-        auto text = home.read(".vorla-agents/run/state.json");
-        return text ? json::parse(*text, nullptr, false) : json();
-    }
     std::size_t pending() const {
-        json s = state();
+        json s = publishedState(home);
         return s.is_object() ? s["pending"].size() : 0;
-    }
-    std::string audit() const {
-        std::string all;
-        const std::string dir = home.file(".vorla-agents/audit");
-        if (fs::exists(dir)) {
-            for (const auto& file : fs::directory_iterator(dir)) {
-                all += readFile(file.path());
-            }
-        }
-        return all;
     }
 
     TempHome home;
 };
 
 TEST_F(MachineFaultsTest, AppKilledWhileAHundredBridgesWaitLetsThemAllGoAndTheNextStartListens) {
-    auto app = startApp();
+    auto app = startApp(home);
     BridgeBatch bridges(batchDir());
     for (int i = 0; i < 100; ++i) {
-        ASSERT_TRUE(bridges.start(event("PermissionRequest", "s" + std::to_string(i % 10), "Write",
-                                        {{"file_path", "/work/shop/" + std::to_string(i)}})
-                                      .dump()));
+        ASSERT_TRUE(
+            bridges.start(toolPayload("PermissionRequest", "s" + std::to_string(i % 10), "Write",
+                                      {{"file_path", "/work/shop/" + std::to_string(i)}})
+                              .dump()));
     }
     ASSERT_TRUE(eventually([&] { return pending() == 100; }, 30s)) << pending();
 
@@ -119,23 +62,23 @@ TEST_F(MachineFaultsTest, AppKilledWhileAHundredBridgesWaitLetsThemAllGoAndTheNe
         EXPECT_EQ(outcome.err, "");
     }
 
-    auto again = startApp();  // the killed app's socket file is still there: replaced
+    auto again = startApp(home);  // the killed app's socket file is still there: replaced
     auto answer = runChild(bridgeOptions(
-        event("PermissionRequest", "late", "Read", {{"file_path", "/work/shop/a.c"}})));
+        toolPayload("PermissionRequest", "late", "Read", {{"file_path", "/work/shop/a.c"}})));
     EXPECT_EQ(claudeDecision(answer)["behavior"], "allow");
     again->kill(SIGTERM);
     EXPECT_EQ(again->wait(10s).exitCode, 0);
 }
 
 TEST_F(MachineFaultsTest, AThousandBridgesAtOnceLoseNoEventAndEveryGateIsAnswered) {
-    auto app = startApp();
+    auto app = startApp(home);
     BridgeBatch bridges(batchDir());
     for (int i = 0; i < 1000; ++i) {
         const std::string session = "s" + std::to_string(i % 50);
-        json payload = i % 2 == 0 ? event("PostToolUse", session, "Bash",
-                                          {{"command", "echo " + std::to_string(i)}})
-                                  : event("PermissionRequest", session, "Read",
-                                          {{"file_path", "/work/shop/" + std::to_string(i)}});
+        json payload = i % 2 == 0 ? toolPayload("PostToolUse", session, "Bash",
+                                                {{"command", "echo " + std::to_string(i)}})
+                                  : toolPayload("PermissionRequest", session, "Read",
+                                                {{"file_path", "/work/shop/" + std::to_string(i)}});
         ASSERT_TRUE(bridges.start(payload.dump()));
     }
     auto outcomes = bridges.waitAll(60s);
@@ -150,13 +93,13 @@ TEST_F(MachineFaultsTest, AThousandBridgesAtOnceLoseNoEventAndEveryGateIsAnswere
     // Every tool run and every decision is in the audit log and the live state.
     EXPECT_TRUE(eventually(
         [&] {
-            std::string text = audit();
+            std::string text = auditText(home);
             return countOf(text, R"("kind":"tool")") == 500 &&
                    countOf(text, R"("kind":"auto-allowed")") == 500;
         },
         20s))
-        << countOf(audit(), R"("kind":"tool")") << " tool lines";
-    EXPECT_TRUE(eventually([&] { return state()["sessions"].size() == 50; }, 10s));
+        << countOf(auditText(home), R"("kind":"tool")") << " tool lines";
+    EXPECT_TRUE(eventually([&] { return publishedState(home)["sessions"].size() == 50; }, 10s));
     app->kill(SIGTERM);
     EXPECT_EQ(app->wait(10s).exitCode, 0);
 }
@@ -169,24 +112,25 @@ class SmallDiskTest : public MachineFaultsTest {
         }
     }
     void toolRun(const std::string& session, const std::string& command) {
-        auto result =
-            runChild(bridgeOptions(event("PostToolUse", session, "Bash", {{"command", command}})));
+        auto result = runChild(
+            bridgeOptions(toolPayload("PostToolUse", session, "Bash", {{"command", command}})));
         EXPECT_EQ(result.exitCode, 0);
     }
     json ask(const std::string& file) {
-        return claudeDecision(runChild(bridgeOptions(
-            event("PermissionRequest", "s1", "Read", {{"file_path", "/work/shop/" + file}}))));
+        return claudeDecision(runChild(bridgeOptions(toolPayload(
+            "PermissionRequest", "s1", "Read", {{"file_path", "/work/shop/" + file}}))));
     }
 
     ScopedTmpfs disk{home.file(".vorla-agents"), 256 * 1024};
 };
 
 TEST_F(SmallDiskTest, AFullDiskKeepsTheAppAnsweringDamagesNothingAndRecoversWithSpace) {
-    auto app = startApp();
+    auto app = startApp(home);
     toolRun("s1", "make");
-    ASSERT_TRUE(
-        eventually([&] { return countOf(audit(), "\n") == 1 && state()["sessions"].size() == 1; }));
-    const std::string stateBefore = readFile(home.file(".vorla-agents/run/state.json"));
+    ASSERT_TRUE(eventually([&] {
+        return countOf(auditText(home), "\n") == 1 && publishedState(home)["sessions"].size() == 1;
+    }));
+    const auto stateBefore = home.read(".vorla-agents/run/state.json");
 
     disk.fill();
     // Enough long lines that one of them is cut off by the full disk.
@@ -194,8 +138,8 @@ TEST_F(SmallDiskTest, AFullDiskKeepsTheAppAnsweringDamagesNothingAndRecoversWith
         toolRun("s2", "echo " + std::string(1500, 'x'));
     }
     EXPECT_EQ(ask("a.c")["behavior"], "allow");
-    EXPECT_EQ(readFile(home.file(".vorla-agents/run/state.json")), stateBefore);
-    const std::string full = audit();
+    EXPECT_EQ(home.read(".vorla-agents/run/state.json"), stateBefore);
+    const std::string full = auditText(home);
     EXPECT_EQ(full.back(), '\n');
     for (std::size_t start = 0; start < full.size();) {
         const std::size_t end = full.find('\n', start);
@@ -206,9 +150,10 @@ TEST_F(SmallDiskTest, AFullDiskKeepsTheAppAnsweringDamagesNothingAndRecoversWith
     disk.drain();
     toolRun("s3", "make again");
     EXPECT_TRUE(eventually([&] {
-        json s = state();
-        return countOf(audit(), R"("detail":"make again")") == 1 && s["sessions"].size() == 3;
-    })) << state().dump();
+        json s = publishedState(home);
+        return countOf(auditText(home), R"("detail":"make again")") == 1 &&
+               s["sessions"].size() == 3;
+    })) << publishedState(home).dump();
     app->kill(SIGTERM);
     EXPECT_EQ(app->wait(10s).exitCode, 0);
 }
@@ -227,21 +172,21 @@ TEST_F(ReadOnlyDataTest, AReadOnlyDataFolderKeepsRulesAndGameInMemoryAndUntouche
     home.write(
         ".vorla-agents/data/rules.json",
         R"([{"key":"Bash: npm test","behavior":"allow","createdAt":800000000,"timesFired":0}])");
-    auto app = startApp();
+    auto app = startApp(home);
     ASSERT_TRUE(disk.setReadOnly(true));
     auto ruled = runChild(
-        bridgeOptions(event("PermissionRequest", "s1", "Bash", {{"command", "npm test"}})));
+        bridgeOptions(toolPayload("PermissionRequest", "s1", "Bash", {{"command", "npm test"}})));
     EXPECT_EQ(claudeDecision(ruled)["message"], "Vorla Agents: matched your rule");
-    auto again = runChild(
-        bridgeOptions(event("PermissionRequest", "s1", "Bash", {{"command", "npm test --watch"}})));
+    auto again = runChild(bridgeOptions(
+        toolPayload("PermissionRequest", "s1", "Bash", {{"command", "npm test --watch"}})));
     EXPECT_EQ(claudeDecision(again)["message"], "Vorla Agents: matched your rule");
     EXPECT_EQ(
         *home.read(".vorla-agents/data/rules.json"),
         R"([{"key":"Bash: npm test","behavior":"allow","createdAt":800000000,"timesFired":0}])");
 
     ASSERT_TRUE(disk.setReadOnly(false));
-    auto third = runChild(
-        bridgeOptions(event("PermissionRequest", "s1", "Bash", {{"command", "npm test -v"}})));
+    auto third = runChild(bridgeOptions(
+        toolPayload("PermissionRequest", "s1", "Bash", {{"command", "npm test -v"}})));
     EXPECT_EQ(claudeDecision(third)["message"], "Vorla Agents: matched your rule");
     // The count kept in memory through the failed saves is what lands on disk.
     EXPECT_TRUE(eventually([&] {

@@ -73,11 +73,8 @@ TEST_F(PhoneApproval, allowOnThePhoneAnswersTheWaitingBridge) {
     EXPECT_NE(terminal.find("\u2588"), std::string::npos);
     test::eventually([] { return std::filesystem::exists(socketPath()); }, 20s);
 
-    auto hook = test::bridgeOptions({{"hook_event_name", "PermissionRequest"},
-                                     {"session_id", "s-phone"},
-                                     {"cwd", "/work/shop"},
-                                     {"tool_name", "Bash"},
-                                     {"tool_input", {{"command", "rm -rf node_modules"}}}});
+    auto hook = test::bridgeOptions(test::toolPayload("PermissionRequest", "s-phone", "Bash",
+                                                      {{"command", "rm -rf node_modules"}}));
     hook.timeout = 90s;
     test::RunningChild bridge(hook);
 

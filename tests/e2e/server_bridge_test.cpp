@@ -13,16 +13,8 @@ namespace {
 using namespace std::chrono_literals;
 using nlohmann::json;
 
-json hook(const std::string& name, const std::string& session, json extra = json::object()) {
-    extra["hook_event_name"] = name;
-    extra["session_id"] = session;
-    extra.emplace("cwd", "/work/shop");
-    return extra;
-}
-
-json permission(const std::string& session, const std::string& tool, const std::string& command) {
-    return hook("PermissionRequest", session,
-                {{"tool_name", tool}, {"tool_input", {{"command", command}}}});
+json permission(const std::string& session, const std::string& command) {
+    return toolPayload("PermissionRequest", session, "Bash", {{"command", command}});
 }
 
 ChildResult runBridge(const json& payload) {
@@ -56,14 +48,15 @@ class ServerBridgeTest : public ::testing::Test {
 };
 
 TEST_F(ServerBridgeTest, OrdinaryHookEventsDriveTheSession) {
-    EXPECT_EQ(runBridge(hook("SessionStart", "s1")).out, "");
+    EXPECT_EQ(runBridge(hookPayload("SessionStart", "s1")).out, "");
     ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions().size() == 1; }));
-    runBridge(hook("UserPromptSubmit", "s1", {{"prompt", "fix it"}}));
-    runBridge(hook("PostToolUse", "s1",
-                   {{"tool_name", "Edit"}, {"tool_input", {{"file_path", "/work/shop/a.c"}}}}));
+    runBridge(hookPayload("UserPromptSubmit", "s1", {{"prompt", "fix it"}}));
+    runBridge(
+        hookPayload("PostToolUse", "s1",
+                    {{"tool_name", "Edit"}, {"tool_input", {{"file_path", "/work/shop/a.c"}}}}));
     ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions()[0]->toolCount() == 1; }));
     EXPECT_EQ(engine.onMain([&] { return engine.store.sessions()[0]->activity(); }), "Ran Edit");
-    runBridge(hook("Stop", "s1"));
+    runBridge(hookPayload("Stop", "s1"));
     ASSERT_TRUE(engine.waitFor(
         [](SessionStore& s) { return s.sessions()[0]->state() == SpriteKind::done; }));
     auto records = engine.onMain([&] { return audited; });
@@ -80,9 +73,9 @@ TEST_F(ServerBridgeTest, OrdinaryHookEventsDriveTheSession) {
 // Learned rules and the auto-approval policy are driven end to end by the
 // headless app test; here the island and the phone answer by hand.
 TEST_F(ServerBridgeTest, TwoGatesFromTwoSessionsAreAnsweredOutOfOrder) {
-    RunningChild first(bridgeOptions(permission("A", "Bash", "make")));
+    RunningChild first(bridgeOptions(permission("A", "make")));
     std::string firstID = openGateOf("A");
-    RunningChild second(bridgeOptions(permission("B", "Bash", "npm install left-pad")));
+    RunningChild second(bridgeOptions(permission("B", "npm install left-pad")));
     std::string secondID = openGateOf("B");
 
     engine.onMain([&] { engine.store.resolveOnIsland(secondID, Behavior::deny); });
@@ -100,7 +93,7 @@ TEST_F(ServerBridgeTest, TwoGatesFromTwoSessionsAreAnsweredOutOfOrder) {
 
 TEST_F(ServerBridgeTest, ABridgeKilledWhileItsGateWaitsLeavesTheAppServing) {
     {
-        RunningChild doomed(bridgeOptions(permission("A", "Bash", "make")));
+        RunningChild doomed(bridgeOptions(permission("A", "make")));
         std::string id = openGateOf("A");
         doomed.kill(SIGKILL);
         doomed.wait(5s);
@@ -109,7 +102,7 @@ TEST_F(ServerBridgeTest, ABridgeKilledWhileItsGateWaitsLeavesTheAppServing) {
     ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.gates().empty(); }));
     EXPECT_EQ(engine.onMain([&] { return engine.store.sessions()[0]->activity(); }),
               "Running Bash");
-    runBridge(hook("Stop", "A"));
+    runBridge(hookPayload("Stop", "A"));
     EXPECT_TRUE(engine.waitFor(
         [](SessionStore& s) { return s.sessions()[0]->state() == SpriteKind::done; }));
 }
@@ -125,7 +118,7 @@ class ShortGateBridgeTest : public ServerBridgeTest {
 };
 
 TEST_F(ShortGateBridgeTest, AnUnansweredGateIsDeniedByDefault) {
-    auto result = runBridge(permission("A", "Bash", "make"));
+    auto result = runBridge(permission("A", "make"));
     EXPECT_EQ(claudeDecision(result),
               (json{{"behavior", "deny"}, {"message", kNoResponseMessage}}));
     ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.gates().empty(); }));

@@ -18,22 +18,13 @@ using namespace std::chrono_literals;
 using nlohmann::json;
 
 json permission(const std::string& command) {
-    return {{"hook_event_name", "PermissionRequest"},
-            {"session_id", "s1"},
-            {"cwd", "/work/shop"},
-            {"tool_name", "Bash"},
-            {"tool_input", {{"command", command}}}};
+    return toolPayload("PermissionRequest", "s1", "Bash", {{"command", command}});
 }
 
 class TerminalCommandsTest : public ::testing::Test {
   protected:
-    void startApp(std::vector<std::string> flags = {"--headless", "--hold"}) {
-        ChildOptions options;
-        options.args = {VORLA_APP_PATH};
-        options.args.insert(options.args.end(), flags.begin(), flags.end());
-        app = std::make_unique<RunningChild>(options);
-        ASSERT_TRUE(eventually(
-            [&] { return std::filesystem::exists(home.file(".vorla-agents/run/control.sock")); }));
+    void start(std::vector<std::string> flags = {"--headless", "--hold"}) {
+        app = startApp(home, std::move(flags));
     }
 
     ChildResult stopApp() {
@@ -50,10 +41,7 @@ class TerminalCommandsTest : public ::testing::Test {
         return runChild(options);
     }
 
-    json state() {
-        auto text = home.read(".vorla-agents/run/state.json");
-        return text ? json::parse(*text, nullptr, false) : json();
-    }
+    json state() const { return publishedState(home); }
 
     // Waits until `count` gates are pending and returns their ids, oldest first.
     std::vector<std::string> pendingIDs(std::size_t count) {
@@ -89,7 +77,7 @@ class TerminalCommandsTest : public ::testing::Test {
 };
 
 TEST_F(TerminalCommandsTest, StatusAllowAlwaysAndDenyAnswerWaitingBridges) {
-    startApp();
+    start();
     RunningChild normal(bridgeOptions(permission("make build")));
     auto ids = pendingIDs(1);
     RunningChild risky(bridgeOptions(permission("git push --force origin main")));
@@ -162,7 +150,7 @@ TEST_F(TerminalCommandsTest, RulesForgetGoesThroughTheAppOrStraightToTheFile) {
         ".vorla-agents/data/rules.json",
         R"([{"key":"Bash: make build","behavior":"allow","createdAt":800000000,"timesFired":2},)"
         R"({"key":"Read: /etc","behavior":"allow","createdAt":800000000,"timesFired":0}])");
-    startApp();
+    start();
     auto forgot = cli({"rules", "forget", "Bash: make build"});
     EXPECT_EQ(forgot.exitCode, 0) << forgot.err;
     EXPECT_EQ(forgot.out, "Forgot the rule 'Bash: make build'.\n");
@@ -247,7 +235,7 @@ TEST_F(TerminalCommandsTest, ClearFailuresWithoutAnApp) {
     EXPECT_NE(lone.err.find("vorla-agents-app is missing"), std::string::npos) << lone.err;
 
     // Not a terminal: --watch prints one table and exits.
-    startApp();
+    start();
     auto watched = cli({"status", "--watch"});
     EXPECT_EQ(watched.exitCode, 0);
     EXPECT_EQ(watched.out, "No live agent sessions.\n\nNo approvals waiting.\n");
@@ -255,7 +243,7 @@ TEST_F(TerminalCommandsTest, ClearFailuresWithoutAnApp) {
 }
 
 TEST_F(TerminalCommandsTest, WithoutHoldOrPhoneAGateGoesBackToTheAgentAtOnce) {
-    startApp({"--headless"});
+    start({"--headless"});
     for (int i = 0; i < 2; ++i) {
         auto handed = runChild(bridgeOptions(permission("make build")));
         EXPECT_EQ(handed.exitCode, 0);

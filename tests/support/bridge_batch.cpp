@@ -7,23 +7,13 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 #include <thread>
+
+#include "core/unique_fd.h"
 
 extern char** environ;
 
 namespace vorla::test {
-
-namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-}  // namespace
 
 BridgeBatch::BridgeBatch(std::string dir) : dir_(std::move(dir)) {}
 
@@ -87,8 +77,8 @@ std::vector<BridgeBatch::Outcome> BridgeBatch::waitAll(std::chrono::milliseconds
             reaped_[i] = true;
         }
         const std::string base = dir_ + "/bridge-" + std::to_string(i);
-        outcomes[i].out = readFile(base + ".out");
-        outcomes[i].err = readFile(base + ".err");
+        outcomes[i].out = readFile(base + ".out").value_or("");
+        outcomes[i].err = readFile(base + ".err").value_or("");
     }
     return outcomes;
 }
