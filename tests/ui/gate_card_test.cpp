@@ -8,7 +8,6 @@
 #include <QTest>
 
 #include "engine/look/gate_card_look.h"
-#include "ui/island/detail_box.h"
 
 namespace vorla::test {
 namespace {
@@ -70,17 +69,6 @@ TEST_F(GateCardTest, AllowWithTheSwitchOnTeachesBeforeItDecides) {
     calls.clear();
     QTest::mouseClick(taught->denyButton(), Qt::LeftButton);
     EXPECT_EQ(calls, (std::vector<std::string>{"g1 deny"}));  // Deny never teaches
-}
-
-TEST_F(GateCardTest, AnEmptyDetailShowsNoArgumentsInAOneLineBox) {
-    auto empty = card(Risk::normal, "");
-    const ui::DetailBox* box = empty->detailBox();
-    EXPECT_EQ(box->lines(), 1);
-    EXPECT_EQ(box->height(), static_cast<int>(box->lineHeight() + 24));
-    auto longer = card(Risk::normal, std::string(2000, 'x'));
-    EXPECT_GT(longer->detailBox()->lines(), 4);
-    EXPECT_EQ(longer->detailBox()->height(),
-              static_cast<int>(longer->detailBox()->lineHeight() * 4 + 24));  // scrolls beyond
 }
 
 TEST_F(GateCardTest, TheBossCardPulsesEveryHalfSecond) {

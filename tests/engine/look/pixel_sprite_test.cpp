@@ -2,24 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/look/creature.h"
-#include "engine/look/menu_bar_glyph.h"
-
 namespace vorla {
 namespace {
 
 using PixelSprite::lit;
 
-TEST(Creature, MergesCrownAboveBodyAndEveryGridIsSixteenBySixteen) {
-    const auto claude = Creature::frames(Source::claude, SpriteKind::idle);
-    EXPECT_EQ(claude[0][3], ".##############.");
-    EXPECT_EQ(claude[0][4], "..############..");
-    EXPECT_EQ(claude[1][13], ".##..........##.");  // frame B moves the legs
-
-    const auto cracked = Creature::frames(Source::kiro, SpriteKind::error);
-    EXPECT_EQ(cracked[1][1], "...\u00B7.......\u00B7....");
-    EXPECT_EQ(cracked[0][13], ".###........###.");
-
+// The drawn dots of every sprite are checked against lit() in ui look_test.
+TEST(Creature, EveryAgentAndKindHasTwoFrames) {
     EXPECT_EQ(PixelSprite::cache().size(), 40u);
     for (const auto& [key, frames] : PixelSprite::cache()) {
         EXPECT_EQ(frames.size(), 2u) << key;
@@ -66,25 +55,6 @@ TEST(PixelSprite, PartialDotsAreDithered) {
     EXPECT_EQ(dot, 5);
     EXPECT_FALSE(lit(SpriteKind::idle, Source::claude, 16, 4, 0));
     EXPECT_FALSE(lit(SpriteKind::idle, Source::claude, 5, -1, 0));
-}
-
-TEST(PixelSprite, StatusLabelAndTint) {
-    EXPECT_EQ(PixelSprite::statusLabel(SpriteKind::error), "needs you");
-    EXPECT_EQ(PixelSprite::tint(SpriteKind::error), PixelSprite::yellow);
-    EXPECT_EQ(PixelSprite::statusLabel(SpriteKind::done), "completed");
-    EXPECT_EQ(PixelSprite::tint(SpriteKind::done), PixelSprite::green);
-    EXPECT_EQ(PixelSprite::statusLabel(SpriteKind::shell), "active");
-    EXPECT_EQ(PixelSprite::tint(SpriteKind::shell), PixelSprite::pink);
-    EXPECT_EQ(PixelSprite::key(Source::codex, SpriteKind::needsApproval), "codex-needsApproval");
-}
-
-TEST(MenuBarGlyph, IsClaudeIdleFrameA) {
-    const auto cells = MenuBarGlyph::filledCells();
-    // Crown row 3 (14 cells) plus the body; the eyes stay empty.
-    EXPECT_EQ(cells.front(), (MenuBarGlyph::Cell{3, 1}));
-    EXPECT_EQ(std::count(cells.begin(), cells.end(), MenuBarGlyph::Cell{5, 4}), 0);
-    EXPECT_EQ(std::count(cells.begin(), cells.end(), MenuBarGlyph::Cell{13, 3}), 1);
-    EXPECT_EQ(cells.back(), (MenuBarGlyph::Cell{13, 13}));
 }
 
 }  // namespace
