@@ -85,6 +85,7 @@ TEST_F(PhoneApproval, allowOnThePhoneAnswersTheWaitingBridge) {
     EXPECT_NE(browser.out.find("Claude Code"), std::string::npos) << browser.out;
     EXPECT_NE(browser.out.find("shop"), std::string::npos) << browser.out;
     EXPECT_NE(browser.out.find("DESTRUCTIVE"), std::string::npos) << browser.out;
+    EXPECT_NE(browser.out.find("Nothing waiting."), std::string::npos) << browser.out;  // reloaded
 
     auto answered = bridge.wait(20s);
     EXPECT_EQ(answered.exitCode, 0);

@@ -1,5 +1,5 @@
 // The phone server over real TCP on 127.0.0.1, on a port of its own per test,
-// spoken to byte for byte by a bare client and by a real browser.
+// spoken to byte for byte by a bare client.
 #include "engine/phone/remote_approval.h"
 
 #include <arpa/inet.h>
@@ -12,10 +12,8 @@
 #include <array>
 #include <cerrno>
 #include <future>
-#include <nlohmann/json.hpp>
 #include <thread>
 
-#include "support/browser.h"
 #include "support/eventually.h"
 
 namespace vorla {
@@ -211,30 +209,8 @@ TEST_F(RemoteApprovalTest, aPortInUseIsReportedAndLeavesTheServerOff) {
                                            ": Address already in use");
 }
 
-// The page in headless Chromium: the card shows, Allow posts the decision, the
-// page reloads to "Nothing waiting.".
-TEST_F(RemoteApprovalTest, allowInARealBrowserReachesTheServer) {
-    gates = {{"G-7",
-              "Claude Code",
-              "Bash",
-              "shop",
-              Risk::elevated,
-              {"installs packages"},
-              "npm install left-pad"}};
-    auto run = test::phonePageInBrowser(remote.pairingURL(), "npm install left-pad", "allow");
-    ASSERT_FALSE(run.missing) << "the browser test needs " << *run.missing;
-    test::RunningChild browser(run.options);
-    auto result = serving([&] { return browser.wait(60s); });
-
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    auto seen = nlohmann::json::parse(result.out);
-    std::string card = seen["card"];
-    EXPECT_NE(card.find("Claude Code"), std::string::npos) << card;
-    EXPECT_NE(card.find("elevated"), std::string::npos) << card;
-    EXPECT_NE(seen["after"].get<std::string>().find("Nothing waiting."), std::string::npos);
-    ASSERT_EQ(decisions.size(), 1U);
-    EXPECT_EQ(decisions[0], std::make_pair(std::string("G-7"), Behavior::allow));
-}
+// Pressing Allow on the page in a real browser runs end to end, with the
+// app and a waiting bridge, in e2e phone_approval_test.
 
 // Counts what reaches the queue, so a test can wait for a request to arrive.
 class CountingQueue final : public MainQueue {

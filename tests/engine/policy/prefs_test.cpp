@@ -21,7 +21,7 @@ class FakeLoginItems final : public LoginItems {
     std::optional<std::string> failure;
 };
 
-TEST(PrefsTest, FreshUserGetsTheDefaults) {
+TEST(PrefsTest, FreshUserGetsTheDefaultsAndLevelsCompareWithTheRiskNumber) {
     MemoryPreferencesStore store;
     Prefs prefs(store);
     EXPECT_TRUE(prefs.soundEnabled());
@@ -32,9 +32,6 @@ TEST(PrefsTest, FreshUserGetsTheDefaults) {
     // Level 0 is "Auto-approve read-only".
     EXPECT_TRUE(prefs.shouldAutoApprove(Risk::trivial));
     EXPECT_FALSE(prefs.shouldAutoApprove(Risk::normal));
-}
-
-TEST(PrefsTest, AutoApproveLevelsCompareWithTheRiskNumber) {
     EXPECT_FALSE(autoApproves(-7, Risk::trivial));  // any negative level is "never"
     EXPECT_TRUE(autoApproves(2, Risk::elevated));
     EXPECT_FALSE(autoApproves(2, Risk::critical));
