@@ -92,13 +92,6 @@ class DesktopAppTest : public ::testing::Test {
         return rect;
     }
 
-    static json event(const std::string& name, json extra = json::object()) {
-        extra["hook_event_name"] = name;
-        extra["session_id"] = "s1";
-        extra["cwd"] = "/work/shop";
-        return extra;
-    }
-
     XServer x;
     TempHome home;
 };
@@ -113,7 +106,7 @@ TEST_F(DesktopAppTest, ShowsSessionsExpandsForAGateAnswersAClickAndCleansUpOnSig
     EXPECT_EQ(collapsed->x + collapsed->width / 2, 1512 / 2);  // centred, no sessions yet
 
     // A session's sprite (pink while active) appears in the left ear.
-    runChild(bridgeOptions(event("SessionStart")));
+    runChild(bridgeOptions(hookPayload("SessionStart", "s1")));
     EXPECT_TRUE(eventually(
         [&] {
             auto rect = x.windowOf(app->pid()).value_or(XServer::Rect{});
@@ -132,8 +125,8 @@ TEST_F(DesktopAppTest, ShowsSessionsExpandsForAGateAnswersAClickAndCleansUpOnSig
 
     // A gate expands the island to 524 wide with its card, pointer or not.
     auto ask = [&](const std::string& command) {
-        return std::make_unique<RunningChild>(bridgeOptions(event(
-            "PermissionRequest", {{"tool_name", "Bash"}, {"tool_input", {{"command", command}}}})));
+        return std::make_unique<RunningChild>(
+            bridgeOptions(toolPayload("PermissionRequest", "s1", "Bash", {{"command", command}})));
     };
     auto waiting = ask("git push origin main");
     std::optional<QRect> allow;
