@@ -99,25 +99,15 @@ RunningChild::RunningChild(const ChildOptions& options) {
     errFd_ = err[0];
     // A thread feeds stdin so a child that writes while we write cannot
     // dead-lock on full pipes.
-    int inFd = in[1];
-    bool closeInput = options.closeInput;
-    writer_ = std::thread([inFd, closeInput, input = options.input] {
+    writer_ = std::thread([inFd = in[1], input = options.input] {
         writeInput(inFd, input);
-        if (closeInput) {
-            ::close(inFd);
-        }
+        ::close(inFd);
     });
-    if (!closeInput) {
-        inFd_ = inFd;
-    }
 }
 
 RunningChild::~RunningChild() {
     if (writer_.joinable()) {
         writer_.join();
-    }
-    if (inFd_ >= 0) {
-        ::close(inFd_);
     }
     if (!reaped_ && pid_ > 0) {
         ::kill(pid_, SIGKILL);
@@ -133,16 +123,6 @@ RunningChild::~RunningChild() {
 
 void RunningChild::kill(int signal) {
     ::kill(pid_, signal);
-}
-
-void RunningChild::closeInput() {
-    if (writer_.joinable()) {
-        writer_.join();
-    }
-    if (inFd_ >= 0) {
-        ::close(inFd_);
-        inFd_ = -1;
-    }
 }
 
 bool RunningChild::pump(std::chrono::steady_clock::time_point deadline,

@@ -26,8 +26,7 @@ struct ChildOptions {
     std::vector<std::string> args;  // args[0] is the program path
     // Variables to set (value) or remove (nullopt) on top of our environment.
     std::map<std::string, std::optional<std::string>> env;
-    std::string input;
-    bool closeInput = true;  // close stdin after writing `input`
+    std::string input;  // written to stdin, which is then closed
     std::chrono::milliseconds timeout{10000};
 };
 
@@ -44,8 +43,6 @@ class RunningChild {
 
     [[nodiscard]] int pid() const { return pid_; }
     void kill(int signal);
-    // Closes stdin when the options asked to keep it open.
-    void closeInput();
     // Reads the child's output until `text` shows on its standard error
     // (true), or until it closes its outputs or `timeout` passes. What was
     // read stays part of wait()'s result.
@@ -62,7 +59,6 @@ class RunningChild {
     int pid_ = -1;
     int outFd_ = -1;
     int errFd_ = -1;
-    int inFd_ = -1;  // kept open only when closeInput was false
     bool reaped_ = false;
     std::string out_;
     std::string err_;

@@ -51,9 +51,4 @@ std::vector<std::string> LineListener::waitForLines(std::size_t count,
     return lines_;
 }
 
-std::vector<std::string> LineListener::lines() {
-    std::lock_guard lock(mutex_);
-    return lines_;
-}
-
 }  // namespace vorla::test

@@ -26,7 +26,6 @@ class LineListener {
     // Waits until `count` lines arrived (or the timeout); returns them all.
     std::vector<std::string> waitForLines(
         std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    [[nodiscard]] std::vector<std::string> lines();
 
   private:
     void serve();
