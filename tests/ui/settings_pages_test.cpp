@@ -6,6 +6,7 @@
 
 #include "engine/support/calendar.h"
 #include "settings_fixture.h"
+#include "support/git.h"
 #include "ui/settings/agents_page.h"
 #include "ui/settings/improve_page.h"
 #include "ui/settings/page.h"
@@ -194,7 +195,7 @@ TEST_F(Settings, WorktreesPageFindsTheLiveSessionsRepository) {
 
     const std::string repo = home_.file("shop");
     std::filesystem::create_directories(repo);
-    ASSERT_EQ(std::system(("git -C '" + repo + "' init -q -b main").c_str()), 0);
+    vorla::test::git(repo, {"init", "-q"});
     startSession("s1", repo);
     clickButton(page, "Rescan");
     ASSERT_TRUE(waitFor([&] { return shows(page, "~/shop"); }));

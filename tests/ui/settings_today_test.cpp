@@ -4,21 +4,15 @@
 #include <fstream>
 
 #include "settings_fixture.h"
+#include "support/git.h"
 #include "ui/settings/today_page.h"
 #include "ui/widgets/project_track.h"
 
 namespace vorla::ui::test {
 namespace {
 
-class TodaySettings : public SettingsFixture {
-  protected:
-    void git(const std::string& repo, const std::string& args) {
-        const std::string command = "git -C '" + repo +
-                                    "' -c user.name=t -c user.email=t@t -c commit.gpgsign=false " +
-                                    args + " >/dev/null 2>&1";
-        ASSERT_EQ(std::system(command.c_str()), 0) << args;
-    }
-};
+using TodaySettings = SettingsFixture;
+using vorla::test::git;
 
 TEST_F(TodaySettings, ShowsTilesAndATrackPerProject) {
     auto* page = show<TodayPage>(SettingsTab::today);
@@ -57,12 +51,12 @@ TEST_F(TodaySettings, ATrackWithoutALiveSessionRunsNoGit) {
 TEST_F(TodaySettings, TwelveChangedFilesListSixAndCountTheRest) {
     const std::string repo = home_.file("shop");
     std::filesystem::create_directories(repo);
-    git(repo, "init -q -b main");
+    git(repo, {"init", "-q"});
     for (int i = 0; i < 12; ++i) {
         std::ofstream(repo + "/f" + std::to_string(i) + ".txt") << "one\n";
     }
-    git(repo, "add -A");
-    git(repo, "commit -q -m start");
+    git(repo, {"add", "-A"});
+    git(repo, {"commit", "-q", "-m", "start"});
     for (int i = 0; i < 12; ++i) {
         std::ofstream(repo + "/f" + std::to_string(i) + ".txt") << "two\nthree\n";
     }

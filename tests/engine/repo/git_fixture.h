@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/repo/shell.h"
+#include "support/git.h"
 #include "support/temp_home.h"
 
 namespace vorla::test {
@@ -15,15 +15,8 @@ namespace vorla::test {
 class GitFixture : public ::testing::Test {
   protected:
     // Runs git in `dir` (the repository by default) and expects it to succeed.
-    std::string git(std::vector<std::string> arguments, const std::string& dir = "") {
-        std::vector<std::string> full = {"-c", "user.name=Test",
-                                         "-c", "user.email=test@example.com",
-                                         "-c", "init.defaultBranch=main"};
-        full.insert(full.end(), arguments.begin(), arguments.end());
-        Shell::Outcome result =
-            Shell::execute("/usr/bin/git", full, dir.empty() ? repo() : dir, 30);
-        EXPECT_EQ(result.exitStatus, 0) << "git " << arguments.front();
-        return result.output;
+    std::string git(const std::vector<std::string>& arguments, const std::string& dir = "") {
+        return test::git(dir.empty() ? repo() : dir, arguments);
     }
 
     // Creates the repository folder `name` under the home and `git init`s it.
