@@ -112,23 +112,8 @@ void AgentHarness::learnRule(const std::string& behavior) {
 }
 
 void AgentHarness::startApp() {
-    ChildOptions options;
-    options.args = {"/bin/sh",
-                    "-c",
-                    "exec \"$0\" --headless >\"$1\" 2>\"$2\"",
-                    VORLA_APP_PATH,
-                    home.file("app.out"),
-                    home.file("app.err")};
-    options.env = environment();
-    options.env["VORLA_REMOTE"] = "1";
-    options.env["VORLA_REMOTE_PORT"] = "0";
-    app_ = std::make_unique<RunningChild>(options);
-    ASSERT_TRUE(eventually(
-        [&] {
-            return home.read("app.err").value_or("").find("VORLA_REMOTE_URL ") != std::string::npos;
-        },
-        30s))
-        << home.read("app.err").value_or("");
+    phoneURL_ = startPhoneApp(home, app_, environment());
+    ASSERT_FALSE(phoneURL_.empty()) << home.read("app.err").value_or("");
 }
 
 void AgentHarness::startModel(Escalate escalate) {
@@ -197,9 +182,8 @@ std::unique_ptr<RunningChild> AgentHarness::startAgent(Agent agent,
 }
 
 bool AgentHarness::approveFromPhone() {
-    std::string url = between(home.read("app.err").value_or(""), "VORLA_REMOTE_URL ", "\n");
-    std::string port = between(url.substr(url.find("://") + 3), ":", "/");
-    std::string token = between(url, "?t=", "& \n");
+    std::string port = between(phoneURL_.substr(phoneURL_.find("://") + 3), ":", "/");
+    std::string token = between(phoneURL_, "?t=", "& \n");
     std::string id;
     bool pending = eventually(
         [&] {

@@ -65,6 +65,7 @@ class AgentHarness : public ::testing::Test {
     std::string work_;
     std::unique_ptr<RunningChild> model_;
     std::unique_ptr<RunningChild> app_;
+    std::string phoneURL_;
     int modelPort_ = 0;
 };
 

@@ -10,8 +10,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,41 @@ inline std::unique_ptr<RunningChild> startApp(const TempHome& home,
         },
         std::chrono::seconds(20)));
     return app;
+}
+
+// The rest of the line after `prefix` in `text`; empty until that line is whole.
+inline std::string lineAfter(const std::string& text, const std::string& prefix) {
+    std::size_t start = text.find(prefix);
+    std::size_t end = start == std::string::npos ? start : text.find('\n', start);
+    return end == std::string::npos
+               ? ""
+               : text.substr(start + prefix.size(), end - start - prefix.size());
+}
+
+// The headless app with phone approvals on any free port (tests run side by
+// side), its outputs in `home`'s app.out and app.err, which a test can read
+// while it runs. Returns the phone address it printed (empty after 30 s).
+inline std::string startPhoneApp(const TempHome& home, std::unique_ptr<RunningChild>& app,
+                                 std::map<std::string, std::optional<std::string>> env = {}) {
+    ChildOptions options;
+    options.args = {"/bin/sh",
+                    "-c",
+                    "exec \"$0\" --headless >\"$1\" 2>\"$2\"",
+                    VORLA_APP_PATH,
+                    home.file("app.out"),
+                    home.file("app.err")};
+    options.env = std::move(env);
+    options.env["VORLA_REMOTE"] = "1";
+    options.env["VORLA_REMOTE_PORT"] = "0";
+    app = std::make_unique<RunningChild>(options);
+    std::string url;
+    eventually(
+        [&] {
+            url = lineAfter(home.read("app.err").value_or(""), "VORLA_REMOTE_URL ");
+            return !url.empty();
+        },
+        std::chrono::seconds(30));
+    return url;
 }
 
 }  // namespace vorla::test

@@ -16,30 +16,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string lineAfter(const std::string& text, const std::string& prefix) {
-    std::size_t start = text.find(prefix);
-    if (start == std::string::npos) {
-        return {};
-    }
-    start += prefix.size();
-    return text.substr(start, text.find('\n', start) - start);
-}
-
 class PhoneApproval : public ::testing::Test {
   protected:
-    // The app's output goes to files so the test can read it while it runs.
-    void startApp() {
-        test::ChildOptions options;
-        options.args = {"/bin/sh",
-                        "-c",
-                        "exec \"$0\" --headless >\"$1\" 2>\"$2\"",
-                        VORLA_APP_PATH,
-                        home.file("app.out"),
-                        home.file("app.err")};
-        options.env["VORLA_REMOTE"] = "1";
-        options.env["VORLA_REMOTE_PORT"] = "0";  // any free port: tests run side by side
-        app = std::make_unique<test::RunningChild>(options);
-    }
     void TearDown() override {
         if (app) {
             app->kill(SIGTERM);
@@ -52,16 +30,8 @@ class PhoneApproval : public ::testing::Test {
 };
 
 TEST_F(PhoneApproval, allowOnThePhoneAnswersTheWaitingBridge) {
-    startApp();
-    std::string log;
-    test::eventually(
-        [&] {
-            log = home.read("app.err").value_or("");
-            return log.find("VORLA_REMOTE_URL ") != std::string::npos;
-        },
-        20s);
-    std::string url = lineAfter(log, "VORLA_REMOTE_URL ");
-    ASSERT_EQ(url.rfind("http://", 0), 0U) << log;
+    const std::string url = test::startPhoneApp(home, app);
+    ASSERT_EQ(url.rfind("http://", 0), 0U) << home.read("app.err").value_or("");
     // The terminal shows the same address under its QR code.
     std::string terminal;
     test::eventually(
