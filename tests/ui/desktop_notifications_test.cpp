@@ -140,21 +140,15 @@ TEST_F(DesktopNotificationsTest, HeadlessPostsThemWhenTheSettingIsOn) {
         GTEST_SKIP() << "another notification service owns the name on this bus";
     }
     home_.write(".vorla-agents/data/prefs.json", R"({"notifyEnabled":true})");
-    test::ChildOptions options;
-    options.args = {VORLA_APP_PATH, "--headless"};
-    test::RunningChild app(options);
-    ASSERT_TRUE(test::eventually(
-        [&] { return std::filesystem::exists(home_.file(".vorla-agents/run/vorla.sock")); }));
+    auto app = test::startApp(home_, {"--headless"});
 
     // The notifier looks at the sessions on the 2-second refresh, which also
     // reads transcript tails: once s1's context reading shows, a refresh has
     // seen s1 working.
     home_.write("t.jsonl", R"({"type":"assistant","message":{"usage":{"input_tokens":9}}})"
                            "\n");
-    nlohmann::json start = {{"hook_event_name", "SessionStart"},
-                            {"session_id", "s1"},
-                            {"cwd", "/w/app"},
-                            {"transcript_path", home_.file("t.jsonl")}};
+    auto start = test::hookPayload("SessionStart", "s1",
+                                   {{"cwd", "/w/app"}, {"transcript_path", home_.file("t.jsonl")}});
     ASSERT_EQ(test::runChild(test::bridgeOptions(start)).exitCode, 0);
     ASSERT_TRUE(test::eventually([&] {
         test::ChildOptions status;
@@ -164,8 +158,10 @@ TEST_F(DesktopNotificationsTest, HeadlessPostsThemWhenTheSettingIsOn) {
                live["sessions"][0].contains("contextUsed");
     }));
 
-    nlohmann::json stop = {{"hook_event_name", "Stop"}, {"session_id", "s1"}};
-    ASSERT_EQ(test::runChild(test::bridgeOptions(stop)).exitCode, 0);
+    ASSERT_EQ(
+        test::runChild(test::bridgeOptions(test::hookPayload("Stop", "s1", {{"cwd", "/w/app"}})))
+            .exitCode,
+        0);
     EXPECT_TRUE(test::eventually([&] {
         auto lines = recorded();
         return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
@@ -173,8 +169,8 @@ TEST_F(DesktopNotificationsTest, HeadlessPostsThemWhenTheSettingIsOn) {
                    std::string::npos;
         });
     }));
-    app.kill(SIGTERM);
-    EXPECT_EQ(app.wait().exitCode, 0);
+    app->kill(SIGTERM);
+    EXPECT_EQ(app->wait().exitCode, 0);
 }
 
 }  // namespace
