@@ -51,6 +51,10 @@ TEST_F(ServerBridgeTest, OrdinaryHookEventsDriveTheSession) {
     EXPECT_EQ(runBridge(hookPayload("SessionStart", "s1")).out, "");
     ASSERT_TRUE(engine.waitFor([](SessionStore& s) { return s.sessions().size() == 1; }));
     runBridge(hookPayload("UserPromptSubmit", "s1", {{"prompt", "fix it"}}));
+    // Each connection has a thread of its own: events of two bridges in a row
+    // may be applied in either order, so wait for the first.
+    ASSERT_TRUE(engine.waitFor(
+        [](SessionStore& s) { return s.sessions()[0]->state() == SpriteKind::thinking; }));
     runBridge(
         hookPayload("PostToolUse", "s1",
                     {{"tool_name", "Edit"}, {"tool_input", {{"file_path", "/work/shop/a.c"}}}}));
