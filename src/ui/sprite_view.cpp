@@ -86,10 +86,25 @@ void SpriteView::schedule() {
     timer_.start(static_cast<int>(std::ceil(wait * 1000)) + 1);
 }
 
+// Some of it lies inside every ancestor up to the window. Cheaper than
+// visibleRegion(), which also walks every sibling of every ancestor (a
+// hundred rows in a long list).
+bool SpriteView::inView() const {
+    QRect area = rect();
+    for (const QWidget* widget = this; !widget->isWindow() && widget->parentWidget() != nullptr;
+         widget = widget->parentWidget()) {
+        area = area.translated(widget->pos()) & widget->parentWidget()->rect();
+        if (area.isEmpty()) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void SpriteView::onFrameDue() {
     // Scrolled out of view (a row far down the island's list): sleep until
     // scrolling it back brings a paint, which wakes the timer again.
-    if (visibleRegion().isEmpty()) {
+    if (!inView()) {
         return;
     }
     if (PixelSprite::frameIndex(kind_, now()) != shownFrame_) {

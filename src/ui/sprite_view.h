@@ -55,6 +55,7 @@ class SpriteView : public QWidget {
 
   private:
     [[nodiscard]] double now() const;
+    [[nodiscard]] bool inView() const;
     void schedule();
     void onFrameDue();
 
