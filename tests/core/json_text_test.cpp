@@ -123,13 +123,10 @@ TEST(WriteJson, PrintsExactlyWhatNlohmannPrints) {
         Json parsed = Json::parse(text);
         EXPECT_EQ(writeJson(parsed), parsed.dump()) << text;
     }
-}
-
-TEST(WriteJson, ReplacesInvalidUTF8LikeNlohmann) {
-    Json value = {{"bad", "ok \xff\xfe end"}, {"fine", "x"}};
-    std::string text = writeJson(value);
-    EXPECT_EQ(text, value.dump(-1, ' ', false, Json::error_handler_t::replace));
-    EXPECT_TRUE(parseJson(text));
+    // Invalid UTF-8 is replaced as nlohmann replaces it, so the text reads back.
+    Json bad = {{"bad", "ok \xff\xfe end"}, {"fine", "x"}};
+    EXPECT_EQ(writeJson(bad), bad.dump(-1, ' ', false, Json::error_handler_t::replace));
+    EXPECT_TRUE(parseJson(writeJson(bad)));
 }
 
 }  // namespace

@@ -50,10 +50,12 @@ TEST(GateBox, ConcurrentResolversDeliverExactlyOneDecision) {
 
 using GatesTest = StoreTest;
 
-TEST_F(GatesTest, AnAllowRuleAnswersBeforeThePolicyWhateverTheRisk) {
+TEST_F(GatesTest, RulesAnswerBeforeThePolicyWhateverTheRisk) {
     store.autoDecide = [](const std::string& tool, const std::string& detail) {
-        return tool == "Bash" && detail == "rm -rf build" ? std::optional(Behavior::allow)
-                                                          : std::nullopt;
+        if (tool == "WebFetch") {
+            return std::optional(Behavior::deny);
+        }
+        return detail == "rm -rf build" ? std::optional(Behavior::allow) : std::nullopt;
     };
     bool policyAsked = false;
     store.shouldAutoApprove = [&](const RiskVerdict&) { return policyAsked = true; };
@@ -70,19 +72,14 @@ TEST_F(GatesTest, AnAllowRuleAnswersBeforeThePolicyWhateverTheRisk) {
     EXPECT_EQ(audited[0].kind, "auto-allowed");
     EXPECT_EQ(audited[0].risk, 3);
     EXPECT_TRUE(closedWith.empty());
-}
 
-TEST_F(GatesTest, ADenyRuleBlocksAndRecordsAutoDenied) {
-    store.autoDecide = [](const std::string&, const std::string&) {
-        return std::optional(Behavior::deny);
-    };
-    auto box = gate({.tool = "WebFetch"});
-    EXPECT_EQ(box->decision(), (Decision{Behavior::deny, kMatchedRuleMessage}));
+    auto denied = gate({.tool = "WebFetch"});
+    EXPECT_EQ(denied->decision(), (Decision{Behavior::deny, kMatchedRuleMessage}));
     EXPECT_EQ(only()->state(), SpriteKind::error);
     EXPECT_EQ(only()->activity(), "Blocked WebFetch");
-    ASSERT_EQ(audited.size(), 1u);
-    EXPECT_EQ(audited[0].kind, "auto-denied");
-    EXPECT_EQ(audited[0].detail, "");
+    ASSERT_EQ(audited.size(), 2u);
+    EXPECT_EQ(audited[1].kind, "auto-denied");
+    EXPECT_EQ(audited[1].detail, "");
 }
 
 TEST_F(GatesTest, ThePolicyAllowsUpToItsLevelAndCountsTheTool) {
