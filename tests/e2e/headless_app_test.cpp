@@ -17,29 +17,21 @@ using nlohmann::json;
 class HeadlessAppTest : public ::testing::Test {
   protected:
     [[nodiscard]] std::string socket() const { return home.file(".vorla-agents/run/vorla.sock"); }
-    static json permission(const std::string& tool, const json& input) {
-        return toolPayload("PermissionRequest", "s1", tool, input);
-    }
 
     TempHome home;
 };
 
-TEST_F(HeadlessAppTest, AnswersByRuleAndPolicyPublishesStateAndCleansUpOnSigterm) {
-    home.write(
-        ".vorla-agents/data/rules.json",
-        R"([{"key":"Bash: npm test","behavior":"allow","createdAt":800000000,"timesFired":0}])");
+// Answers by learned rule run in machine_faults_test (read-only data folder)
+// and the contract tests; by the auto-approval policy in its thousand bridges.
+TEST_F(HeadlessAppTest, PublishesStateHoldsARiskyGateAndCleansUpOnSigterm) {
     auto app = startApp(home);
 
     runChild(bridgeOptions(hookPayload("SessionStart", "s1")));
     EXPECT_TRUE(eventually([&] { return publishedState(home)["sessions"].size() == 1; }));
     EXPECT_EQ(publishedState(home)["sessions"][0]["activity"], "Session started");
 
-    auto ruled = runChild(bridgeOptions(permission("Bash", {{"command", "npm test -- --watch"}})));
-    EXPECT_EQ(claudeDecision(ruled)["message"], "Vorla Agents: matched your rule");
-    auto read = runChild(bridgeOptions(permission("Read", {{"file_path", "/work/shop/a.c"}})));
-    EXPECT_EQ(claudeDecision(read)["message"], "Vorla Agents: auto-approved (safe)");
-
-    RunningChild waiting(bridgeOptions(permission("Bash", {{"command", "git push --force"}})));
+    RunningChild waiting(bridgeOptions(
+        toolPayload("PermissionRequest", "s1", "Bash", {{"command", "git push --force"}})));
     EXPECT_TRUE(eventually([&] { return publishedState(home)["pending"].size() == 1; }));
     EXPECT_EQ(publishedState(home)["pending"][0]["risk"], 3);
 
@@ -55,14 +47,6 @@ TEST_F(HeadlessAppTest, AnswersByRuleAndPolicyPublishesStateAndCleansUpOnSigterm
     auto waited = waiting.wait(10s);
     EXPECT_EQ(waited.exitCode, 0);
     EXPECT_EQ(waited.out, "");
-
-    const std::string audit = auditText(home);
-    EXPECT_NE(audit.find(R"("kind":"auto-allowed","tool":"Bash","detail":"npm test -- --watch")"),
-              std::string::npos);
-    EXPECT_NE(audit.find(R"("kind":"auto-allowed","tool":"Read")"), std::string::npos);
-    // The rule's hit was counted and saved.
-    EXPECT_NE(home.read(".vorla-agents/data/rules.json")->find(R"("timesFired":1)"),
-              std::string::npos);
 }
 
 TEST_F(HeadlessAppTest, ASecondInstanceTakesOverAndTheFirstLeavesItsSocketAlone) {

@@ -87,7 +87,10 @@ TEST_F(MachineFaultsTest, AThousandBridgesAtOnceLoseNoEventAndEveryGateIsAnswere
         if (i % 2 == 1) {
             json answer = json::parse(outcomes[i].out, nullptr, false);
             ASSERT_TRUE(answer.is_object()) << i << ": " << outcomes[i].out;
-            EXPECT_EQ(answer["hookSpecificOutput"]["decision"]["behavior"], "allow") << i;
+            EXPECT_EQ(
+                answer["hookSpecificOutput"]["decision"],
+                json({{"behavior", "allow"}, {"message", "Vorla Agents: auto-approved (safe)"}}))
+                << i;
         }
     }
     // Every tool run and every decision is in the audit log and the live state.

@@ -75,7 +75,7 @@ TEST_F(ServerBridgeTest, OrdinaryHookEventsDriveTheSession) {
 }
 
 // Learned rules and the auto-approval policy are driven end to end by the
-// headless app test; here the island and the phone answer by hand.
+// machine-fault and contract tests; here the island and the phone answer by hand.
 TEST_F(ServerBridgeTest, TwoGatesFromTwoSessionsAreAnsweredOutOfOrder) {
     RunningChild first(bridgeOptions(permission("A", "make")));
     std::string firstID = openGateOf("A");
