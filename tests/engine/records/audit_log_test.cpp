@@ -207,12 +207,5 @@ TEST_F(AuditLogTest, ScoreboardAndClicksCountTodayByKind) {
     EXPECT_EQ(log.clicksSaved(), 2);
 }
 
-TEST(AuditEntryTest, IdUsesEpochSecondsToolAndSession) {
-    AuditEntry e{fromEpochSeconds(1764000000.5), "claude", "abc", "p", "tool", "Bash", "", {}};
-    EXPECT_EQ(e.id(), "1764000000.5-Bash-abc");
-    e.ts = fromEpochSeconds(1764000000);
-    EXPECT_EQ(e.id(), "1764000000.0-Bash-abc");
-}
-
 }  // namespace
 }  // namespace vorla
