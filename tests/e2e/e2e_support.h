@@ -81,8 +81,8 @@ inline bool accepting(const std::string& path) {
     return ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
-// The real app under `home`, started once its event socket takes
-// connections and its control socket is there. A socket file left by an
+// The real app under `home`, started once its event and control sockets
+// take connections. A socket file left by an
 // earlier app is removed first, so the wait is for this one.
 // --hold: gates that need a person wait (else they go back to the agent).
 inline std::unique_ptr<RunningChild> startApp(const TempHome& home,
@@ -95,10 +95,7 @@ inline std::unique_ptr<RunningChild> startApp(const TempHome& home,
     options.args.insert(options.args.end(), flags.begin(), flags.end());
     auto app = std::make_unique<RunningChild>(options);
     EXPECT_TRUE(eventually(
-        [&] {
-            return accepting(socket) &&
-                   std::filesystem::exists(home.file(".vorla-agents/run/control.sock"));
-        },
+        [&] { return accepting(socket) && accepting(home.file(".vorla-agents/run/control.sock")); },
         std::chrono::seconds(20)));
     return app;
 }

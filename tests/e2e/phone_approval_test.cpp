@@ -41,7 +41,8 @@ TEST_F(PhoneApproval, allowOnThePhoneAnswersTheWaitingBridge) {
         },
         20s);
     EXPECT_NE(terminal.find("\u2588"), std::string::npos);
-    test::eventually([] { return std::filesystem::exists(socketPath()); }, 20s);
+    // Taking connections, not only bound: a bridge refused in between would go.
+    ASSERT_TRUE(test::eventually([] { return test::accepting(socketPath()); }, 20s));
 
     auto hook = test::bridgeOptions(test::toolPayload("PermissionRequest", "s-phone", "Bash",
                                                       {{"command", "rm -rf node_modules"}}));
