@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -41,7 +42,8 @@ bool decodeObject(od::object object, AuditEntry& entry) {
             if (!when) {
                 return false;
             }
-            entry.ts = *when;
+            // Entries are whole seconds: written so, and keyed and compared so.
+            entry.ts = std::chrono::floor<std::chrono::seconds>(*when);
             seen |= 1U;
         } else if (key == "risk") {
             if (value.is_null()) {

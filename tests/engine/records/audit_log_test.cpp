@@ -84,6 +84,8 @@ TEST_F(AuditLogTest, ExistingDayFilesAreAppendedToNeverReplaced) {
     EXPECT_EQ(reloaded.today()[0].kind, "denied");
 }
 
+// A stamp with a fraction (a hand edit) reads as the whole second the
+// journal itself writes, so the entry reads back as the line it makes.
 TEST_F(AuditLogTest, LoadKeepsOnlyWellFormedLinesNewestFirst) {
     std::string text =
         encodeAuditLine(entry("2026-01-15T07:00:00Z", "tool")) + "\n\n" +
@@ -92,7 +94,7 @@ TEST_F(AuditLogTest, LoadKeepsOnlyWellFormedLinesNewestFirst) {
         "\n" +
         R"({"ts":"2026-01-15T07:00:02Z","agent":"a","sessionID":"s","project":"p","kind":"k","tool":"t","detail":"","risk":"high"})" +
         "\n" +
-        R"({"ts":"2026-01-15T07:00:03Z","agent":"a","sessionID":"s","project":"p","kind":"k","tool":"t","detail":"","risk":null,"extra":[1]})" +
+        R"({"ts":"2026-01-15T07:00:03.999Z","agent":"a","sessionID":"s","project":"p","kind":"k","tool":"t","detail":"","risk":null,"extra":[1]})" +
         "\n" +
         R"({"ts":"2026-01-15T07:00:04Z","agent":"a","sessionID":"s","project":"p","kind":"k","tool":"t","detail":""} trailing)" +
         "\n" + encodeAuditLine(entry("2026-01-15T07:00:05Z", "approved", 1));
