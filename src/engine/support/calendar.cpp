@@ -10,6 +10,11 @@ namespace vorla {
 
 namespace {
 
+// WallTime counts nanoseconds in 64 bits: 1677-09-21 to 2262-04-11. Whole
+// years inside that span are the ones a stored date may name.
+constexpr int kFirstYear = 1678;
+constexpr int kLastYear = 2261;
+
 // to_time_t may round; floor so 23:59:59.9 stays on its day.
 std::time_t floorSeconds(WallTime time) {
     std::time_t seconds = std::chrono::system_clock::to_time_t(time);
@@ -142,9 +147,8 @@ std::optional<WallTime> parseISO8601(std::string_view text) {
     } else {
         return std::nullopt;
     }
-    // WallTime counts nanoseconds in 64 bits: 1677-09-21 to 2262-04-11.
-    if (year < 1678 || year > 2261 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 ||
-        minute > 59 || second > 60) {
+    if (year < kFirstYear || year > kLastYear || month < 1 || month > 12 || day < 1 || day > 31 ||
+        hour > 23 || minute > 59 || second > 60) {
         return std::nullopt;
     }
     // Calendar arithmetic instead of timegm(): the audit log parses tens of
@@ -171,7 +175,8 @@ WallTime fromReferenceSeconds(double seconds) {
 std::optional<WallTime> dayFromKey(std::string_view key) {
     int year = 0, month = 0, day = 0;
     if (key.size() != 10 || key[4] != '-' || key[7] != '-' || !readInt(key, 0, 4, year) ||
-        !readInt(key, 5, 2, month) || !readInt(key, 8, 2, day)) {
+        !readInt(key, 5, 2, month) || !readInt(key, 8, 2, day) || year < kFirstYear ||
+        year > kLastYear) {
         return std::nullopt;
     }
     // A day the month does not have ("2026-11-31") is not rolled into the next.
