@@ -132,7 +132,9 @@ TEST_F(TerminalCommandsTest, StatusAllowAlwaysAndDenyAnswerWaitingBridges) {
     EXPECT_EQ(gone.err, "vorla-agents: no pending approval matches '" + ids[1] +
                             "' (already answered, or gone)\n");
 
+    // One at a time: two connections opened together may reach the app in either order.
     int a = openGate("ABCD0001-0000-0000-0000-000000000000", "make a");
+    pendingIDs(1);
     int b = openGate("ABCD0002-0000-0000-0000-000000000000", "make b");
     pendingIDs(2);
     auto ambiguous = cli({"allow", "abcd"});
