@@ -13,8 +13,8 @@ set -euo pipefail
 deb=$(realpath "${1:?usage: package-test.sh path/to/vorla-agents_VERSION_ARCH.deb}")
 cache=${VORLA_ROOT_CACHE:-/var/cache/vorla-agents-ci}
 base=$cache/bookworm-minbase.tar
+# The machine's own apt source, when it names one; otherwise debootstrap's default.
 mirror=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
-mirror=${mirror:-http://deb.debian.org/debian}
 
 step() { printf '== %s\n' "$*"; }
 fail() { printf 'package test FAILED: %s\n' "$*" >&2; exit 1; }
@@ -36,9 +36,9 @@ rm -rf "$unpacked"
 
 mkdir -p "$cache/archives"
 if [[ ! -s $base ]]; then
-    step "bootstrapping a bookworm root from $mirror (once; cached in $base)"
+    step "bootstrapping a bookworm root (once; cached in $base)"
     seed=$(mktemp -d)
-    debootstrap --variant=minbase bookworm "$seed" "$mirror" >"$cache/debootstrap.log" 2>&1 ||
+    debootstrap --variant=minbase bookworm "$seed" ${mirror:+"$mirror"} >"$cache/debootstrap.log" 2>&1 ||
         { tail -20 "$cache/debootstrap.log" >&2; rm -rf "$seed"; fail "debootstrap"; }
     tar -C "$seed" -cf "$base.part" . && mv "$base.part" "$base"
     rm -rf "$seed"
