@@ -26,25 +26,50 @@ SoundOutput::~SoundOutput() {
     closeDevice();
 }
 
-Result<> SoundOutput::start() {
+void SoundOutput::start(std::function<void(const std::string& reason)> failed) {
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Vorla Agents");
+    control_ = std::thread([this, failed = std::move(failed)] { controlStart(failed); });
+}
+
+void SoundOutput::controlStart(const std::function<void(const std::string&)>& failed) {
     if (!openDevice()) {
-        return fail(SDL_GetError());
+        const std::string reason = SDL_GetError();  // this thread's error
+        {
+            MutexLock lock(controlMutex_);
+            broken_ = true;
+            startDone_ = true;
+        }
+        {
+            MutexLock clipLock(clipMutex_);
+            playing_ = false;
+        }
+        if (failed) {
+            failed(reason);
+        }
+        return;
     }
-    control_ = std::thread([this] { controlLoop(); });
-    return {};
+    {
+        MutexLock lock(controlMutex_);
+        startDone_ = true;
+    }
+    controlLoop();
 }
 
 void SoundOutput::play(std::span<const float> samples) {
     {
-        MutexLock lock(clipMutex_);
+        // The clip lock first, as in idle(): a failed first opening marks the
+        // output broken before it drops the clip, so no clip stays behind.
+        MutexLock clipLock(clipMutex_);
+        {
+            MutexLock lock(controlMutex_);
+            if (broken_) {
+                return;
+            }
+            requested_ = true;
+        }
         clip_ = samples;
         position_ = 0;
         playing_ = true;
-    }
-    {
-        MutexLock lock(controlMutex_);
-        requested_ = true;
     }
     wake_.notify_one();
 }
@@ -52,7 +77,7 @@ void SoundOutput::play(std::span<const float> samples) {
 bool SoundOutput::idle() const {
     MutexLock clipLock(clipMutex_);
     MutexLock controlLock(controlMutex_);
-    return !playing_ && !deviceOpen_;
+    return startDone_ && !playing_ && !deviceOpen_;
 }
 
 bool SoundOutput::openDevice() {

@@ -8,6 +8,10 @@
 // control thread of ours opens it again on the next play; it sleeps on a
 // condition variable in between and does not wake.
 //
+// The first opening happens on the control thread too: with a sound server
+// that does not answer it takes about 100 ms, which the app's start must not
+// wait for. A cue played before then sounds once the device is open.
+//
 // Threads: start() and play() from the main thread; the SDL audio thread
 // fills buffers; the control thread opens and closes the device. play()
 // only swaps the clip under a lock the audio thread holds for one buffer
@@ -17,6 +21,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <thread>
 
 #include "engine/look/sound_engine.h"
@@ -34,13 +40,14 @@ class SoundOutput final : public AudioSink {
     SoundOutput(const SoundOutput&) = delete;
     SoundOutput& operator=(const SoundOutput&) = delete;
 
-    // Initialises SDL's audio subsystem and opens the device once, so a
-    // machine without sound says so at start. Returns SDL's error text on
-    // failure. Call once.
-    [[nodiscard]] Result<> start() override;
+    // Starts the control thread, which opens the device once, so a machine
+    // without sound says so (through `failed`, with SDL's error text) soon
+    // after start. Call once.
+    void start(std::function<void(const std::string& reason)> failed) override;
     void play(std::span<const float> samples) override;
 
-    // Nothing is playing and the device is closed (for tests and benchmarks).
+    // The first opening is over, nothing is playing and the device is closed
+    // (for tests and benchmarks).
     [[nodiscard]] bool idle() const;
 
   private:
@@ -48,6 +55,8 @@ class SoundOutput final : public AudioSink {
     void fill(float* out, std::size_t frames);
     [[nodiscard]] bool openDevice();
     void closeDevice();
+    // Opens the device a first time, then runs controlLoop().
+    void controlStart(const std::function<void(const std::string&)>& failed);
     void controlLoop();
     // Opens the device for a play() that came while it was closed.
     void reopenDevice();
@@ -71,6 +80,8 @@ class SoundOutput final : public AudioSink {
     bool ended_ VORLA_GUARDED_BY(controlMutex_) = false;      // a clip played to its end
     bool stopping_ VORLA_GUARDED_BY(controlMutex_) = false;
     bool deviceOpen_ VORLA_GUARDED_BY(controlMutex_) = false;
+    bool startDone_ VORLA_GUARDED_BY(controlMutex_) = false;  // first opening tried
+    bool broken_ VORLA_GUARDED_BY(controlMutex_) = false;     // it failed: never play
 };
 
 }  // namespace vorla::ui

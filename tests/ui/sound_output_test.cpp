@@ -108,7 +108,7 @@ TEST_F(SoundOutputTest, ASecondCueCutsOffTheFirstAndPlaysFromItsStart) {
     }
     CueBuffer second = renderCue(Cue::done, randomNoise());
     SoundOutput output(0ms);
-    ASSERT_TRUE(output.start());
+    output.start(nullptr);
     waitUntilIdle(output);
     output.play(first);
     ASSERT_TRUE(test::eventually([&] { return written().size() >= 2048; }));
@@ -128,11 +128,28 @@ TEST_F(SoundOutputTest, ASecondCueCutsOffTheFirstAndPlaysFromItsStart) {
     expectCueThenSilence(got, cut, second);
 }
 
+// The device opens on the output's own thread: a cue played at once, before
+// it is open, still sounds whole once it is.
+TEST_F(SoundOutputTest, ACuePlayedRightAfterStartSoundsWholeOnceTheDeviceOpens) {
+    useDisk(false);
+    auto output = std::make_unique<SoundOutput>(0ms);
+    SoundOutput& sink = *output;
+    SoundEngine sound(std::move(output), [] { return true; });
+    sound.play(Cue::launch);
+    EXPECT_TRUE(sound.running());
+    waitUntilIdle(sink);
+    std::vector<float> got = written();
+    expectCueThenSilence(got, startOf(got, sound.buffer(Cue::launch)), sound.buffer(Cue::launch));
+}
+
 TEST_F(SoundOutputTest, AMachineWithoutSoundLogsWhyAndStaysSilent) {
     setEnv("SDL_AUDIODRIVER", "no-such-driver");
     ::testing::internal::CaptureStderr();
-    SoundEngine sound(std::make_unique<SoundOutput>(), [] { return true; });
+    auto output = std::make_unique<SoundOutput>();
+    SoundOutput& sink = *output;
+    SoundEngine sound(std::move(output), [] { return true; });
     sound.play(Cue::launch);
+    waitUntilIdle(sink);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "SoundEngine: could not start audio: Audio target 'no-such-driver' not available\n");
     EXPECT_FALSE(sound.running());

@@ -9,11 +9,11 @@ SoundEngine::SoundEngine(std::unique_ptr<AudioSink> sink, std::function<bool()> 
     if (!sink_) {
         return;
     }
-    if (auto started = sink_->start(); !started) {
-        logLine("SoundEngine: could not start audio: " + started.error().message);
-        return;
-    }
     running_ = true;
+    sink_->start([this](const std::string& reason) {
+        logLine("SoundEngine: could not start audio: " + reason);
+        running_ = false;
+    });
 }
 
 void SoundEngine::play(Cue cue) {

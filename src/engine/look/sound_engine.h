@@ -7,13 +7,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 
-#include "core/result.h"
 #include "engine/look/cues.h"
 
 namespace vorla {
@@ -22,8 +22,11 @@ namespace vorla {
 class AudioSink {
   public:
     virtual ~AudioSink() = default;
-    // Opens the output. When it cannot, the sink is never played.
-    [[nodiscard]] virtual Result<> start() = 0;
+    // Starts opening the output and returns at once: a slow or absent sound
+    // server must not hold up the caller. A play() before the output is open
+    // sounds once it is. When it cannot open, `failed` is called once with
+    // the reason, from the sink's own thread, and the sink never plays.
+    virtual void start(std::function<void(const std::string& reason)> failed) = 0;
     // Plays `samples` from their start, cutting off whatever still sounds.
     // Returns at once, never waiting on the audio thread. `samples` must stay
     // valid and unchanged for the sink's life.
@@ -32,9 +35,10 @@ class AudioSink {
 
 class SoundEngine {
   public:
-    // Renders every cue, then starts `sink`; when it cannot start, logs
-    // "SoundEngine: could not start audio: <reason>" and stays silent for
-    // good. Without a sink (--headless) it is silent from the start.
+    // Renders every cue, then starts `sink` without waiting for it; when it
+    // reports that it cannot start, logs "SoundEngine: could not start
+    // audio: <reason>" and stays silent for good. Without a sink (--headless)
+    // it is silent from the start.
     // `soundEnabled` is read at every play.
     SoundEngine(std::unique_ptr<AudioSink> sink, std::function<bool()> soundEnabled);
     SoundEngine(const SoundEngine&) = delete;
@@ -54,8 +58,9 @@ class SoundEngine {
     // before the samples it reads.
     const std::array<CueBuffer, kCueCount> buffers_;
     std::function<bool()> soundEnabled_;
+    // Cleared from the sink's thread when it cannot open; outlives the sink.
+    std::atomic<bool> running_ = false;
     std::unique_ptr<AudioSink> sink_;
-    bool running_ = false;
 };
 
 }  // namespace vorla
