@@ -46,12 +46,17 @@ Mode mode(bool gateOpen, bool hovering, bool celebrating) {
 }
 
 Frame frameFor(const Inputs& inputs, const NotchGeometry& geo) {
-    if (mode(inputs.gateOpen, inputs.hovering, inputs.celebrating) == Mode::collapsed) {
+    const Mode shown = mode(inputs.gateOpen, inputs.hovering, inputs.celebrating);
+    if (shown == Mode::collapsed) {
         const double left = leftEar(inputs.sessions);
         return Frame{inputs.rightEar + left + geo.notchWidth + collapsedMargin, geo.notchHeight,
                      left + collapsedMargin / 2};
     }
-    double height = std::max(inputs.measuredHeight, geo.notchHeight + expandedMinExtraHeight);
+    const double least = geo.notchHeight + expandedMinExtraHeight;
+    if (shown == Mode::lapping) {
+        return Frame{expandedWidth, least, std::nullopt};
+    }
+    double height = std::max(inputs.measuredHeight, least);
     if (inputs.maxHeight > 0) {
         height = std::min(height, inputs.maxHeight);
     }
@@ -64,15 +69,15 @@ LookRect windowRect(const Frame& frame, const NotchGeometry& geo, const LookRect
     return LookRect{x, screen.y, frame.width, frame.height};
 }
 
-LookRect hoverRect(bool hovering, std::size_t sessions, double rightEarWidth,
-                   const NotchGeometry& geo, const LookRect& screen) {
-    if (hovering) {
-        return LookRect{screen.midX() - expandedHoverWidth / 2, screen.y, expandedHoverWidth,
-                        expandedHoverHeight};
+LookRect hoverRect(const Inputs& inputs, const NotchGeometry& geo, const LookRect& screen) {
+    if (mode(inputs.gateOpen, inputs.hovering, inputs.celebrating) == Mode::expanded) {
+        const LookRect window = windowRect(frameFor(inputs, geo), geo, screen);
+        return LookRect{window.x - hoverMarginX, window.y, window.width + 2 * hoverMarginX,
+                        window.height + hoverMarginY};
     }
-    const double left = leftEar(sessions);
+    const double left = leftEar(inputs.sessions);
     return LookRect{screen.midX() - geo.notchWidth / 2 - left - hoverMarginX, screen.y,
-                    rightEarWidth + left + geo.notchWidth + 2 * hoverMarginX,
+                    inputs.rightEar + left + geo.notchWidth + 2 * hoverMarginX,
                     geo.notchHeight + hoverMarginY};
 }
 

@@ -60,8 +60,6 @@ inline constexpr double expandedMinExtraHeight = 40;
 inline constexpr double collapsedMargin = 16;  // 8 of it left of the notch
 inline constexpr double hoverMarginX = 20;
 inline constexpr double hoverMarginY = 6;
-inline constexpr double expandedHoverWidth = 560;
-inline constexpr double expandedHoverHeight = 320;
 
 // Width of the left ear for `sessions` sprites (1 to 4 slots shown).
 [[nodiscard]] double leftEar(std::size_t sessions);
@@ -96,8 +94,10 @@ struct Frame {
 };
 
 // Collapsed: ears + notch + 16 wide, notch high, notch at left ear + 8.
-// Otherwise 524 wide, max(measuredHeight, notchHeight + 40) high, capped at
-// maxHeight when that is set (the panel's list scrolls beyond it).
+// Lapping: 524 wide, notchHeight + 40 high (the lap's own row; the panel's
+// last measured height says nothing about it). Expanded: 524 wide,
+// max(measuredHeight, notchHeight + 40) high, capped at maxHeight when that
+// is set (the panel's list scrolls beyond it).
 [[nodiscard]] Frame frameFor(const Inputs& inputs, const NotchGeometry& geo);
 
 // Where the window goes on `screen` (its full frame): top edge on the
@@ -106,11 +106,12 @@ struct Frame {
 [[nodiscard]] LookRect windowRect(const Frame& frame, const NotchGeometry& geo,
                                   const LookRect& screen);
 
-// The area in which the pointer counts as over the island: 560 x 320 around
-// the top centre while hovering (so the open panel stays open), else the
-// collapsed island grown by 20 at each side and 6 below.
-[[nodiscard]] LookRect hoverRect(bool hovering, std::size_t sessions, double rightEar,
-                                 const NotchGeometry& geo, const LookRect& screen);
+// The area in which the pointer counts as over the island. Expanded (hover
+// or gate): the whole window grown by 20 at each side and 6 below, however
+// tall the panel, so every row and the scroll bar stay reachable. Otherwise
+// the ears and the notch grown the same way.
+[[nodiscard]] LookRect hoverRect(const Inputs& inputs, const NotchGeometry& geo,
+                                 const LookRect& screen);
 
 }  // namespace IslandLayout
 

@@ -132,8 +132,8 @@ void ExpandedPanel::showList() {
     list_->show(store_.sessions());
 }
 
-double ExpandedPanel::contentHeight() const {
-    const int width = this->width() - 2 * kSide;
+double ExpandedPanel::contentHeight(int panelWidth) const {
+    const int width = panelWidth - 2 * kSide;
     const QMargins body = bodyLayout_->contentsMargins();
     QWidget* content = card_ != nullptr ? static_cast<QWidget*>(card_) : list_;
     const int contentHeight = content == nullptr ? 0

@@ -31,8 +31,9 @@ class ExpandedPanel final : public QWidget {
 
     // Re-reads the store: header count, warning, card or list.
     void refresh();
-    // The height the whole panel wants at its width, before any scrolling.
-    [[nodiscard]] double contentHeight() const;
+    // The height the whole panel wants when `width` wide, before any
+    // scrolling. Asked before the window has grown to that width.
+    [[nodiscard]] double contentHeight(int width) const;
 
     [[nodiscard]] GateCard* card() const { return card_; }
 

@@ -1,8 +1,5 @@
 #include "ui/island/island.h"
 
-#include <QCursor>
-#include <QEvent>
-
 namespace vorla::ui {
 
 namespace {
@@ -24,19 +21,12 @@ Island::Island(SessionStore& store, NotchGeometry geo, IslandActions actions)
         sizer_.reset();
         resize();
     };
+    // Session fields (the first one's activity) change without a store
+    // change; the view sees them and so must the window's size.
+    view_->onRefreshed = [this] { resize(); };
     hoverTimer_.setInterval(kHoverInterval);
     connect(&hoverTimer_, &QTimer::timeout, this, &Island::hoverTick);
-    // Entering or leaving the window also counts as motion: some moves (a
-    // warp, XWayland over Wayland windows) bring no raw motion.
-    window_->installEventFilter(this);
-    motion_ = PointerMotionWatch::open();
-    if (motion_) {
-        motion_->onMotion = [this] { wakeHoverTick(); };
-    }
-    storeSubscription_ = store_.subscribe([this] {
-        resize();
-        wakeHoverTick();
-    });
+    storeSubscription_ = store_.subscribe([this] { resize(); });
 }
 
 Island::~Island() = default;
@@ -45,38 +35,12 @@ void Island::show() {
     resize();
     window_->bringForward();
     shown_ = true;
-    wakeHoverTick();
-}
-
-bool Island::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Enter || event->type() == QEvent::Leave) {
-        wakeHoverTick();
-    }
-    return QObject::eventFilter(watched, event);
-}
-
-void Island::wakeHoverTick() {
-    stillTicks_ = 0;
-    if (shown_ && !hoverTimer_.isActive()) {
-        hoverTimer_.start();
-    }
+    hoverTimer_.start();
 }
 
 void Island::hoverTick() {
-    const QPoint pointer = QCursor::pos();
-    trackHover(pointer);
+    trackHover(pointer_.read());
     resize();
-    stillTicks_ = pointer == lastPointer_ ? stillTicks_ + 1 : 0;
-    lastPointer_ = pointer;
-    if (!motion_ || stillTicks_ < kStillTicks) {
-        return;
-    }
-    hoverTimer_.stop();
-    motion_->watch();
-    // A move between the last look and the watch would go unseen.
-    if (QCursor::pos() != pointer) {
-        wakeHoverTick();
-    }
 }
 
 IslandLayout::Inputs Island::layoutInputs() const {
@@ -90,15 +54,28 @@ IslandLayout::Inputs Island::layoutInputs() const {
 }
 
 void Island::resize() {
-    if (auto frame = sizer_.resize(IslandLayout::frameFor(layoutInputs(), geo_))) {
+    const IslandLayout::Inputs inputs = layoutInputs();
+    if (auto frame = sizer_.resize(IslandLayout::frameFor(inputs, geo_))) {
         window_->layout(*frame, geo_);
     }
+    raiseOnExpand(inputs);
+}
+
+void Island::raiseOnExpand(const IslandLayout::Inputs& inputs) {
+    const auto gate = store_.activeGate();
+    const bool expanded = IslandLayout::mode(inputs.gateOpen, inputs.hovering,
+                                             inputs.celebrating) == IslandLayout::Mode::expanded;
+    const bool newGate = gate && gate->second != lastGate_.lock();
+    if (shown_ && ((expanded && !wasExpanded_) || newGate)) {
+        window_->bringForward();
+    }
+    wasExpanded_ = expanded;
+    lastGate_ = gate ? std::weak_ptr<const Gate>(gate->second) : std::weak_ptr<const Gate>();
 }
 
 void Island::trackHover(QPoint pointer) {
-    const LookRect hot = IslandLayout::hoverRect(store_.hovering(), store_.sessions().size(),
-                                                 IslandLayout::rightEar(store_.sessions()), geo_,
-                                                 lookRect(NotchWindow::screenFrame()));
+    const LookRect hot =
+        IslandLayout::hoverRect(layoutInputs(), geo_, lookRect(NotchWindow::screenFrame()));
     store_.setHovering(hot.contains(pointer.x(), pointer.y()));
 }
 

@@ -1,9 +1,13 @@
 // The island on screen: the view in its window, laid out again on every
-// change of the store (so a gate opens the island at once) and on the 60 ms
-// tick that tracks the pointer. The window is animated only when its frame
-// really changes. Where pointer motion can be watched the tick sleeps while
-// the pointer rests, waking on its next move or on a change of the store
-// (which may move the island's edges under a resting pointer).
+// change of the store or of what the view shows (so a gate opens the island
+// at once and the right ear follows the first session's activity) and on
+// the 60 ms tick that reads where the pointer is. The window is animated
+// only when its frame really changes, and raised above every other window
+// whenever it expands or a gate opens.
+//
+// The tick reads the pointer's position rather than waiting for motion
+// events: a pointer that jumps (a warp, a remote desktop, a tablet) sends no
+// motion, and crossing only the island's own edge misses its hover margins.
 //
 // Main thread only. The store must outlive the island.
 #pragma once
@@ -18,7 +22,7 @@
 #include "engine/support/observable.h"
 #include "ui/island/island_view.h"
 #include "ui/notch_window.h"
-#include "ui/pointer_motion.h"
+#include "ui/pointer_position.h"
 
 namespace vorla::ui {
 
@@ -45,20 +49,12 @@ class Island final : public QObject {
     [[nodiscard]] IslandView& view() { return *view_; }
     [[nodiscard]] const NotchGeometry& geometry() const { return geo_; }
 
-    // Whether the hover tick runs now (for tests).
-    [[nodiscard]] bool hoverTickRunning() const { return hoverTimer_.isActive(); }
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
-    // Still ticks before the tick sleeps: one to see the pointer stop, one
-    // for a layout change the last hover change caused.
-    static constexpr int kStillTicks = 2;
-
     [[nodiscard]] IslandLayout::Inputs layoutInputs() const;
     void hoverTick();
-    void wakeHoverTick();
+    // Brings the window to the top when it has just expanded or a new gate
+    // has opened: a window opened since may cover the card's buttons.
+    void raiseOnExpand(const IslandLayout::Inputs& inputs);
 
     SessionStore& store_;
     const NotchGeometry geo_;
@@ -66,10 +62,10 @@ class Island final : public QObject {
     std::unique_ptr<NotchWindow> window_;
     IslandSizer sizer_;
     QTimer hoverTimer_;
-    std::unique_ptr<PointerMotionWatch> motion_;  // null: poll all the time
-    QPoint lastPointer_;
-    int stillTicks_ = 0;
+    PointerPosition pointer_;
     bool shown_ = false;
+    bool wasExpanded_ = false;
+    std::weak_ptr<const Gate> lastGate_;  // the active gate at the last raise check
     Subscription storeSubscription_;
 };
 

@@ -1,6 +1,9 @@
 #include "ui/island/island_view.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QPainter>
+#include <QPointer>
+#include <QPropertyAnimation>
 #include <QTimer>
 
 #include "ui/island/collapsed_ears.h"
@@ -15,6 +18,10 @@ namespace {
 // Inner padding of the island's content, each side.
 constexpr int kPaddingOpen = 12;
 constexpr int kPaddingCollapsed = 8;
+// The expanded panel's width inside the padding.
+constexpr int kOpenInnerWidth = static_cast<int>(IslandLayout::expandedWidth) - 2 * kPaddingOpen;
+// Shorter than the frame's own move, so the content settles with it.
+constexpr int kFadeMs = 180;
 
 }  // namespace
 
@@ -31,10 +38,12 @@ IslandView::IslandView(SessionStore& store, NotchGeometry geo, IslandActions act
     storeChanged();
 }
 
+// A lap runs in the collapsed outline's radii: it is a passing moment, not
+// the open panel.
 IslandShape IslandView::shape() const {
     return {.notchWidth = geo_.notchWidth,
             .notchHeight = geo_.notchHeight,
-            .expanded = mode_ != IslandLayout::Mode::collapsed};
+            .expanded = mode_ == IslandLayout::Mode::expanded};
 }
 
 QPainterPath IslandView::outline(QSizeF size) const {
@@ -84,8 +93,37 @@ void IslandView::refresh() {
     }
     lapAgent_ = store_.celebration();
     placePages();
+    if (before != mode_) {
+        fadeIn(mode_ == IslandLayout::Mode::collapsed ? static_cast<QWidget*>(ears_)
+               : mode_ == IslandLayout::Mode::lapping ? static_cast<QWidget*>(lap_)
+                                                      : static_cast<QWidget*>(panel_));
+    }
     reportHeight();
     update();
+    if (onRefreshed) {
+        onRefreshed();
+    }
+}
+
+void IslandView::fadeIn(QWidget* page) {
+    if (!window()->isVisible()) {
+        return;
+    }
+    auto* effect = new QGraphicsOpacityEffect(page);
+    page->setGraphicsEffect(effect);  // deletes an earlier fade's effect
+    auto* fade = new QPropertyAnimation(effect, "opacity", page);
+    fade->setDuration(kFadeMs);
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
+    fade->setEasingCurve(QEasingCurve::OutCubic);
+    // Drawn directly again once faded in: an effect renders the page
+    // offscreen at every paint.
+    connect(fade, &QPropertyAnimation::finished, page, [page, done = QPointer(effect)] {
+        if (done && page->graphicsEffect() == done) {
+            page->setGraphicsEffect(nullptr);
+        }
+    });
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void IslandView::resizeEvent(QResizeEvent* event) {
@@ -111,7 +149,7 @@ void IslandView::reportHeight() {
     QTimer::singleShot(0, this, [this] {
         heightReportQueued_ = false;
         if (mode_ == IslandLayout::Mode::expanded) {
-            store_.setMeasuredHeight(panel_->contentHeight());
+            store_.setMeasuredHeight(panel_->contentHeight(kOpenInnerWidth));
         }
     });
 }

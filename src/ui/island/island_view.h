@@ -43,6 +43,10 @@ class IslandView final : public QWidget {
     [[nodiscard]] QRegion mask(QSize size) const;
     [[nodiscard]] IslandLayout::Mode mode() const { return mode_; }
 
+    // Called after every change of what the view shows (the store's, or a
+    // session's own fields).
+    std::function<void()> onRefreshed;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -54,6 +58,8 @@ class IslandView final : public QWidget {
     void refresh();
     void placePages();
     void reportHeight();
+    // A short fade-in of the page a state change brings, while on screen.
+    void fadeIn(QWidget* page);
 
     SessionStore& store_;
     const NotchGeometry geo_;

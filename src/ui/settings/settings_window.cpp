@@ -1,5 +1,6 @@
 #include "ui/settings/settings_window.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QShortcut>
 #include <QStackedWidget>
@@ -55,6 +56,10 @@ SettingsWindow::SettingsWindow(SettingsContext context, SettingsTab tab, QWidget
 
     auto* closeKey = new QShortcut(QKeySequence::Close, this);
     connect(closeKey, &QShortcut::activated, this, &QWidget::close);
+    // Ctrl+Q quits the whole app, as in other Linux apps; the island has no
+    // keyboard of its own.
+    auto* quitKey = new QShortcut(QKeySequence::Quit, this);
+    connect(quitKey, &QShortcut::activated, qApp, &QCoreApplication::quit);
     select(tab);
 }
 

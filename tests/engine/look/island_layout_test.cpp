@@ -46,22 +46,23 @@ TEST(IslandLayout, GateHoverOrCelebrationExpandsToThePanelCappedAtTheScreen) {
     EXPECT_EQ(mode(false, false, true), Mode::lapping);
     EXPECT_EQ(mode(true, false, true), Mode::expanded);
     EXPECT_EQ(mode(false, false, false), Mode::collapsed);
-    EXPECT_EQ(frameFor(Inputs{.celebrating = true}, kNoNotch).width, 524);
+    // A lap has its own height, whatever the panel measured last.
+    EXPECT_EQ(frameFor(Inputs{.celebrating = true, .measuredHeight = 400}, kNoNotch),
+              (Frame{524, 72, std::nullopt}));
 }
 
 TEST(IslandLayout, HoverAreaCollapsedAndOpen) {
     // Collapsed, one session, empty activity: x from 756 - 46 - 20.
-    const LookRect collapsed = hoverRect(false, 1, 46, kNoNotch, kScreen);
+    const LookRect collapsed = hoverRect(Inputs{.sessions = 1}, kNoNotch, kScreen);
     EXPECT_EQ(collapsed, (LookRect{690, 0, 132, 38}));
     EXPECT_TRUE(collapsed.contains(690, 0));
     EXPECT_FALSE(collapsed.contains(689.5, 10));
     EXPECT_FALSE(collapsed.contains(700, 38));
-    // Open: within 280 of the centre line and 320 of the top.
-    const LookRect open = hoverRect(true, 1, 46, kNoNotch, kScreen);
-    EXPECT_TRUE(open.contains(756 - 280, 319));
-    EXPECT_TRUE(open.contains(756 + 279, 0));
-    EXPECT_FALSE(open.contains(756 + 280, 10));
-    EXPECT_FALSE(open.contains(756, 320));
+    // Open: the whole panel, however tall, and 20 beside and 6 below it.
+    const Inputs tall{.hovering = true, .sessions = 4, .measuredHeight = 422};
+    EXPECT_EQ(hoverRect(tall, kNoNotch, kScreen), (LookRect{756 - 282, 0, 564, 428}));
+    EXPECT_EQ(hoverRect(Inputs{.gateOpen = true, .measuredHeight = 267}, kNoNotch, kScreen).height,
+              273);
 }
 
 TEST(IslandSizer, LaysOutOnlyOnRealChanges) {

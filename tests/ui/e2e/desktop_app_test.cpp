@@ -4,9 +4,12 @@
 #include <signal.h>
 
 #include <QColor>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
 
 #include "../../e2e/e2e_support.h"
 #include "support/temp_home.h"
@@ -52,7 +55,8 @@ class DesktopAppTest : public ::testing::Test {
     // A user whose hooks are installed: the settings window stays closed at
     // start. `display` and `wayland` are the app's DISPLAY and WAYLAND_DISPLAY.
     std::unique_ptr<RunningChild> startApp(std::optional<std::string> display,
-                                           std::optional<std::string> wayland = std::nullopt) {
+                                           std::optional<std::string> wayland = std::nullopt,
+                                           bool settings = false) {
         ChildOptions install;
         install.args = {VORLA_APP_PATH, "hooks", "install", "claude"};
         install.env = {{"HOME", home.path()}};
@@ -65,7 +69,8 @@ class DesktopAppTest : public ::testing::Test {
             {"QT_QPA_PLATFORM", std::nullopt},
             {"WAYLAND_DISPLAY", wayland},
             {"XDG_SESSION_TYPE", wayland ? std::optional<std::string>("wayland") : std::nullopt},
-            {"VORLA_REMOTE", std::nullopt}};
+            {"VORLA_REMOTE", std::nullopt},
+            {"VORLA_SETTINGS", settings ? std::optional<std::string>("1") : std::nullopt}};
         return std::make_unique<RunningChild>(options);
     }
 
@@ -86,6 +91,73 @@ class DesktopAppTest : public ::testing::Test {
 
     [[nodiscard]] std::string socket() const { return home.file(".vorla-agents/run/vorla.sock"); }
 
+    // The window's size as the X server has it; zero while there is none.
+    std::pair<int, int> sizeOf(int pid) const {
+        const auto rect = x.windowOf(pid).value_or(XServer::Rect{});
+        return {rect.width, rect.height};
+    }
+
+    bool becomes(int pid, int width, int height) const {
+        return eventually([&] { return sizeOf(pid) == std::pair(width, height); }, kDeadline);
+    }
+
+    // Sends a PermissionRequest for `command`; the bridge waits for the answer.
+    static std::unique_ptr<RunningChild> ask(const std::string& command) {
+        return std::make_unique<RunningChild>(
+            bridgeOptions(toolPayload("PermissionRequest", "s1", "Bash", {{"command", command}})));
+    }
+
+    // The gate card's Allow button (green, at the bottom of the open
+    // panel), once the island shows one.
+    std::optional<QRect> allowButton(int pid) const {
+        std::optional<QRect> allow;
+        eventually(
+            [&] {
+                auto rect = x.windowOf(pid);
+                if (!rect || rect->width != 524) {
+                    return false;
+                }
+                QRect bottom(rect->x, rect->y + rect->height - 70, rect->width, 70);
+                allow = find(x.screenshot(), bottom, allowGreen);
+                return allow && allow->width() > 40;
+            },
+            kDeadline);
+        return allow;
+    }
+
+    // A window of another program, opened after the island, over the top
+    // centre of the screen; and its id once it is mapped.
+    std::unique_ptr<RunningChild> coverWindow(std::string& id) const {
+        ChildOptions options;
+        options.args = {"/usr/bin/xmessage", "-geometry", "900x500+300+0", "cover"};
+        options.env = {{"DISPLAY", x.display()}};
+        auto cover = std::make_unique<RunningChild>(options);
+        eventually(
+            [&] {
+                auto found =
+                    x.run({"xdotool", "search", "--onlyvisible", "--classname", "xmessage"});
+                std::istringstream ids(found.out);
+                std::string newest;
+                for (std::string one; ids >> one;) {
+                    newest = one;
+                }
+                id = newest;
+                return !id.empty() && id != lastCover_;
+            },
+            kDeadline);
+        lastCover_ = id;
+        return cover;
+    }
+
+    // Whether window `upper` is stacked above window `lower`.
+    bool above(const std::string& upper, const std::string& lower) const {
+        const auto order = x.stacking();
+        const auto at = [&](const std::string& id) {
+            return std::find(order.begin(), order.end(), id) - order.begin();
+        };
+        return at(upper) > at(lower) && at(upper) < static_cast<long>(order.size());
+    }
+
     std::optional<XServer::Rect> island(int pid) {
         std::optional<XServer::Rect> rect;
         eventually([&] { return (rect = x.windowOf(pid)).has_value(); }, kDeadline);
@@ -94,6 +166,7 @@ class DesktopAppTest : public ::testing::Test {
 
     XServer x;
     TempHome home;
+    mutable std::string lastCover_;
 };
 
 TEST_F(DesktopAppTest, ShowsSessionsExpandsForAGateAnswersAClickAndCleansUpOnSigterm) {
@@ -124,24 +197,9 @@ TEST_F(DesktopAppTest, ShowsSessionsExpandsForAGateAnswersAClickAndCleansUpOnSig
     EXPECT_TRUE(eventually([&] { return width() < 300; }, kDeadline));  // collapsed
 
     // A gate expands the island to 524 wide with its card, pointer or not.
-    auto ask = [&](const std::string& command) {
-        return std::make_unique<RunningChild>(
-            bridgeOptions(toolPayload("PermissionRequest", "s1", "Bash", {{"command", command}})));
-    };
     auto waiting = ask("git push origin main");
-    std::optional<QRect> allow;
-    ASSERT_TRUE(eventually(
-        [&] {
-            auto rect = x.windowOf(app->pid());
-            if (!rect || rect->width != 524) {
-                return false;
-            }
-            // Allow is the green button at the bottom of the card.
-            QRect bottom(rect->x, rect->y + rect->height - 70, rect->width, 70);
-            allow = find(x.screenshot(), bottom, allowGreen);
-            return allow && allow->width() > 40;
-        },
-        kDeadline));
+    auto allow = allowButton(app->pid());
+    ASSERT_TRUE(allow);
 
     x.click(allow->center().x(), allow->center().y());
     auto answered = waiting->wait(kDeadline);
@@ -160,6 +218,128 @@ TEST_F(DesktopAppTest, ShowsSessionsExpandsForAGateAnswersAClickAndCleansUpOnSig
     auto freed = abandoned->wait(kDeadline);
     EXPECT_EQ(freed.exitCode, 0);
     EXPECT_EQ(freed.out, "");
+}
+
+// Sizes read back from the real window: the collapsed width follows the first
+// session's activity, a gate opened while collapsed is measured at the
+// panel's own width, and a lap runs in its own frame, not the last panel's.
+TEST_F(DesktopAppTest, TheWindowFollowsActivityGatesAndLapsInSize) {
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    x.warpTo(100, 600);
+    auto app = startApp(x.display());
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socket()); }, kDeadline));
+    const int pid = app->pid();
+    runChild(bridgeOptions(hookPayload("SessionStart", "s1")));
+    EXPECT_TRUE(becomes(pid, 185, 32));  // "Session started": 15 x 6.6 + 24, 46, 16
+    runChild(bridgeOptions(hookPayload("UserPromptSubmit", "s1", {{"prompt", "go"}})));
+    EXPECT_TRUE(becomes(pid, 139, 32));  // "Thinking"
+
+    // Measured right the first time: another session coming (which measures
+    // the panel again) leaves the height as it is.
+    auto waiting = ask("git push origin main");
+    auto allow = allowButton(pid);
+    ASSERT_TRUE(allow);
+    const int gateHeight = sizeOf(pid).second;
+    runChild(bridgeOptions(hookPayload("SessionStart", "s2", {{"cwd", "/work/till"}})));
+    std::this_thread::sleep_for(500ms);  // a re-measure would have shown by now
+    EXPECT_EQ(sizeOf(pid), std::pair(524, gateHeight));
+
+    x.click(allow->center().x(), allow->center().y());
+    EXPECT_EQ(claudeDecision(waiting->wait(kDeadline))["behavior"], "allow");
+    x.warpTo(100, 600);
+    ASSERT_TRUE(eventually([&] { return sizeOf(pid).first < 524; }, kDeadline));
+    runChild(bridgeOptions(hookPayload("Stop", "s1")));
+    EXPECT_TRUE(becomes(pid, 524, 72));  // the lap: notch height + 40
+    app->kill(SIGTERM);
+    EXPECT_EQ(app->wait(kDeadline).exitCode, 0);
+}
+
+// The pointer is read where it is, however it got there: jumps into the
+// hover margin open the island, and the whole open panel (taller than 320
+// with four sessions) keeps it open.
+TEST_F(DesktopAppTest, HoverSeesAPointerThatJumpsAndCoversTheWholeOpenPanel) {
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    x.warpTo(100, 600);
+    auto app = startApp(x.display());
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socket()); }, kDeadline));
+    const int pid = app->pid();
+    for (auto id : {"s1", "s2", "s3", "s4"}) {
+        runChild(bridgeOptions(hookPayload("SessionStart", id)));
+    }
+    ASSERT_TRUE(becomes(pid, 105 + 123 + 16, 32));
+    const XServer::Rect collapsed = *x.windowOf(pid);
+
+    x.warpTo(collapsed.x - 10, 5);  // the margin: outside the window itself
+    ASSERT_TRUE(eventually([&] { return sizeOf(pid).first == 524; }, kDeadline));
+    int height = 0;
+    ASSERT_TRUE(eventually([&] { return (height = sizeOf(pid).second) > 340; }, kDeadline));
+    x.warpTo(1512 / 2 + 200, height - 5);
+    std::this_thread::sleep_for(500ms);  // several 60 ms looks at the pointer
+    EXPECT_EQ(sizeOf(pid).first, 524);
+    x.warpTo(1512 / 2 + 262 + 22, 100);  // just beyond the right margin
+    EXPECT_TRUE(eventually([&] { return sizeOf(pid).first < 524; }, kDeadline));
+    app->kill(SIGTERM);
+    EXPECT_EQ(app->wait(kDeadline).exitCode, 0);
+}
+
+// Stacking as the X server has it: a window opened later covers the island
+// until a gate opens or the pointer expands it; then the island is on top.
+TEST_F(DesktopAppTest, TheIslandComesBackOnTopWhenAGateOpensOrItExpands) {
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    x.warpTo(100, 600);
+    auto app = startApp(x.display());
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socket()); }, kDeadline));
+    const int pid = app->pid();
+    ASSERT_TRUE(eventually([&] { return !x.windowIdOf(pid).empty(); }, kDeadline));
+    const std::string island = x.windowIdOf(pid);
+    runChild(bridgeOptions(hookPayload("SessionStart", "s1")));
+
+    std::string id;
+    auto first = coverWindow(id);
+    ASSERT_TRUE(above(id, island));
+    auto waiting = ask("git push origin main");
+    EXPECT_TRUE(eventually([&] { return above(island, id); }, kDeadline));
+    auto allow = allowButton(pid);  // reachable: nothing covers it
+    ASSERT_TRUE(allow);
+    x.click(allow->center().x(), allow->center().y());
+    EXPECT_EQ(claudeDecision(waiting->wait(kDeadline))["behavior"], "allow");
+    x.warpTo(100, 600);
+    ASSERT_TRUE(eventually([&] { return sizeOf(pid).first < 524; }, kDeadline));
+
+    auto second = coverWindow(id);
+    ASSERT_TRUE(above(id, island));
+    x.warpTo(1512 / 2, 5);
+    EXPECT_TRUE(
+        eventually([&] { return sizeOf(pid).first == 524 && above(island, id); }, kDeadline));
+    app->kill(SIGTERM);
+    EXPECT_EQ(app->wait(kDeadline).exitCode, 0);
+}
+
+// Ctrl+Q pressed in the settings window quits the whole app, as in other
+// Linux apps (the island has no keyboard of its own).
+TEST_F(DesktopAppTest, CtrlQInTheSettingsWindowQuitsTheApp) {
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    auto app = startApp(x.display(), std::nullopt, true);
+    std::string settings;
+    ASSERT_TRUE(eventually(
+        [&] {
+            auto found =
+                x.run({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(app->pid())});
+            std::istringstream ids(found.out);
+            for (std::string id; ids >> id;) {
+                auto shape = x.run({"xdotool", "getwindowgeometry", "--shell", id});
+                if (shape.out.find("WIDTH=920") != std::string::npos) {
+                    settings = id;
+                }
+            }
+            return !settings.empty();
+        },
+        kDeadline));
+    (void)x.run({"xdotool", "windowfocus", "--sync", settings});
+    (void)x.run({"xdotool", "key", "ctrl+q"});
+    auto result = app->wait(kDeadline);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(socket()));
 }
 
 // Xvfb cannot change modes, but it takes RandR monitors, from which Qt

@@ -120,11 +120,33 @@ QImage XServer::screenshot() const {
     return QImage::fromData(QByteArray::fromStdString(shot.out), "PNG");
 }
 
-std::optional<XServer::Rect> XServer::windowOf(int pid) const {
+std::string XServer::windowIdOf(int pid) const {
     ChildResult found = run({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)});
     std::istringstream ids(found.out);
     std::string id;
-    if (!(ids >> id)) {
+    ids >> id;
+    return id;
+}
+
+std::vector<std::string> XServer::stacking() const {
+    // xwininfo lists the root's children from the top of the stack down, as
+    // "0x1a00003 ..." lines; xdotool prints ids in decimal.
+    ChildResult tree = run({"xwininfo", "-root", "-children"});
+    std::istringstream lines(tree.out);
+    std::vector<std::string> ids;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string word;
+        if (words >> word && word.rfind("0x", 0) == 0) {
+            ids.insert(ids.begin(), std::to_string(std::stoul(word, nullptr, 16)));
+        }
+    }
+    return ids;
+}
+
+std::optional<XServer::Rect> XServer::windowOf(int pid) const {
+    const std::string id = windowIdOf(pid);
+    if (id.empty()) {
         return std::nullopt;
     }
     ChildResult shape = run({"xdotool", "getwindowgeometry", "--shell", id});
@@ -157,6 +179,10 @@ void XServer::moveTo(int x, int y) const {
     // (three pixels stay below the pointer's acceleration threshold).
     (void)run({"xdotool", "mousemove", "--sync", std::to_string(x - 3), std::to_string(y)});
     (void)run({"xdotool", "mousemove_relative", "--sync", "3", "0"});
+}
+
+void XServer::warpTo(int x, int y) const {
+    (void)run({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y)});
 }
 
 void XServer::click(int x, int y) const {

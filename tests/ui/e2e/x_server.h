@@ -7,6 +7,7 @@
 #include <QImage>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/child_process.h"
 
@@ -34,6 +35,13 @@ class XServer {
     [[nodiscard]] std::optional<Rect> windowOf(int pid) const;
     // Real pointer motion to (x, y), and a click there.
     void moveTo(int x, int y) const;
+    // The pointer jumps to (x, y) with no motion on the way, as a remote
+    // desktop or a tablet moves it.
+    void warpTo(int x, int y) const;
+    // The top-level windows from the bottom of the stack to its top.
+    [[nodiscard]] std::vector<std::string> stacking() const;
+    // The id (as xdotool prints it) of the visible window of process `pid`.
+    [[nodiscard]] std::string windowIdOf(int pid) const;
     void click(int x, int y) const;
 
   private:
