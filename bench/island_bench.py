@@ -2,8 +2,12 @@
 """Desktop app figures on a real X server (Xvfb + xcompmgr): start-up, memory
 and CPU with sessions animating, and how fast a gate opens the island.
 
-Usage: bench/island_bench.py [build dir] [seconds per CPU run]
-       (defaults: build/release, 60)
+Start-up is measured twice, turn about: with the machine's own sound stack
+(SDL picks PipeWire, PulseAudio or ALSA; no sound server answers here) and,
+as the peer, with SDL's dummy driver, which opens at once.
+
+Usage: bench/island_bench.py [build dir] [seconds per CPU run] [start runs]
+       (defaults: build/release, 60, 5)
 """
 import json
 import os
@@ -15,6 +19,7 @@ import time
 
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/release"
 SECONDS = float(sys.argv[2]) if len(sys.argv) > 2 else 60.0
+START_RUNS = int(sys.argv[3]) if len(sys.argv) > 3 else 5
 APP = os.path.join(BUILD, "src/app/vorla-agents")
 BRIDGE = os.path.join(BUILD, "src/bridge/vorla-bridge")
 TICKS = os.sysconf("SC_CLK_TCK")
@@ -105,16 +110,23 @@ def main():
                if k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE")}
         env.update(DISPLAY=display, HOME=tmp)
         try:
-            ups, maps = [], []
-            for _ in range(5):
+            dummy = dict(env, SDL_AUDIODRIVER="dummy")
+            ups, maps, peer_ups = [], [], []
+            for _ in range(START_RUNS):
                 app = App(env)
                 ups.append(app.up * 1000)
                 while app.window() is None:
                     pass
                 maps.append((time.monotonic() - app.t0) * 1000)
                 app.stop()
+                peer = App(dummy)
+                peer_ups.append(peer.up * 1000)
+                peer.stop()
             print(f"start -> 'Vorla Agents up.'      median {statistics.median(ups):6.1f} ms "
                   f"(min {min(ups):.1f}, max {max(ups):.1f})")
+            print(f"  peer, SDL's dummy driver       median {statistics.median(peer_ups):6.1f} ms "
+                  f"(min {min(peer_ups):.1f}, max {max(peer_ups):.1f}); ratio "
+                  f"{statistics.median(ups) / statistics.median(peer_ups):.2f}")
             print(f"start -> island window mapped    median {statistics.median(maps):6.1f} ms "
                   f"(min {min(maps):.1f}, max {max(maps):.1f})")
 

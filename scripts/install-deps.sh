@@ -16,6 +16,9 @@ packages=(
   ccache
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev hyperfine python3 time
+  # the sound client libraries SDL tries at start (no server runs here): the
+  # start-up benchmark measures the app with them present
+  libasound2 libpulse0 libpipewire-0.3-0
   # the phone page in a real browser, and reading its QR code back
   chromium zbar-tools
   # windows on a real X server: Xvfb, a compositor, pointer clicks, screenshots;

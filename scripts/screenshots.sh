@@ -63,6 +63,8 @@ shot() {
 }
 
 mkdir -p "$OUT"
+# Hooks in place, so the first-run settings window stays closed.
+"$APP" hooks install claude >/dev/null
 start_app
 send claude api SessionStart
 send claude api PreToolUse Bash "npm test"
