@@ -1,6 +1,8 @@
 #include "engine/policy/prefs.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "core/paths.h"
 #include "engine/support/log.h"
@@ -40,6 +42,18 @@ PrefValue fromJson(const Json& json) {
         return json.get<std::string>();
     }
     return json.dump();
+}
+
+// The interface offers -1, 0 and 1; anything else (a hand edit, or an agent
+// writing the file) reads as the nearest of them, so 99 cannot let
+// destructive calls through.
+std::int64_t clampedLevel(std::int64_t value) {
+    const std::int64_t level = std::clamp<std::int64_t>(value, -1, 1);
+    if (level != value) {
+        logLine("autoApproveLevel " + std::to_string(value) + " is outside -1...1; using " +
+                std::to_string(level));
+    }
+    return level;
 }
 
 Json toJson(const PrefValue& value) {
@@ -126,7 +140,7 @@ Prefs::Prefs(PreferencesStore& store, LoginItems* loginItems)
       loginItems_(loginItems),
       soundEnabled_(readBool(store, kSoundEnabled, true)),
       launchAtLogin_(readBool(store, kLaunchAtLogin, false)),
-      autoApproveLevel_(readInteger(store, kAutoApproveLevel, 0)),
+      autoApproveLevel_(clampedLevel(readInteger(store, kAutoApproveLevel, 0))),
       notifyEnabled_(readBool(store, kNotifyEnabled, false)) {}
 
 void Prefs::setSoundEnabled(bool value) {
@@ -149,6 +163,7 @@ void Prefs::setLaunchAtLogin(bool value) {
 }
 
 void Prefs::setAutoApproveLevel(std::int64_t value) {
+    value = clampedLevel(value);
     store_.setInteger(kAutoApproveLevel, value);
     if (assignIfChanged(autoApproveLevel_, value)) {
         changes_.notify();

@@ -86,7 +86,7 @@ class LoginItems {
 // The single auto-approve comparison: a verdict of `level` is allowed without
 // asking exactly when the setting is at least the level's number. -1 asks
 // about everything, 0 ("Auto-approve read-only", the default) allows trivial
-// verdicts, 1 also normal ones. Hand-written values are not range-checked.
+// verdicts, 1 also normal ones. Prefs keeps the level within -1...1.
 [[nodiscard]] constexpr bool autoApproves(std::int64_t autoApproveLevel, Risk level) {
     return autoApproveLevel >= rawValue(level);
 }
@@ -111,6 +111,7 @@ class Prefs {
 
     [[nodiscard]] bool soundEnabled() const { return soundEnabled_; }
     [[nodiscard]] bool launchAtLogin() const { return launchAtLogin_; }
+    // -1, 0 or 1: a stored value outside that reads as the nearest, with a log line.
     [[nodiscard]] std::int64_t autoApproveLevel() const { return autoApproveLevel_; }
     [[nodiscard]] bool notifyEnabled() const { return notifyEnabled_; }
 
@@ -119,7 +120,7 @@ class Prefs {
     // Also registers or unregisters the login item; a failure is logged as
     // "launch-at-login toggle failed: <error>" and the value is kept.
     void setLaunchAtLogin(bool value);
-    void setAutoApproveLevel(std::int64_t value);
+    void setAutoApproveLevel(std::int64_t value);  // clamped the same way
     void setNotifyEnabled(bool value);
 
     // autoApproves(autoApproveLevel(), level), read now: a change applies to

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorla {
 
@@ -18,5 +20,12 @@ enum class Risk : int { trivial = 0, normal = 1, elevated = 2, critical = 3 };
 [[nodiscard]] std::optional<Risk> riskFromRaw(long long raw);
 // "read-only", "writes files", "elevated", "DESTRUCTIVE".
 [[nodiscard]] std::string_view label(Risk risk);
+
+struct RiskVerdict {
+    Risk level = Risk::normal;
+    std::vector<std::string> reasons;  // never empty
+
+    friend bool operator==(const RiskVerdict&, const RiskVerdict&) = default;
+};
 
 }  // namespace vorla

@@ -1,222 +1,147 @@
 #include "engine/policy/risk_engine.h"
 
-#include <pwd.h>
-#include <re2/re2.h>
-#include <re2/set.h>
-
 #include <algorithm>
-#include <array>
-#include <memory>
 
-#include "core/paths.h"
-#include "core/text.h"
+#include "engine/policy/command_risk.h"
+#include "engine/policy/path_rules.h"
+#include "engine/policy/shell_parse.h"
+#include "engine/policy/tool_class.h"
 
-namespace vorla {
+namespace vorla::RiskEngine {
 
 namespace {
 
-struct Row {
-    const char* pattern;
-    const char* reason;
-};
-
-constexpr std::array<Row, 14> kDestructive = {{
-    {R"(\brm\s+(-[a-zA-Z]*[rf][a-zA-Z]*\s+)+)", "recursive/forced delete"},
-    {R"(\bgit\s+push\b.*(--force|-f)\b)", "force push — rewrites remote history"},
-    {R"(\bgit\s+reset\s+--hard\b)", "discards all local changes"},
-    {R"(\bgit\s+clean\s+-[a-zA-Z]*f)", "deletes untracked files"},
-    {R"(\b(mkfs|dd)\b)", "writes raw to a disk"},
-    {R"(:\(\)\s*\{.*\};\s*:)", "fork bomb"},
-    {R"(\bchmod\s+(-R\s+)?777\b)", "world-writable permissions"},
-    {R"(\bsudo\b)", "runs as root"},
-    {R"(>\s*/dev/(sd|disk|nvme))", "writes to a block device"},
-    {R"(\bdrop\s+(table|database)\b)", "drops a database table"},
-    {R"(\btruncate\s+table\b)", "empties a database table"},
-    {R"(\bkubectl\s+delete\b)", "deletes cluster resources"},
-    {R"(\bterraform\s+(destroy|apply)\b)", "changes live infrastructure"},
-    {R"(\baws\s+.*\b(delete|terminate)\b)", "deletes cloud resources"},
-}};
-
-constexpr std::array<Row, 11> kElevated = {{
-    {R"(curl\b.*\|\s*(ba)?sh)", "pipes the internet straight into a shell"},
-    {R"(wget\b.*\|\s*(ba)?sh)", "pipes the internet straight into a shell"},
-    {R"(\b(npm|pnpm|yarn)\s+(i|install|add)\b)", "installs packages"},
-    {R"(\bpip3?\s+install\b)", "installs packages"},
-    {R"(\bbrew\s+install\b)", "installs packages"},
-    {R"(\bgit\s+push\b)", "pushes to a remote"},
-    {R"(\bssh\b)", "connects to another machine"},
-    {R"(\bdocker\s+(run|exec)\b)", "runs a container"},
-    {R"(\b(launchctl|systemctl)\b)", "changes system services"},
-    {R"(\bdefaults\s+write\b)", "changes system settings"},
-    {R"(\bcurl\b|\bwget\b)", "fetches from the network"},
-}};
-
-constexpr std::array<Row, 4> kReadOnly = {{
-    {R"(^\s*(ls|pwd|cat|head|tail|grep|rg|find|which|echo|date|whoami|env)\b)", ""},
-    {R"(^\s*git\s+(status|log|diff|show|branch|remote|stash list)\b)", ""},
-    {R"(^\s*(node|python3?|swift)\s+--version\b)", ""},
-    {R"(^\s*(npm|pnpm|yarn)\s+(ls|list|outdated)\b)", ""},
-}};
-
-constexpr std::array<std::string_view, 6> kReadWords = {"read",   "grep", "glob",
-                                                        "search", "list", "fetch"};
-constexpr std::array<std::string_view, 5> kShellWords = {"bash", "shell", "terminal", "exec",
-                                                         "command"};
-constexpr std::array<std::string_view, 3> kWriteWords = {"write", "edit", "create"};
-
-RE2::Options tableOptions() {
-    RE2::Options options;
-    options.set_case_sensitive(false);
-    options.set_log_errors(false);
-    // Room for the DFA cache on long inputs, so a big heredoc stays on the fast path.
-    options.set_max_mem(64 << 20);
-    return options;
+std::string_view trimmed(std::string_view text) {
+    const std::size_t start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t end = text.find_last_not_of(" \t\r\n");
+    return text.substr(start, end - start + 1);
 }
 
-// One table, searched in a single pass with RE2::Set; the individual patterns
-// are kept for the rare input on which the set's DFA runs out of memory.
-class PatternTable {
-  public:
-    template <std::size_t N>
-    explicit PatternTable(const std::array<Row, N>& rows) : set_(tableOptions(), RE2::UNANCHORED) {
-        for (const Row& row : rows) {
-            set_.Add(row.pattern, nullptr);
-            single_.push_back(std::make_unique<RE2>(row.pattern, tableOptions()));
-            reasons_.emplace_back(row.reason);
+// The files a write tool's detail names: the headers of a patch, or else
+// the detail's first line (a path may hold spaces; surrounding quotes go).
+std::vector<std::string> writtenPaths(std::string_view detail) {
+    std::vector<std::string> paths;
+    constexpr std::string_view kHeaders[] = {
+        "*** Add File: ", "*** Update File: ", "*** Delete File: ", "*** Move to: "};
+    std::size_t start = 0;
+    while (start < detail.size()) {
+        std::size_t end = detail.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = detail.size();
         }
-        set_.Compile();
-    }
-
-    // Indices of the matching rows, ascending.
-    [[nodiscard]] std::vector<int> matches(std::string_view text) const {
-        std::vector<int> hits;
-        RE2::Set::ErrorInfo error{};
-        if (!set_.Match(re2::StringPiece(text.data(), text.size()), &hits, &error) &&
-            error.kind != RE2::Set::kNoError) {
-            hits.clear();
-            for (std::size_t i = 0; i < single_.size(); ++i) {
-                if (RE2::PartialMatch(re2::StringPiece(text.data(), text.size()), *single_[i])) {
-                    hits.push_back(static_cast<int>(i));
-                }
+        const std::string_view line = trimmed(detail.substr(start, end - start));
+        for (std::string_view header : kHeaders) {
+            if (line.starts_with(header)) {
+                paths.emplace_back(trimmed(line.substr(header.size())));
             }
         }
-        std::sort(hits.begin(), hits.end());
-        return hits;
+        start = end + 1;
     }
-
-    [[nodiscard]] const std::string& reason(int index) const {
-        return reasons_.at(static_cast<std::size_t>(index));
+    if (!paths.empty()) {
+        return paths;
     }
-
-  private:
-    RE2::Set set_;
-    std::vector<std::unique_ptr<RE2>> single_;
-    std::vector<std::string> reasons_;
-};
-
-struct Patterns {
-    PatternTable destructive{kDestructive};
-    PatternTable elevated{kElevated};
-    PatternTable readOnly{kReadOnly};
-    // Byte-wise (Latin-1) and case-sensitive: every byte of a UTF-8 path counts.
-    RE2 firstPath{R"(((?:~|/)[^\s"']+))", RE2::Latin1};
-};
-
-const Patterns& patterns() {
-    static const Patterns instance;  // thread-safe initialisation, immutable after
-    return instance;
+    std::string_view first = trimmed(detail.substr(0, detail.find('\n')));
+    if (first.size() >= 2 && (first.front() == '"' || first.front() == '\'') &&
+        first.back() == first.front()) {
+        first = first.substr(1, first.size() - 2);
+    }
+    if (!first.empty()) {
+        paths.emplace_back(first);
+    }
+    return paths;
 }
 
-bool containsAny(std::string_view text, const auto& words) {
-    return std::any_of(words.begin(), words.end(), [&](std::string_view word) {
-        return text.find(word) != std::string_view::npos;
-    });
-}
-
-// "~" and "~/x" use our home; "~name/x" that user's home; an unknown user
-// leaves the path as it is.
-std::string expandTilde(const std::string& path) {
-    if (path.empty() || path[0] != '~') {
-        return path;
-    }
-    std::size_t slash = path.find('/');
-    std::string user = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
-    std::string rest = slash == std::string::npos ? "" : path.substr(slash);
-    if (user.empty()) {
-        return homeDirectory() + rest;
-    }
-    passwd entry{};
-    passwd* found = nullptr;
-    std::array<char, 4096> buffer{};
-    if (getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-        found == nullptr || entry.pw_dir == nullptr) {
-        return path;
-    }
-    return std::string(entry.pw_dir) + rest;
-}
-
-std::optional<std::string> firstPath(std::string_view detail) {
-    re2::StringPiece match;
-    if (!RE2::PartialMatch(re2::StringPiece(detail.data(), detail.size()), patterns().firstPath,
-                           &match)) {
-        return std::nullopt;
-    }
-    return std::string(match.data(), match.size());
-}
-
-RiskVerdict collect(Risk level, const PatternTable& table, const std::vector<int>& hits) {
-    RiskVerdict verdict{level, {}};
-    for (int index : hits) {
-        verdict.reasons.push_back(table.reason(index));
-    }
-    // Byte order of UTF-8 is code-point order.
-    std::sort(verdict.reasons.begin(), verdict.reasons.end());
-    verdict.reasons.erase(std::unique(verdict.reasons.begin(), verdict.reasons.end()),
-                          verdict.reasons.end());
-    return verdict;
-}
-
-RiskVerdict gradeCommand(std::string_view command) {
-    const Patterns& all = patterns();
-    if (auto hits = all.destructive.matches(command); !hits.empty()) {
-        return collect(Risk::critical, all.destructive, hits);
-    }
-    if (auto hits = all.elevated.matches(command); !hits.empty()) {
-        return collect(Risk::elevated, all.elevated, hits);
-    }
-    if (!all.readOnly.matches(command).empty()) {
-        return {Risk::trivial, {"read-only command"}};
-    }
-    return {Risk::normal, {"shell command"}};
+RiskVerdict sorted(Risk level, std::vector<std::string> reasons) {
+    std::sort(reasons.begin(), reasons.end());
+    reasons.erase(std::unique(reasons.begin(), reasons.end()), reasons.end());
+    return {level, std::move(reasons)};
 }
 
 RiskVerdict gradeFileWrite(std::string_view detail, const std::optional<std::string>& cwd) {
-    if (cwd) {
-        if (auto path = firstPath(detail)) {
-            std::string expanded = expandTilde(*path);
-            if (expanded.starts_with('/') && !expanded.starts_with(*cwd)) {
-                return {Risk::elevated, {"writes OUTSIDE the project (" + expanded + ")"}};
+    const std::vector<std::string> paths = writtenPaths(detail);
+    std::vector<std::string> critical = PathRules::protectedReasons(detail);
+    std::vector<std::string> elevated;
+    const auto project = cwd ? PathRules::normalise(*cwd, std::nullopt) : std::nullopt;
+    for (const std::string& path : paths) {
+        const auto absolute = PathRules::normalise(path, cwd);
+        if (absolute) {
+            // Links and ".." can lead somewhere the text does not say.
+            for (std::string& reason : PathRules::protectedReasons(*absolute)) {
+                critical.push_back(std::move(reason));
             }
         }
+        if (!project) {
+            elevated.push_back("writes a file, project folder unknown (" + path + ")");
+        } else if (!absolute || !PathRules::isInside(*absolute, *project)) {
+            elevated.push_back("writes OUTSIDE the project (" + absolute.value_or(path) + ")");
+        }
+    }
+    if (!critical.empty()) {
+        return sorted(Risk::critical, std::move(critical));
+    }
+    if (!elevated.empty()) {
+        return sorted(Risk::elevated, std::move(elevated));
     }
     return {Risk::normal, {"writes a file in the project"}};
 }
 
-}  // namespace
+RiskVerdict gradeRead(std::string_view detail, const std::optional<std::string>& cwd) {
+    const std::string_view path = trimmed(detail);
+    auto secret = PathRules::secretName(path);
+    if (!secret) {
+        if (const auto absolute = PathRules::normalise(path, cwd)) {
+            secret = PathRules::secretName(*absolute);
+        }
+    }
+    if (secret) {
+        return {Risk::elevated, {"reads a secret (" + *secret + ")"}};
+    }
+    return {Risk::trivial, {"read-only tool"}};
+}
 
-namespace RiskEngine {
+bool isShellClass(ToolClass kind) {
+    return kind == ToolClass::shell || kind == ToolClass::shellLike;
+}
+
+// The commands a line runs itself, not those inside its substitutions.
+std::vector<const SimpleCommand*> topCommands(const ShellScript& script) {
+    std::vector<const SimpleCommand*> commands;
+    for (const SimpleCommand& command : script.commands) {
+        if (!command.substituted) {
+            commands.push_back(&command);
+        }
+    }
+    return commands;
+}
+
+}  // namespace
 
 RiskVerdict assess(std::string_view tool, std::string_view detail,
                    const std::optional<std::string>& cwd) {
-    std::string lower = asciiLower(tool);
-    if (containsAny(lower, kReadWords)) {
-        return {Risk::trivial, {"read-only tool"}};
+    switch (classifyTool(tool)) {
+        case ToolClass::read:
+            return gradeRead(detail, cwd);
+        case ToolClass::shell:
+            return CommandRisk::grade(detail);
+        case ToolClass::shellLike: {
+            // Only the agents' own shell tools are known to run exactly this line.
+            RiskVerdict verdict = CommandRisk::grade(detail);
+            if (verdict.level == Risk::trivial) {
+                return {Risk::normal, {"shell command"}};
+            }
+            return verdict;
+        }
+        case ToolClass::write:
+        case ToolClass::writeLike:
+            return gradeFileWrite(detail, cwd);
+        case ToolClass::other:
+            break;
     }
-    if (containsAny(lower, kShellWords)) {
-        return gradeCommand(detail);
-    }
-    if (containsAny(lower, kWriteWords)) {
-        return gradeFileWrite(detail, cwd);
+    if (auto reasons = PathRules::protectedReasons(detail); !reasons.empty()) {
+        return sorted(Risk::critical, std::move(reasons));
     }
     return {Risk::normal, {std::string(tool)}};
 }
@@ -244,6 +169,55 @@ std::string ruleKey(std::string_view tool, std::string_view detail) {
     return std::string(tool) + ": " + words;
 }
 
-}  // namespace RiskEngine
+bool allowRuleMayAnswer(std::string_view tool, std::string_view detail) {
+    if (assess(tool, detail, std::nullopt).level == Risk::critical) {
+        return false;
+    }
+    if (!isShellClass(classifyTool(tool))) {
+        return true;
+    }
+    const ShellScript script = parseShell(detail);
+    if (!script.complete || script.substitutes || script.compound || script.commands.empty()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < script.commands.size(); ++i) {
+        const SimpleCommand& command = script.commands[i];
+        const bool harmless = std::all_of(
+            command.redirects.begin(), command.redirects.end(), [](const ShellRedirect& r) {
+                return CommandRisk::writesNothing(r) && !r.op.starts_with("<<") && r.op != "<";
+            });
+        if (!harmless || (i > 0 && !CommandRisk::isReadOnly(command))) {
+            return false;
+        }
+    }
+    return true;
+}
 
-}  // namespace vorla
+std::vector<std::string> commandRuleKeys(std::string_view tool, std::string_view detail) {
+    std::vector<std::string> keys;
+    if (!isShellClass(classifyTool(tool))) {
+        return keys;
+    }
+    for (const SimpleCommand& command : parseShell(detail).commands) {
+        std::string line;
+        for (const ShellWord& word : command.words) {
+            line += (line.empty() ? "" : " ") + word.text;
+        }
+        keys.push_back(ruleKey(tool, line));
+    }
+    return keys;
+}
+
+std::optional<std::string> unlearnableReason(std::string_view tool, std::string_view detail) {
+    if (!isShellClass(classifyTool(tool))) {
+        return std::nullopt;
+    }
+    const ShellScript script = parseShell(detail);
+    const auto commands = topCommands(script);
+    if (commands.empty()) {
+        return std::nullopt;
+    }
+    return CommandRisk::runsWhateverFollows(*commands.front());
+}
+
+}  // namespace vorla::RiskEngine

@@ -1,11 +1,11 @@
 // Grades a tool call before it runs: which tool class it belongs to, and for
-// shell commands which destructive, elevated or read-only patterns it hits.
-// The gate path compares the grade with the user's auto-approve level.
+// shell commands what every command in the line does. The gate path
+// compares the grade with the user's auto-approve level.
 //
 // Stateless: the compiled pattern sets are built once on first use and are
 // immutable afterwards, so every function here is safe from any thread.
-// Matching is linear in the length of the detail (RE2), so a hostile
-// multi-megabyte command cannot stall the main thread.
+// Grading is linear in the length of the detail, so a hostile multi-megabyte
+// command cannot stall the main thread.
 #pragma once
 
 #include <optional>
@@ -15,20 +15,11 @@
 
 #include "engine/policy/risk.h"
 
-namespace vorla {
+namespace vorla::RiskEngine {
 
-struct RiskVerdict {
-    Risk level = Risk::normal;
-    std::vector<std::string> reasons;  // never empty
-
-    friend bool operator==(const RiskVerdict&, const RiskVerdict&) = default;
-};
-
-namespace RiskEngine {
-
-// `detail` is the one-line preview of the tool input (the command line for a
-// shell tool, the file path for a file tool); `cwd` is the agent's working
-// directory when known. Never fails.
+// `detail` is the preview of the tool input (the whole command line for a
+// shell tool, the file path or patch for a file tool); `cwd` is the agent's
+// working directory when known. Never fails.
 [[nodiscard]] RiskVerdict assess(std::string_view tool, std::string_view detail,
                                  const std::optional<std::string>& cwd);
 
@@ -37,6 +28,20 @@ namespace RiskEngine {
 // has no words. Only U+0020 separates words.
 [[nodiscard]] std::string ruleKey(std::string_view tool, std::string_view detail);
 
-}  // namespace RiskEngine
+// Whether an allow rule whose key matches may answer this call: for a shell
+// tool only one simple command, or a pipeline whose later commands only
+// read, with no substitution and no redirection other than to /dev/null or
+// between descriptors; for any tool, nothing graded DESTRUCTIVE.
+[[nodiscard]] bool allowRuleMayAnswer(std::string_view tool, std::string_view detail);
 
-}  // namespace vorla
+// The rule keys of each simple command of a shell line ("ls; rm x" gives
+// "Bash: ls" and "Bash: rm x"), so a deny rule also stops a compound.
+[[nodiscard]] std::vector<std::string> commandRuleKeys(std::string_view tool,
+                                                       std::string_view detail);
+
+// Why "always allow" must not learn this call's key: it would allow any
+// program ("python3 -c runs whatever code follows it"). Absent otherwise.
+[[nodiscard]] std::optional<std::string> unlearnableReason(std::string_view tool,
+                                                           std::string_view detail);
+
+}  // namespace vorla::RiskEngine

@@ -93,24 +93,52 @@ void RuleStore::setRules(std::vector<Rule> rules) {
     }
 }
 
-void RuleStore::add(std::string_view tool, std::string_view detail, Behavior behavior) {
+std::optional<std::string> RuleStore::add(std::string_view tool, std::string_view detail,
+                                          Behavior behavior) {
+    if (behavior == Behavior::allow) {
+        if (auto reason = RiskEngine::unlearnableReason(tool, detail)) {
+            return reason;
+        }
+    }
     std::string key = RiskEngine::ruleKey(tool, detail);
-    if (std::any_of(rules_.begin(), rules_.end(), [&](const Rule& r) { return r.key == key; })) {
-        return;
+    if (withKey(key) != rules_.end()) {
+        return std::nullopt;
     }
     rules_.push_back(Rule{std::move(key), std::string(rawValue(behavior)), clock_.now(), 0});
     save();
     changes_.notify();
+    return std::nullopt;
 }
 
-std::vector<Rule>::const_iterator RuleStore::find(std::string_view tool,
-                                                  std::string_view detail) const {
-    std::string key = RiskEngine::ruleKey(tool, detail);
+std::vector<Rule>::const_iterator RuleStore::withKey(std::string_view key) const {
     return std::find_if(rules_.begin(), rules_.end(), [&](const Rule& r) { return r.key == key; });
 }
 
+std::vector<Rule>::const_iterator RuleStore::answering(std::string_view tool,
+                                                       std::string_view detail) const {
+    if (rules_.empty()) {
+        return rules_.end();
+    }
+    auto rule = withKey(RiskEngine::ruleKey(tool, detail));
+    if (rule != rules_.end() && rule->behavior != "allow") {
+        return rule;
+    }
+    // Deny rules may only make things safer: they also stop a compound that
+    // contains the command they name.
+    for (const std::string& key : RiskEngine::commandRuleKeys(tool, detail)) {
+        auto deny = withKey(key);
+        if (deny != rules_.end() && deny->behavior != "allow") {
+            return deny;
+        }
+    }
+    if (rule != rules_.end() && RiskEngine::allowRuleMayAnswer(tool, detail)) {
+        return rule;
+    }
+    return rules_.end();
+}
+
 std::optional<Behavior> RuleStore::peek(std::string_view tool, std::string_view detail) const {
-    auto rule = find(tool, detail);
+    auto rule = answering(tool, detail);
     if (rule == rules_.end()) {
         return std::nullopt;
     }
@@ -118,7 +146,7 @@ std::optional<Behavior> RuleStore::peek(std::string_view tool, std::string_view 
 }
 
 std::optional<Behavior> RuleStore::decision(std::string_view tool, std::string_view detail) {
-    auto found = find(tool, detail);
+    auto found = answering(tool, detail);
     if (found == rules_.end()) {
         return std::nullopt;
     }

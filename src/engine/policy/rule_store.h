@@ -51,10 +51,17 @@ class RuleStore {
     void setRules(std::vector<Rule> rules);
 
     // Appends a rule for the key of (tool, detail) unless one exists, and saves.
-    void add(std::string_view tool, std::string_view detail, Behavior behavior);
+    // An allow rule is not learned when its key would allow any program
+    // (python3 -c, npx, sudo ...): the reason is returned instead, for the
+    // caller to show ("python3 -c runs whatever code follows it").
+    std::optional<std::string> add(std::string_view tool, std::string_view detail,
+                                   Behavior behavior);
 
-    // The first rule with the key of (tool, detail), if any: counts the hit,
-    // saves, and answers allow only for a behavior of exactly "allow".
+    // The rule that answers (tool, detail), if any: counts the hit, saves,
+    // and answers allow only for a behavior of exactly "allow". A deny rule
+    // answers when it has the key of the call or of any simple command in it;
+    // an allow rule only when RiskEngine::allowRuleMayAnswer says so, so a
+    // rule taught on "git status" does not answer "git status && rm -rf ~".
     [[nodiscard]] std::optional<Behavior> decision(std::string_view tool, std::string_view detail);
     // The same answer without counting a hit or saving.
     [[nodiscard]] std::optional<Behavior> peek(std::string_view tool,
@@ -69,8 +76,9 @@ class RuleStore {
     }
 
   private:
-    [[nodiscard]] std::vector<Rule>::const_iterator find(std::string_view tool,
-                                                         std::string_view detail) const;
+    [[nodiscard]] std::vector<Rule>::const_iterator answering(std::string_view tool,
+                                                              std::string_view detail) const;
+    [[nodiscard]] std::vector<Rule>::const_iterator withKey(std::string_view key) const;
     void load();
     void save();
 

@@ -83,13 +83,28 @@ TEST(FilePreferencesStoreTest, HandWrittenOddValuesAndCorruptFiles) {
     test::TempHome home;
     test::ManualClock clock(fromEpochSeconds(1764000000));
     home.write(".vorla-agents/data/prefs.json",
-               R"({"autoApproveLevel":2,"soundEnabled":"no","notifyEnabled":null})");
+               R"({"autoApproveLevel":99,"soundEnabled":"no","notifyEnabled":null})");
     {
         FilePreferencesStore file(FilePreferencesStore::defaultPath(), clock);
+        testing::internal::CaptureStderr();
         Prefs prefs(file);
-        EXPECT_EQ(prefs.autoApproveLevel(), 2);  // not range-checked
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "autoApproveLevel 99 is outside -1...1; using 1\n");
+        // The nearest level the interface offers: critical calls still ask.
+        EXPECT_EQ(prefs.autoApproveLevel(), 1);
+        EXPECT_FALSE(prefs.shouldAutoApprove(Risk::critical));
         EXPECT_TRUE(prefs.soundEnabled());
         EXPECT_FALSE(prefs.notifyEnabled());
+    }
+    home.write(".vorla-agents/data/prefs.json", R"({"autoApproveLevel":-40})");
+    {
+        FilePreferencesStore file(FilePreferencesStore::defaultPath(), clock);
+        testing::internal::CaptureStderr();
+        Prefs prefs(file);
+        EXPECT_EQ(prefs.autoApproveLevel(), -1);
+        prefs.setAutoApproveLevel(7);
+        EXPECT_EQ(prefs.autoApproveLevel(), 1);
+        (void)testing::internal::GetCapturedStderr();
     }
     home.write(".vorla-agents/data/prefs.json", "{\"autoApproveLevel\":");
     FilePreferencesStore file(FilePreferencesStore::defaultPath(), clock);

@@ -81,6 +81,32 @@ TEST_F(RuleStoreTest, OnlyExactlyAllowAllows) {
     EXPECT_EQ(store.rules()[1].timesFired, 8);
 }
 
+TEST_F(RuleStoreTest, RulesAnswerOnlyTheCallsTheyWereTaught) {
+    writeRules(R"([{"key":"Bash: git status","behavior":"allow","createdAt":1,"timesFired":0},
+                   {"key":"Bash: rm notes.txt","behavior":"deny","createdAt":2,"timesFired":0},
+                   {"key":"Write: /root/.bashrc","behavior":"allow","createdAt":3,"timesFired":0}])");
+    RuleStore store(clock_);
+    EXPECT_EQ(store.decision("Bash", "git status --short | head"), Behavior::allow);
+    EXPECT_EQ(store.decision("Bash", "git status && rm -rf ~"), std::nullopt);
+    EXPECT_EQ(store.decision("Bash", "git status > ~/.bashrc"), std::nullopt);
+    EXPECT_EQ(store.decision("Write", "/root/.bashrc"), std::nullopt);  // DESTRUCTIVE
+    // A deny rule stops any compound holding its command.
+    EXPECT_EQ(store.decision("Bash", "ls; rm notes.txt"), Behavior::deny);
+    EXPECT_EQ(store.rules()[0].timesFired, 1);
+    EXPECT_EQ(store.rules()[1].timesFired, 1);
+    EXPECT_EQ(store.rules()[2].timesFired, 0);
+}
+
+TEST_F(RuleStoreTest, InlineCodeIsAllowedOnceButNotLearned) {
+    RuleStore store(clock_);
+    EXPECT_EQ(store.add("Bash", "python3 -c \"print(1)\"", Behavior::allow),
+              "python3 -c runs whatever code follows it");
+    EXPECT_EQ(store.add("Bash", "npx cowsay hi", Behavior::allow), "npx runs whatever follows it");
+    EXPECT_TRUE(store.rules().empty());
+    EXPECT_EQ(store.add("Bash", "npm test", Behavior::allow), std::nullopt);
+    EXPECT_EQ(store.rules().size(), 1U);
+}
+
 TEST_F(RuleStoreTest, RemoveDropsEveryRuleSharingTheKey) {
     writeRules(R"([{"key":"A","behavior":"allow","createdAt":1,"timesFired":0},
                    {"key":"B","behavior":"allow","createdAt":1,"timesFired":0},

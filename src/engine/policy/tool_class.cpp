@@ -1,0 +1,76 @@
+#include "engine/policy/tool_class.h"
+
+#include <algorithm>
+#include <array>
+
+#include "core/text.h"
+
+namespace vorla {
+
+namespace {
+
+constexpr std::array<std::string_view, 16> kReadTools = {
+    // Claude Code
+    "Read", "Glob", "Grep", "LS", "NotebookRead", "WebSearch", "TodoRead", "BashOutput",
+    // Codex
+    "read_file", "list_dir", "grep_files", "view_image", "web_search",
+    // Grok
+    "view_file", "search",
+    // Kiro
+    "fs_read"};
+
+constexpr std::array<std::string_view, 9> kShellTools = {"Bash",
+                                                         "bash",
+                                                         "shell",
+                                                         "exec_command",
+                                                         "local_shell",
+                                                         "shell_command",
+                                                         "execute_bash",
+                                                         "run_shell_command",
+                                                         "run_terminal_cmd"};
+
+constexpr std::array<std::string_view, 10> kWriteTools = {
+    "Write",       "Edit",        "MultiEdit",          "NotebookEdit",
+    "apply_patch", "create_file", "str_replace_editor", "fs_write",
+    "write_file",  "edit_file"};
+
+constexpr std::array<std::string_view, 5> kShellWords = {"bash", "shell", "terminal", "exec",
+                                                         "command"};
+constexpr std::array<std::string_view, 3> kWriteWords = {"write", "edit", "create"};
+
+bool listed(std::string_view name, const auto& names) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+bool containsAny(std::string_view text, const auto& words) {
+    return std::any_of(words.begin(), words.end(), [&](std::string_view word) {
+        return text.find(word) != std::string_view::npos;
+    });
+}
+
+}  // namespace
+
+ToolClass classifyTool(std::string_view tool) {
+    if (tool.starts_with("mcp__")) {
+        return ToolClass::other;
+    }
+    if (listed(tool, kReadTools)) {
+        return ToolClass::read;
+    }
+    if (listed(tool, kShellTools)) {
+        return ToolClass::shell;
+    }
+    if (listed(tool, kWriteTools)) {
+        return ToolClass::write;
+    }
+    const std::string lower = asciiLower(tool);
+    if (containsAny(lower, kShellWords)) {
+        return ToolClass::shellLike;
+    }
+    if (containsAny(lower, kWriteWords)) {
+        return ToolClass::writeLike;
+    }
+    return ToolClass::other;
+}
+
+}  // namespace vorla

@@ -1,0 +1,26 @@
+// Which kind of tool an agent is calling, from its tool name: the one place
+// that knows the agents' built-in tools by name.
+//
+// Known names are matched exactly (per agent, below). An unknown name falls
+// back on the words in it ("bash", "write", ...) but is never taken for a
+// read-only tool, and tools served by MCP servers ("mcp__server__tool") are
+// never taken for anything built in: their names are the server's to choose.
+// Pure; safe from any thread.
+#pragma once
+
+#include <string_view>
+
+namespace vorla {
+
+enum class ToolClass {
+    read,       // a built-in tool that only reads (Read, Grep, fs_read, ...)
+    shell,      // a built-in shell tool: its detail is a command line
+    shellLike,  // an unknown tool whose name says it runs commands
+    write,      // a built-in tool that writes files: its detail is a path or patch
+    writeLike,  // an unknown tool whose name says it writes files
+    other,
+};
+
+[[nodiscard]] ToolClass classifyTool(std::string_view tool);
+
+}  // namespace vorla
