@@ -249,7 +249,11 @@ TEST_F(DesktopAppTest, TheWindowFollowsActivityGatesAndLapsInSize) {
     x.warpTo(100, 600);
     ASSERT_TRUE(eventually([&] { return sizeOf(pid).first < 524; }, kDeadline));
     runChild(bridgeOptions(hookPayload("Stop", "s1")));
-    EXPECT_TRUE(becomes(pid, 524, 72));  // the lap: notch height + 40
+    ASSERT_TRUE(becomes(pid, 524, 72));  // the lap: notch height + 40
+    // In the collapsed outline's radii (11 at the bottom corners, not 22):
+    // this pixel is inside the first and outside the second.
+    const XServer::Rect lap = *x.windowOf(pid);
+    EXPECT_EQ(QColor(x.screenshot().pixel(lap.x + 17, lap.y + 69)), QColor(Qt::black));
     app->kill(SIGTERM);
     EXPECT_EQ(app->wait(kDeadline).exitCode, 0);
 }
