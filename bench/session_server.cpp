@@ -95,7 +95,7 @@ double sendOne(const std::string& path, const std::string& line) {
     auto start = Clock::now();
     int fd = UnixSocket::connect(path);
     UnixSocket::writeLine(fd, line);
-    (void)UnixSocket::readLine(fd);
+    (void)UnixSocket::readLine(fd, kMaxDecisionLineBytes);
     ::close(fd);
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
 }
@@ -248,7 +248,7 @@ void BM_ThousandGates(benchmark::State& state) {
             });
             int fd = waiting.at(id);
             waiting.erase(id);
-            (void)UnixSocket::readLine(fd);
+            (void)UnixSocket::readLine(fd, kMaxDecisionLineBytes);
             decisions.push_back(
                 std::chrono::duration<double, std::micro>(Clock::now() - start).count());
             ::close(fd);

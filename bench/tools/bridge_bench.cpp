@@ -133,7 +133,7 @@ class Listener {
             }
             bool decodedOne = false;
             try {
-                if (auto line = vorla::UnixSocket::readLine(client)) {
+                if (auto line = vorla::UnixSocket::readLine(client, vorla::kMaxEventLineBytes)) {
                     auto event = vorla::decodeEvent(std::move(*line));
                     decodedOne = event.has_value();
                     if (event && event->gating) {

@@ -118,9 +118,11 @@ void AppCore::startServer() {
 }
 
 void AppCore::startControl() {
-    control_ = std::make_unique<ControlServer>(queue_, [this](std::string_view line) {
-        return desk_.answer(line).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    });
+    control_ = std::make_unique<ControlServer>(
+        queue_, [this](std::string_view line, const UnixSocket::Peer& caller) {
+            return desk_.answer(line, caller.pid)
+                .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        });
     try {
         control_->start();
     } catch (const UnixSocket::Error& error) {

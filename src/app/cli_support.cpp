@@ -46,7 +46,9 @@ std::string cut(const std::string& text, std::size_t width) {
 }  // namespace
 
 Result<nlohmann::json> askApp(const ControlRequest& request) {
-    auto connected = UnixSocket::tryConnect(controlSocketPath());
+    // Only the user's own app: another user's listener in its place would
+    // see every request and could answer anything.
+    auto connected = UnixSocket::tryConnectOwned(controlSocketPath());
     if (!connected) {
         return fail(
             "Vorla Agents is not running (start it with 'vorla-agents --headless --hold' or "
@@ -59,7 +61,7 @@ Result<nlohmann::json> askApp(const ControlRequest& request) {
     nlohmann::json reply;
     try {
         UnixSocket::writeLine(fd.get(), encodeRequest(request));
-        if (auto line = UnixSocket::readLine(fd.get())) {
+        if (auto line = UnixSocket::readLine(fd.get(), kMaxReplyBytes)) {
             reply = nlohmann::json::parse(*line, nullptr, false);
         }
     } catch (const UnixSocket::Error&) {

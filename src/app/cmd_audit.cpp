@@ -48,7 +48,7 @@ int printDay(const std::string& day, bool json) {
     }
     AuditLog log(SystemClock::shared());
     const std::string path = log.fileFor(*start);
-    auto text = readFile(path);
+    auto text = readOwnFile(path);
     if (!text) {
         std::fprintf(stderr, "vorla-agents: no audit entries for %s (no file %s)\n",
                      dayKey(*start).c_str(), path.c_str());

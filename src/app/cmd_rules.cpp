@@ -40,7 +40,7 @@ FileRules readRulesFile(const std::string& path) {
     if (!std::filesystem::exists(path, error)) {
         return {};
     }
-    auto text = readFile(path);
+    auto text = readOwnFile(path);
     if (!text) {
         return {{}, "cannot read the rules file " + path + ": " + std::strerror(errno)};
     }

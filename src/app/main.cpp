@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/commands.h"
+#include "engine/support/data_folder.h"
 
 namespace {
 
@@ -20,10 +21,28 @@ int runApplication(int argc, char** argv) {
     return 2;
 }
 
+// Everything but help and the version reads or writes ~/.vorla-agents.
+bool touchesDataFolder(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h" ||
+            (i == 1 && (arg == "help" || arg == "--version" || arg == "-V"))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Started through `vorla-agents`: let ps and top show that name.
     ::prctl(PR_SET_NAME, "vorla-agents");
+    if (touchesDataFolder(argc, argv)) {
+        if (auto secured = vorla::secureDataFolder(); !secured) {
+            std::fprintf(stderr, "%s\n", secured.error().message.c_str());
+            return 1;
+        }
+    }
     return vorla::app::dispatch(argc, argv, runApplication);
 }

@@ -100,8 +100,9 @@ double nowSeconds() {
 // Sends the event and, for a gating one, waits for the decision. nullopt on
 // any failure: the agent then keeps its own default behaviour.
 std::optional<Decision> exchange(const Event& event) {
-    // No application listening is the everyday case, so it is not an error.
-    auto connected = UnixSocket::tryConnect(socketPath());
+    // No application listening is the everyday case, so it is not an error;
+    // a socket that is not the user's own is treated the same.
+    auto connected = UnixSocket::tryConnectOwned(socketPath());
     if (!connected) {
         return std::nullopt;
     }
@@ -111,10 +112,13 @@ std::optional<Decision> exchange(const Event& event) {
         {
             JSONTextWriter text(approximateTextSize(event));
             encode(event, text);
+            if (text.text().size() > kMaxEventLineBytes) {
+                return std::nullopt;  // the app would drop it unread
+            }
             UnixSocket::writeLine(fd.get(), text.text());
         }
         if (event.gating) {
-            if (auto line = UnixSocket::readLine(fd.get())) {
+            if (auto line = UnixSocket::readLine(fd.get(), kMaxDecisionLineBytes)) {
                 decision = decodeDecision(std::move(*line));
             }
         }

@@ -16,10 +16,8 @@ namespace vorla::bridge {
 // Looks up an environment variable; nullopt when unset.
 using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
 
-// The most standard input the bridge takes: far beyond any real hook payload
-// (a Write of a large file is a few MiB), small enough to hold in memory.
-// A longer input is not sent at all.
-inline constexpr std::size_t kMaxInputBytes = std::size_t{64} << 20;
+// The most standard input the bridge takes. A longer input is not sent at all.
+inline constexpr std::size_t kMaxInputBytes = kMaxPayloadBytes;
 
 // Everything `fd` yields until end of input; nullopt when that is more than
 // `limit` bytes (reading stops one byte past it).

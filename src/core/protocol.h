@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -83,6 +84,15 @@ struct Event {
 
     friend bool operator==(const Event&, const Event&) = default;
 };
+
+// The most a bridge reads from its agent: far beyond any real hook payload
+// (a Write of a large file is a few MiB), small enough to hold in memory.
+inline constexpr std::size_t kMaxPayloadBytes = std::size_t{64} << 20;
+// The longest event line either end handles: the payload and its envelope.
+// The bridge sends nothing longer and the app drops a connection past it.
+inline constexpr std::size_t kMaxEventLineBytes = kMaxPayloadBytes + (std::size_t{1} << 20);
+// The longest decision line a bridge reads (a behavior and a short reason).
+inline constexpr std::size_t kMaxDecisionLineBytes = std::size_t{64} << 10;
 
 // Wire encoding: compact JSON objects, optional fields omitted when absent.
 [[nodiscard]] std::string encode(const Event& event);

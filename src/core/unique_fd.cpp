@@ -1,6 +1,7 @@
 #include "core/unique_fd.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -68,6 +69,31 @@ std::optional<std::string> readAll(int fd) {
 
 std::optional<std::string> readFile(const std::string& path) {
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
+        return std::nullopt;
+    }
+    return readAll(fd.get());
+}
+
+UniqueFd openOwnFile(const std::string& path, int flags, unsigned mode) {
+    UniqueFd fd(::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                       static_cast<mode_t>(mode)));
+    if (!fd) {
+        return fd;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        errno = EINVAL;
+        return {};
+    }
+    if ((flags & O_NONBLOCK) == 0) {
+        (void)::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
+std::optional<std::string> readOwnFile(const std::string& path) {
+    const UniqueFd fd = openOwnFile(path, O_RDONLY);
     if (!fd) {
         return std::nullopt;
     }

@@ -48,4 +48,14 @@ class UniqueFd {
 // The whole file; nullopt when it cannot be opened or read.
 [[nodiscard]] std::optional<std::string> readFile(const std::string& path);
 
+// Opens a file in one of our own folders, where a symbolic link, a FIFO or a
+// device can only have been planted: `path` must itself be a regular file
+// (O_NOFOLLOW; a FIFO never blocks the open). `flags` are open()'s, e.g.
+// O_WRONLY | O_APPEND | O_CREAT. An invalid descriptor on failure, errno set
+// (ELOOP for a link, EINVAL for what is not a regular file).
+[[nodiscard]] UniqueFd openOwnFile(const std::string& path, int flags, unsigned mode = 0600);
+
+// readFile through openOwnFile.
+[[nodiscard]] std::optional<std::string> readOwnFile(const std::string& path);
+
 }  // namespace vorla

@@ -18,8 +18,9 @@ namespace vorla::UnixSocket {
 
 namespace {
 
-constexpr std::array<const char*, 6> kKindNames = {"socketFailed", "connectFailed", "bindFailed",
-                                                   "listenFailed", "pathTooLong",   "closed"};
+constexpr std::array<const char*, 7> kKindNames = {"socketFailed", "connectFailed", "bindFailed",
+                                                   "listenFailed", "pathTooLong",   "closed",
+                                                   "lineTooLong"};
 
 UniqueFd newSocket() {
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -43,11 +44,28 @@ void makeDirectories(const std::string& path) {
     }
 }
 
+// lstat, so that a symbolic link is judged itself and never what it names.
+bool ownedByUs(const std::string& path, bool folder) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || info.st_uid != ::geteuid()) {
+        return false;
+    }
+    if (folder) {
+        return S_ISDIR(info.st_mode) && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    }
+    return S_ISSOCK(info.st_mode);
+}
+
+std::string parentOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
 }  // namespace
 
 std::string Error::describe() const {
     const char* name = kKindNames.at(static_cast<std::size_t>(kind_));
-    if (kind_ == Kind::pathTooLong || kind_ == Kind::closed) {
+    if (kind_ == Kind::pathTooLong || kind_ == Kind::closed || kind_ == Kind::lineTooLong) {
         return name;
     }
     std::array<char, 256> text{};
@@ -81,6 +99,25 @@ std::optional<int> tryConnect(std::string_view path) {
     return fd.release();
 }
 
+std::optional<int> tryConnectOwned(const std::string& path) {
+    const std::string folder = parentOf(path);
+    if (!ownedByUs(parentOf(folder), true) || !ownedByUs(folder, true) || !ownedByUs(path, false)) {
+        return std::nullopt;
+    }
+    auto connected = tryConnect(path);
+    if (!connected) {
+        return std::nullopt;
+    }
+    UniqueFd fd(*connected);
+    // The files may have been swapped since they were looked at; the
+    // kernel's word on the listener is what counts.
+    auto peer = peerOf(fd.get());
+    if (!peer || peer->uid != ::geteuid()) {
+        return std::nullopt;
+    }
+    return fd.release();
+}
+
 int connect(std::string_view path) {
     UniqueFd fd = newSocket();
     sockaddr_un address = makeAddr(path);
@@ -109,16 +146,24 @@ int listen(std::string_view path, int backlog) {
     return fd.release();
 }
 
-std::optional<std::string> readLine(int fd, std::string start) {
+std::optional<std::string> readLine(int fd, std::size_t limit, std::string start) {
     // Reads straight into the line, doubling it as needed: a megabyte line
-    // costs a few large reads and no second copy.
+    // costs a few large reads and no second copy. One byte past the limit is
+    // room for the line feed of a line exactly `limit` long.
     constexpr std::size_t kFirstRead = std::size_t{16} << 10;
+    const std::size_t most = limit + 1;
     std::string line = std::move(start);
     std::size_t used = line.size();
-    line.resize(std::max(kFirstRead, 2 * used));
+    if (used > limit) {
+        throw Error(Error::Kind::lineTooLong, 0);
+    }
+    line.resize(std::min(most, std::max(kFirstRead, 2 * used)));
     for (;;) {
         if (used == line.size()) {
-            line.resize(line.size() * 2);
+            if (used == most) {
+                throw Error(Error::Kind::lineTooLong, 0);
+            }
+            line.resize(std::min(most, line.size() * 2));
         }
         ssize_t n = ::read(fd, line.data() + used, line.size() - used);
         if (n < 0) {
@@ -143,6 +188,16 @@ std::optional<std::string> readLine(int fd, std::string start) {
         }
         used += static_cast<std::size_t>(n);
     }
+}
+
+std::optional<Peer> peerOf(int fd) {
+    ucred credentials{};
+    socklen_t size = sizeof(credentials);
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 ||
+        size != sizeof(credentials)) {
+        return std::nullopt;
+    }
+    return Peer{credentials.pid, credentials.uid};
 }
 
 void writeLine(int fd, std::string_view bytes) {

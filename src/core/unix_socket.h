@@ -6,6 +6,7 @@
 // Error policy: every failure throws UnixSocket::Error; nothing is logged.
 #pragma once
 
+#include <sys/types.h>
 #include <sys/un.h>
 
 #include <optional>
@@ -16,12 +17,21 @@ namespace vorla::UnixSocket {
 
 class Error {
   public:
-    enum class Kind { socketFailed, connectFailed, bindFailed, listenFailed, pathTooLong, closed };
+    enum class Kind {
+        socketFailed,
+        connectFailed,
+        bindFailed,
+        listenFailed,
+        pathTooLong,
+        closed,
+        lineTooLong
+    };
 
     Error(Kind kind, int errnoValue) : kind_(kind), errno_(errnoValue) {}
 
     [[nodiscard]] Kind kind() const { return kind_; }
-    // errno read right after the failing call; 0 for pathTooLong and closed.
+    // errno read right after the failing call; 0 for pathTooLong, lineTooLong
+    // and a closed stream.
     [[nodiscard]] int errnoValue() const { return errno_; }
     // "connectFailed(2)" and the like, for log lines.
     [[nodiscard]] std::string describe() const;
@@ -43,6 +53,13 @@ inline constexpr std::size_t kMaxPathBytes = 103;
 // listening is the everyday case for a hook, and not worth an exception).
 [[nodiscard]] std::optional<int> tryConnect(std::string_view path);
 
+// tryConnect for a socket of our own (~/.vorla-agents/run/<name>.sock): the
+// socket file, its folder and the folder above must be this user's, not
+// symbolic links, and the folders writable by nobody else; after connecting,
+// the listener must run as this user too. Anything else may be another
+// user's listener waiting for our payloads, and counts as no app at all.
+[[nodiscard]] std::optional<int> tryConnectOwned(const std::string& path);
+
 // Listening descriptor: creates the parent folder (0700 when it creates it;
 // an existing one keeps its mode), removes any stale file at `path`, binds,
 // listens, and makes the socket file 0600. A path too long for an address
@@ -53,8 +70,18 @@ inline constexpr std::size_t kMaxPathBytes = 103;
 // the bytes so far at end of stream after some. Reads in large chunks: the
 // protocol sends nothing after the line feed, so nothing is lost. `start`
 // holds bytes of the line already read (no line feed among them). Throws
-// closed on a read error.
-[[nodiscard]] std::optional<std::string> readLine(int fd, std::string start = {});
+// closed on a read error, and lineTooLong as soon as more than `limit` bytes
+// came without a line feed: a peer cannot make us hold more than that.
+[[nodiscard]] std::optional<std::string> readLine(int fd, std::size_t limit,
+                                                  std::string start = {});
+
+// Who is at the other end of a connected socket, as the kernel saw it when
+// the connection was made; nullopt when it cannot tell.
+struct Peer {
+    pid_t pid = 0;
+    uid_t uid = 0;
+};
+[[nodiscard]] std::optional<Peer> peerOf(int fd);
 
 // Writes `bytes` and one line feed, looping over partial writes. Throws closed
 // when the peer is gone; never raises SIGPIPE.

@@ -6,14 +6,18 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <thread>
 
+#include "support/child_process.h"
 #include "support/temp_home.h"
 
 namespace vorla {
 namespace {
 
 using UnixSocket::Error;
+
+constexpr std::size_t kLimit = std::size_t{4} << 20;
 
 // Two connected stream sockets, closed at the end of the test.
 struct SocketPair {
@@ -81,7 +85,7 @@ TEST(UnixSocketListen, CreatesParentReplacesStaleFileAndRestrictsMode) {
     int client = UnixSocket::connect(path);
     int served = ::accept(fd, nullptr, nullptr);
     UnixSocket::writeLine(client, "ping");
-    EXPECT_EQ(UnixSocket::readLine(served), "ping");
+    EXPECT_EQ(UnixSocket::readLine(served, kLimit), "ping");
     ::close(client);
     ::close(served);
     ::close(fd);
@@ -118,7 +122,7 @@ TEST(UnixSocketReadLine, LineEndStreamEndAndEmptyLine) {
         pair.send(c.sent);
         if (c.closeWriter)
             SocketPair::close(pair.a);
-        EXPECT_EQ(UnixSocket::readLine(pair.b), c.line) << c.sent;
+        EXPECT_EQ(UnixSocket::readLine(pair.b, kLimit), c.line) << c.sent;
     }
 }
 
@@ -126,10 +130,98 @@ TEST(UnixSocketReadLine, ReadsAMegabyteLineArrivingInPieces) {
     SocketPair pair;
     std::string big(1 << 20, 'x');
     std::thread writer([&] { UnixSocket::writeLine(pair.a, big); });
-    auto line = UnixSocket::readLine(pair.b);
+    auto line = UnixSocket::readLine(pair.b, kLimit);
     writer.join();
     ASSERT_TRUE(line);
     EXPECT_EQ(line->size(), big.size());
+}
+
+// A peer cannot make us hold more than the limit: a line of exactly the limit
+// is read, one byte more throws as soon as it arrives (the writer still
+// writes, so the reader must stop by itself, not at end of stream).
+TEST(UnixSocketReadLine, StopsAtTheLimit) {
+    struct Case {
+        std::string start;
+        std::size_t sent;
+        bool fits;
+    };
+    constexpr std::size_t kSmall = 40000;
+    for (const Case& c :
+         {Case{"", kSmall, true}, Case{"", kSmall + 1, false}, Case{"abc", kSmall - 3, true},
+          Case{std::string(kSmall + 1, 'y'), 0, false}}) {
+        SocketPair pair;
+        std::thread writer([&] {
+            try {
+                UnixSocket::writeLine(pair.a, std::string(c.sent, 'x'));
+                if (!c.fits) {
+                    UnixSocket::writeLine(pair.a, std::string(kSmall, 'z'));
+                }
+            } catch (const Error&) {
+                // the reader gave up and closed
+            }
+        });
+        if (c.fits) {
+            auto line = UnixSocket::readLine(pair.b, kSmall, c.start);
+            ASSERT_TRUE(line);
+            EXPECT_EQ(line->size(), kSmall);
+        } else {
+            EXPECT_EQ(kindOf([&] { (void)UnixSocket::readLine(pair.b, kSmall, c.start); }),
+                      Error::Kind::lineTooLong);
+        }
+        SocketPair::close(pair.b);
+        writer.join();
+    }
+}
+
+// A socket another user could have put in our place counts as no app at all:
+// its file or folder is theirs, it is a link, or the process listening
+// behind a file that looks like ours runs as them.
+TEST(UnixSocketTryConnectOwned, OnlyTheUsersOwnListenerInTheUsersOwnFolder) {
+    constexpr uid_t kOther = 65534;
+    test::TempHome home;
+    const std::string run = home.file("run");
+    const std::string path = run + "/app.sock";
+    int ours = UnixSocket::listen(path, 4);
+    auto connected = UnixSocket::tryConnectOwned(path);
+    ASSERT_TRUE(connected);
+    ::close(*connected);
+
+    ASSERT_EQ(::chmod(run.c_str(), 0777), 0);  // others may swap the socket
+    EXPECT_FALSE(UnixSocket::tryConnectOwned(path));
+    ASSERT_EQ(::chmod(run.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(run.c_str(), kOther, kOther), 0);
+    EXPECT_FALSE(UnixSocket::tryConnectOwned(path));
+    ASSERT_EQ(::chown(run.c_str(), 0, 0), 0);
+    ASSERT_EQ(::symlink(path.c_str(), (run + "/link.sock").c_str()), 0);
+    EXPECT_FALSE(UnixSocket::tryConnectOwned(run + "/link.sock"));
+    ::close(ours);
+
+    // Another user's listener, its socket file then moved here and made ours:
+    // only the kernel's word on the peer gives it away.
+    test::TempHome theirs;
+    ASSERT_EQ(::chmod(theirs.path().c_str(), 0777), 0);
+    test::ChildOptions options;
+    options.args = {"/usr/bin/setpriv",
+                    "--reuid=65534",
+                    "--regid=65534",
+                    "--clear-groups",
+                    "/usr/bin/python3",
+                    "-c",
+                    "import socket, sys, time\n"
+                    "s = socket.socket(socket.AF_UNIX)\n"
+                    "s.bind(sys.argv[1]); s.listen()\n"
+                    "print('ready', file=sys.stderr, flush=True)\n"
+                    "time.sleep(30)\n",
+                    theirs.file("x.sock")};
+    test::RunningChild listener(options);
+    ASSERT_TRUE(listener.waitForError("ready"));
+    ASSERT_EQ(::rename(theirs.file("x.sock").c_str(), path.c_str()), 0);
+    ASSERT_EQ(::lchown(path.c_str(), 0, 0), 0);
+    auto plain = UnixSocket::tryConnect(path);
+    ASSERT_TRUE(plain);  // it does listen there
+    ::close(*plain);
+    EXPECT_FALSE(UnixSocket::tryConnectOwned(path));
+    listener.kill(SIGKILL);
 }
 
 TEST(UnixSocketWriteLine, VanishedPeerThrowsClosedWithoutKillingTheProcess) {

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "core/protocol.h"
 #include "core/unix_socket.h"
 
 namespace vorla::test {
@@ -27,7 +28,7 @@ void LineListener::serve() {
             return;
         }
         try {
-            auto line = UnixSocket::readLine(client);
+            auto line = UnixSocket::readLine(client, kMaxEventLineBytes);
             if (line) {
                 {
                     std::lock_guard lock(mutex_);

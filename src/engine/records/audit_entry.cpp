@@ -55,6 +55,8 @@ bool decodeObject(od::object object, AuditEntry& entry) {
                 return false;
             }
             entry.risk = static_cast<int>(number);
+        } else if (key == "by") {
+            entry.by = std::string(std::string_view(value.get_string()));
         } else {
             for (std::size_t i = 0; i < kTextFields.size(); ++i) {
                 if (key == kTextFields[i].key) {
@@ -111,6 +113,9 @@ std::string encodeAuditLine(const AuditEntry& entry) {
     };
     if (entry.risk) {
         object["risk"] = *entry.risk;
+    }
+    if (!entry.by.empty()) {
+        object["by"] = entry.by;
     }
     return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }

@@ -21,6 +21,16 @@ inline constexpr std::string_view autoAllowed = "auto-allowed";
 inline constexpr std::string_view autoDenied = "auto-denied";
 }  // namespace AuditKind
 
+// Who gave a decision (an entry's `by`); empty on tool entries and on lines
+// written before it was recorded.
+namespace AuditBy {
+inline constexpr std::string_view island = "island";
+inline constexpr std::string_view phone = "phone";
+inline constexpr std::string_view terminal = "terminal";
+inline constexpr std::string_view rule = "rule";
+inline constexpr std::string_view policy = "policy";
+}  // namespace AuditBy
+
 struct AuditEntry {
     WallTime ts;        // on disk: ISO 8601 UTC, whole seconds
     std::string agent;  // source raw name: "claude", "codex", "grok", "kiro"
@@ -30,6 +40,7 @@ struct AuditEntry {
     std::string tool;
     std::string detail;       // one-line preview of the tool input, or empty
     std::optional<int> risk;  // Risk raw value when one was assessed
+    std::string by = {};      // see AuditBy; optional on disk
 
     // Row key for lists: "<ts as seconds since 1970>-<tool>-<sessionID>".
     [[nodiscard]] std::string id() const;
@@ -37,7 +48,8 @@ struct AuditEntry {
     friend bool operator==(const AuditEntry&, const AuditEntry&) = default;
 };
 
-// One compact JSON object, without the line feed; `risk` omitted when absent.
+// One compact JSON object, without the line feed; `risk` and `by` omitted
+// when absent.
 [[nodiscard]] std::string encodeAuditLine(const AuditEntry& entry);
 
 // Decodes every line of a JSON-lines text, calling `sink` for each entry in

@@ -23,8 +23,11 @@ namespace {
 // last line without its line feed, one is added first so the new line stays
 // readable. A write that stops part-way (a full disk) is cut off again, so
 // the file never ends in half an entry.
+// A symbolic link or anything but a regular file in its place is left alone
+// (the entry stays in memory only): appending through a planted link would
+// write into whatever file it names.
 void appendLine(const std::string& path, const std::string& line) {
-    const UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+    const UniqueFd fd = openOwnFile(path, O_WRONLY | O_APPEND | O_CREAT);
     if (!fd) {
         return;
     }
@@ -32,7 +35,7 @@ void appendLine(const std::string& path, const std::string& line) {
     char last = '\n';
     const bool sized = ::fstat(fd.get(), &info) == 0;
     if (sized && info.st_size > 0) {
-        const UniqueFd reader(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        const UniqueFd reader = openOwnFile(path, O_RDONLY);
         if (reader && ::pread(reader.get(), &last, 1, info.st_size - 1) != 1) {
             last = '\n';
         }
@@ -128,14 +131,14 @@ std::string AuditLog::fileFor(WallTime time) const {
 }
 
 void AuditLog::readDay(WallTime time, std::vector<AuditEntry>& into) const {
-    if (auto text = readFile(fileFor(time))) {
+    if (auto text = readOwnFile(fileFor(time))) {
         decodeAuditLines(*text, [&](AuditEntry&& entry) { into.push_back(std::move(entry)); });
     }
 }
 
 void AuditLog::load() {
     (void)ensurePrivateDirectory(directory_);
-    auto text = readFile(fileFor(clock_.now()));
+    auto text = readOwnFile(fileFor(clock_.now()));
     if (!text) {
         return;
     }
@@ -183,7 +186,7 @@ std::vector<AuditEntry> AuditLog::recent(int days) const {
 std::string auditCSV(const std::vector<std::string>& files) {
     std::string csv = "timestamp,agent,project,event,tool,risk,detail";
     for (const std::string& file : files) {
-        auto text = readFile(file);
+        auto text = readOwnFile(file);
         if (!text) {
             continue;
         }

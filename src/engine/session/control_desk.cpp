@@ -5,6 +5,8 @@
 #include "core/text.h"
 #include "engine/policy/risk_engine.h"
 #include "engine/session/state_snapshot.h"
+#include "engine/support/log.h"
+#include "engine/support/process_tree.h"
 
 namespace vorla {
 
@@ -19,20 +21,20 @@ constexpr std::size_t kShownIDLength = 8;
 ControlDesk::ControlDesk(SessionStore& store, RuleStore& rules, const Clock& clock)
     : store_(store), rules_(rules), clock_(clock) {}
 
-Json ControlDesk::answer(std::string_view line) {
+Json ControlDesk::answer(std::string_view line, pid_t caller) {
     auto request = decodeRequest(line);
     if (!request) {
         return controlFailure(ControlFailure::badRequest, "not a request this app understands");
     }
-    return answer(*request);
+    return answer(*request, caller);
 }
 
-Json ControlDesk::answer(const ControlRequest& request) {
+Json ControlDesk::answer(const ControlRequest& request, pid_t caller) {
     switch (request.verb) {
         case ControlVerb::status:
             return status();
         case ControlVerb::decide:
-            return decide(request);
+            return decide(request, caller);
         case ControlVerb::rules:
             return rules();
         case ControlVerb::forget:
@@ -62,7 +64,7 @@ Json ControlDesk::status() const {
     return json;
 }
 
-Json ControlDesk::decide(const ControlRequest& request) {
+Json ControlDesk::decide(const ControlRequest& request, pid_t caller) {
     std::vector<SessionStore::GateRef> matches;
     for (const auto& gate : store_.gates()) {
         if (gate->id == request.gate) {
@@ -88,6 +90,16 @@ Json ControlDesk::decide(const ControlRequest& request) {
                                   " pending approvals (" + ids + "); give more of the id");
     }
     const auto gate = matches.front();
+    if (auto agent = gate->box->agent(); agent && runsUnder(caller, *agent)) {
+        logLine("Vorla Agents: refused to " + std::string(rawValue(request.behavior)) + " " +
+                gate->id + " for process " + std::to_string(caller) +
+                ", which runs under the agent waiting on it");
+        return controlFailure(ControlFailure::selfAnswer,
+                              "this command runs under the agent that is waiting for approval " +
+                                  gate->id.substr(0, kShownIDLength) +
+                                  "; an agent cannot answer its own approvals. Answer it from "
+                                  "your own terminal, the island or your phone.");
+    }
     Json reply = {{"ok", true},
                   {"id", gate->id},
                   {"tool", gate->toolName},
@@ -103,7 +115,7 @@ Json ControlDesk::decide(const ControlRequest& request) {
         rules_.add(gate->toolName, gate->detail, Behavior::allow);
         reply["rule"] = RiskEngine::ruleKey(gate->toolName, gate->detail);
     }
-    store_.resolveOnIsland(gate->id, request.behavior);
+    store_.resolveFromTerminal(gate->id, request.behavior);
     return reply;
 }
 

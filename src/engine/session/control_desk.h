@@ -1,9 +1,12 @@
 // Answers the requests of the `vorla-agents` subcommands (control_protocol.h)
 // from the live store and the learned rules, so that a terminal sees and
-// changes exactly what the window would.
+// changes exactly what the window would, as long as it is not the agent
+// itself asking.
 //
 // Main thread only; the store and the rules must outlive the desk.
 #pragma once
+
+#include <sys/types.h>
 
 #include <nlohmann/json.hpp>
 
@@ -18,10 +21,10 @@ class ControlDesk {
   public:
     ControlDesk(SessionStore& store, RuleStore& rules, const Clock& clock);
 
-    // The reply object for one request line; a line that is no request gets
-    // a "bad-request" failure.
-    [[nodiscard]] nlohmann::json answer(std::string_view line);
-    [[nodiscard]] nlohmann::json answer(const ControlRequest& request);
+    // The reply object for one request line from the process `caller`; a
+    // line that is no request gets a "bad-request" failure.
+    [[nodiscard]] nlohmann::json answer(std::string_view line, pid_t caller);
+    [[nodiscard]] nlohmann::json answer(const ControlRequest& request, pid_t caller);
 
   private:
     // state.json's objects, with each session's state, tool count and
@@ -29,7 +32,9 @@ class ControlDesk {
     [[nodiscard]] nlohmann::json status() const;
     // Allow or deny like the island's buttons (no reason text); with
     // `always`, learn the allow rule first, refused above normal risk.
-    [[nodiscard]] nlohmann::json decide(const ControlRequest& request);
+    // Refused to a caller that runs under the agent waiting on the gate: an
+    // agent must not answer its own question.
+    [[nodiscard]] nlohmann::json decide(const ControlRequest& request, pid_t caller);
     [[nodiscard]] nlohmann::json rules() const;
     [[nodiscard]] nlohmann::json forget(const std::string& key);
 

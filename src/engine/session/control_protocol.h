@@ -11,6 +11,7 @@
 // Plain values and pure functions; safe from any thread.
 #pragma once
 
+#include <cstddef>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -22,6 +23,11 @@ namespace vorla {
 
 // ~/.vorla-agents/run/control.sock (follows $HOME at each call).
 [[nodiscard]] std::string controlSocketPath();
+
+// A request is a verb and a gate id or rule key: a few KiB is plenty.
+inline constexpr std::size_t kMaxRequestBytes = std::size_t{8} << 10;
+// A reply may carry every session and gate (`status`).
+inline constexpr std::size_t kMaxReplyBytes = std::size_t{64} << 20;
 
 enum class ControlVerb { status, decide, rules, forget };
 
@@ -40,6 +46,8 @@ namespace ControlFailure {
 inline constexpr std::string_view gone = "gone";            // no gate or rule by that name
 inline constexpr std::string_view ambiguous = "ambiguous";  // a prefix of several gates
 inline constexpr std::string_view refused = "refused";      // --always on a risky gate
+// The caller runs under the agent that waits on the gate.
+inline constexpr std::string_view selfAnswer = "self-answer";
 inline constexpr std::string_view badRequest = "bad-request";
 }  // namespace ControlFailure
 

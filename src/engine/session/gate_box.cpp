@@ -71,4 +71,14 @@ std::optional<Decision> GateBox::decision() const {
     return decision_;
 }
 
+void GateBox::setAgent(ProcessIdentity agent) {
+    MutexLock lock(mutex_);
+    agent_ = agent;
+}
+
+std::optional<ProcessIdentity> GateBox::agent() const {
+    MutexLock lock(mutex_);
+    return agent_;
+}
+
 }  // namespace vorla

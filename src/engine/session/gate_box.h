@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/protocol.h"
+#include "engine/support/process_tree.h"
 #include "engine/support/thread_annotations.h"
 
 namespace vorla {
@@ -59,6 +60,11 @@ class GateBox {
 
     [[nodiscard]] std::optional<Decision> decision() const;
 
+    // The agent process that waits on this gate, as the server found it
+    // behind the bridge's connection; a process under it may not answer.
+    void setAgent(ProcessIdentity agent);
+    [[nodiscard]] std::optional<ProcessIdentity> agent() const;
+
   private:
     mutable Mutex mutex_;
     std::condition_variable signalled_;
@@ -66,6 +72,7 @@ class GateBox {
     bool abandoned_ VORLA_GUARDED_BY(mutex_) = false;
     bool handedBack_ VORLA_GUARDED_BY(mutex_) = false;
     bool finished_ VORLA_GUARDED_BY(mutex_) = false;  // the wait has returned
+    std::optional<ProcessIdentity> agent_ VORLA_GUARDED_BY(mutex_);
 };
 
 }  // namespace vorla

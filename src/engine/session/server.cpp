@@ -14,6 +14,7 @@
 #include "core/protocol.h"
 #include "core/unix_socket.h"
 #include "engine/support/log.h"
+#include "engine/support/process_tree.h"
 
 namespace vorla {
 
@@ -71,7 +72,9 @@ void Server::start() {
     path_ = options_.path.empty() ? socketPath() : options_.path;
     listener_.open(path_, options_.backlog);
     SocketListener::Loop loop;
-    loop.onConnection = [this](UniqueFd fd) { dispatch(std::move(fd)); };
+    loop.onConnection = [this](UniqueFd fd, UnixSocket::Peer peer) {
+        dispatch(std::move(fd), peer.pid);
+    };
     // Wake now and then to join the threads of finished connections.
     loop.beforeWait = [this] { reapExited(); };
     loop.idleInterval = kReapInterval;
@@ -119,7 +122,7 @@ std::size_t Server::threadCount() const {
     return threads_.size() - exited_.size();
 }
 
-void Server::dispatch(UniqueFd connection) {
+void Server::dispatch(UniqueFd connection, pid_t peer) {
     const int fd = connection.get();
     std::uint64_t id = 0;
     {
@@ -140,13 +143,13 @@ void Server::dispatch(UniqueFd connection) {
     std::string line(acceptBuffer_.data(), n < 0 ? 0 : static_cast<std::size_t>(n));
     const std::size_t newline = line.find('\n');
     if (newline == std::string::npos) {
-        startThread(Job{id, fd, std::nullopt, std::move(line)});
+        startThread(Job{id, fd, std::nullopt, std::move(line), peer});
         return;
     }
     line.resize(newline);
     std::optional<Event> event = decodeEvent(std::move(line));
     if (event && event->gating) {
-        startThread(Job{id, fd, std::move(event), {}});
+        startThread(Job{id, fd, std::move(event), {}, peer});
         return;
     }
     if (event) {
@@ -201,7 +204,7 @@ void Server::serve(Job job) {
         job.event = readEvent(job.fd, std::move(job.start));
     }
     if (job.event && job.event->gating) {
-        waitForDecision(job.id, job.fd, *job.event);
+        waitForDecision(job, *job.event);
     } else if (job.event) {
         post(std::move(*job.event));
     }
@@ -210,11 +213,12 @@ void Server::serve(Job job) {
 
 std::optional<Event> Server::readEvent(int fd, std::string start) {
     try {
-        if (auto line = UnixSocket::readLine(fd, std::move(start))) {
+        if (auto line = UnixSocket::readLine(fd, kMaxEventLineBytes, std::move(start))) {
             return decodeEvent(std::move(*line));
         }
     } catch (const UnixSocket::Error&) {
-        // Read error or time-out: drop the connection like a garbage line.
+        // Read error, time-out or a line past the limit: drop the connection
+        // like a garbage line.
     }
     return std::nullopt;
 }
@@ -224,7 +228,9 @@ void Server::post(Event event) {
     queue_.post([store, event = std::move(event)] { store->apply(event); });
 }
 
-void Server::waitForDecision(std::uint64_t id, int fd, const Event& event) {
+void Server::waitForDecision(const Job& job, const Event& event) {
+    const std::uint64_t id = job.id;
+    const int fd = job.fd;
     auto box = std::make_shared<GateBox>();
     {
         MutexLock lock(mutex_);
@@ -240,6 +246,13 @@ void Server::waitForDecision(std::uint64_t id, int fd, const Event& event) {
         (void)box->wait(options_.gateTimeout);
         answer = box->decision();  // a rule's denial, or nothing at all
     } else {
+        // Found from the connection, not from anything the payload says. A
+        // "agent" that the app itself runs under is no agent alone (a
+        // terminal, a session manager): refusing everything under it would
+        // refuse the user's own terminal too.
+        if (auto agent = agentOfBridge(job.peer); agent && !runsUnder(::getpid(), *agent)) {
+            box->setAgent(*agent);
+        }
         queue_.post([store, event, box] { store->openGate(event, box); });
         bool peerLeft = false;
         Decision decision = waitWatchingPeer(fd, *box, options_.gateTimeout, peerLeft);

@@ -1,6 +1,7 @@
 // The application's end of the bridge socket. One accept thread; each
 // connection is served by a thread of its own, which reads the one event line
-// and hands it to the store on the main thread. A gating connection blocks its
+// (at most kMaxEventLineBytes: a longer one drops the connection) and hands it
+// to the store on the main thread. A gating connection blocks its
 // thread on a GateBox until a decision or the time-out, then writes the
 // decision line back.
 //
@@ -17,6 +18,8 @@
 // touches the store from its own threads, it only posts to the MainQueue.
 // The store and the queue must outlive the server.
 #pragma once
+
+#include <sys/types.h>
 
 #include <array>
 #include <atomic>
@@ -93,9 +96,10 @@ class Server {
         int fd = -1;                 // owned by its Connection
         std::optional<Event> event;  // already read by the accept thread
         std::string start;           // else the bytes of its line read so far
+        pid_t peer = 0;              // the bridge, as the kernel saw it connect
     };
 
-    void dispatch(UniqueFd fd);
+    void dispatch(UniqueFd fd, pid_t peer);
     void startThread(Job job);
     void work(Job first);
     // Waits for the next job; nullopt when the thread should exit.
@@ -103,7 +107,7 @@ class Server {
     void serve(Job job);
     static std::optional<Event> readEvent(int fd, std::string start);
     void post(Event event);
-    void waitForDecision(std::uint64_t id, int fd, const Event& event);
+    void waitForDecision(const Job& job, const Event& event);
     void finish(std::uint64_t id);
     void reapExited();
 

@@ -173,13 +173,14 @@ void SessionStore::recordTool(const Session& session, const Event& event) {
 }
 
 void SessionStore::recordDecision(const Session& session, std::string_view kind,
-                                  const std::string& tool, const std::string& detail, Risk risk) {
+                                  const std::string& tool, const std::string& detail, Risk risk,
+                                  std::string_view by) {
     if (!audit) {
         return;
     }
     audit(AuditEntry{clock_.now(), std::string(rawValue(session.source())), session.id(),
                      lastPathComponent(session.cwd()), std::string(kind), tool, detail,
-                     rawValue(risk)});
+                     rawValue(risk), std::string(by)});
 }
 
 void SessionStore::refreshContext() {
@@ -273,7 +274,7 @@ void SessionStore::openGate(const Event& event, std::shared_ptr<GateBox> box) {
         }
         recordDecision(*session,
                        *ruled == Behavior::allow ? AuditKind::autoAllowed : AuditKind::autoDenied,
-                       tool, detail, verdict.level);
+                       tool, detail, verdict.level, AuditBy::rule);
         emitState();
         return;
     }
@@ -285,7 +286,8 @@ void SessionStore::openGate(const Event& event, std::shared_ptr<GateBox> box) {
         if (onWorkFlowed) {
             onWorkFlowed();
         }
-        recordDecision(*session, AuditKind::autoAllowed, tool, detail, verdict.level);
+        recordDecision(*session, AuditKind::autoAllowed, tool, detail, verdict.level,
+                       AuditBy::policy);
         emitState();
         return;
     }
@@ -325,11 +327,12 @@ void SessionStore::checkRules(const Event& event, const std::shared_ptr<GateBox>
     session->setState(SpriteKind::error);
     session->setActivity("Blocked " + shortTool(tool));
     recordDecision(*session, AuditKind::autoDenied, tool, detail,
-                   RiskEngine::assess(tool, detail, event.cwd).level);
+                   RiskEngine::assess(tool, detail, event.cwd).level, AuditBy::rule);
     emitState();
 }
 
-void SessionStore::closeGate(const GateRef& gate, std::optional<Behavior> behavior) {
+void SessionStore::closeGate(const GateRef& gate, std::optional<Behavior> behavior,
+                             std::string_view by) {
     if (!gate) {
         return;
     }
@@ -346,7 +349,7 @@ void SessionStore::closeGate(const GateRef& gate, std::optional<Behavior> behavi
         if (session) {
             recordDecision(*session,
                            *behavior == Behavior::allow ? AuditKind::approved : AuditKind::denied,
-                           keep->toolName, keep->detail, keep->risk.level);
+                           keep->toolName, keep->detail, keep->risk.level, by);
         }
     }
     bool sessionStillWaits = std::any_of(gates_.begin(), gates_.end(), [&](const GateRef& g) {
@@ -376,15 +379,20 @@ void SessionStore::closeGate(const std::string& id) {
 }
 
 void SessionStore::resolveRemotely(const std::string& id, Behavior behavior) {
-    decide(id, behavior, behavior == Behavior::allow ? kPhoneApprovedMessage : kPhoneDeniedMessage);
+    decide(id, behavior, behavior == Behavior::allow ? kPhoneApprovedMessage : kPhoneDeniedMessage,
+           AuditBy::phone);
 }
 
 void SessionStore::resolveOnIsland(const std::string& id, Behavior behavior) {
-    decide(id, behavior, std::nullopt);
+    decide(id, behavior, std::nullopt, AuditBy::island);
+}
+
+void SessionStore::resolveFromTerminal(const std::string& id, Behavior behavior) {
+    decide(id, behavior, std::nullopt, AuditBy::terminal);
 }
 
 void SessionStore::decide(const std::string& id, Behavior behavior,
-                          std::optional<std::string> message) {
+                          std::optional<std::string> message, std::string_view by) {
     GateRef found = gate(id);
     if (!found) {
         return;
@@ -392,7 +400,7 @@ void SessionStore::decide(const std::string& id, Behavior behavior,
     bool delivered = found->box->resolve(behavior, std::move(message));
     // Too late (the wait already ended): the agent never gets this answer, so
     // it is neither signalled nor recorded.
-    closeGate(found, delivered ? std::optional(behavior) : std::nullopt);
+    closeGate(found, delivered ? std::optional(behavior) : std::nullopt, by);
 }
 
 std::optional<std::pair<SessionStore::SessionRef, SessionStore::GateRef>> SessionStore::activeGate()

@@ -112,8 +112,9 @@ class SessionStore {
     // anything else hands the box back at once (no allow is ever sent there)
     // and the event is applied as an ordinary one.
     void checkRules(const Event& event, const std::shared_ptr<GateBox>& box);
-    // Removes the gate (idempotent) and, with a behavior, signals and records it.
-    void closeGate(const GateRef& gate, std::optional<Behavior> behavior);
+    // Removes the gate (idempotent) and, with a behavior, signals and records
+    // it as given `by` (AuditBy).
+    void closeGate(const GateRef& gate, std::optional<Behavior> behavior, std::string_view by = {});
     void closeGate(const std::string& id);
     // A decision from the phone page; unknown ids are ignored. A decision
     // that comes after the server's wait has ended (time-out) closes the gate
@@ -121,6 +122,8 @@ class SessionStore {
     void resolveRemotely(const std::string& id, Behavior behavior);
     // The island's Allow/Deny buttons: the same, without a reason text.
     void resolveOnIsland(const std::string& id, Behavior behavior);
+    // `vorla-agents allow` / `deny`: the same as the island, recorded so.
+    void resolveFromTerminal(const std::string& id, Behavior behavior);
     // The oldest gate with its session; absent when there is no gate or the
     // oldest gate's session is gone.
     [[nodiscard]] std::optional<std::pair<SessionRef, GateRef>> activeGate() const;
@@ -145,9 +148,10 @@ class SessionStore {
     void removeSession(const std::string& id);
     void recordTool(const Session& session, const Event& event);
     void recordDecision(const Session& session, std::string_view kind, const std::string& tool,
-                        const std::string& detail, Risk risk);
+                        const std::string& detail, Risk risk, std::string_view by);
     void setCelebration(std::optional<Source> source);
-    void decide(const std::string& id, Behavior behavior, std::optional<std::string> message);
+    void decide(const std::string& id, Behavior behavior, std::optional<std::string> message,
+                std::string_view by);
     // Queues a snapshot write; `always`: even when only "ts" would change.
     void queueState(bool always);
     void writeState();

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "core/unix_socket.h"
+#include "engine/support/log.h"
 
 namespace vorla {
 
@@ -68,6 +69,20 @@ bool SocketListener::pause(std::chrono::milliseconds backoff) const {
     return ready <= 0 && !woken();
 }
 
+void SocketListener::admit(UniqueFd fd, const Loop& loop) {
+    auto peer = UnixSocket::peerOf(fd.get());
+    if (peer && peer->uid == ::geteuid()) {
+        loop.onConnection(std::move(fd), *peer);
+        return;
+    }
+    if (!toldRefusal_) {
+        toldRefusal_ = true;
+        logLine("Vorla Agents: refused a connection on " + path_ + " from " +
+                (peer ? "uid " + std::to_string(peer->uid) : std::string("an unknown peer")) +
+                "; only this user's processes may connect");
+    }
+}
+
 void SocketListener::run(const Loop& loop) {
     std::array<pollfd, 2> fds{pollfd{listenFD_.get(), POLLIN, 0}, pollfd{wakeFD_.get(), POLLIN, 0}};
     while (!woken()) {
@@ -91,7 +106,7 @@ void SocketListener::run(const Loop& loop) {
         // Take every connection already waiting before polling again.
         int fd = -1;
         while (!woken() && (fd = ::accept4(listenFD_.get(), nullptr, nullptr, SOCK_CLOEXEC)) >= 0) {
-            loop.onConnection(UniqueFd(fd));
+            admit(UniqueFd(fd), loop);
         }
         if (fd >= 0 || woken()) {
             continue;

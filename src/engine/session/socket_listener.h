@@ -1,5 +1,7 @@
 // The listening end of a Unix socket and the accept loop both of the app's
-// servers run (bridge events, subcommand requests). open() and close() are
+// servers run (bridge events, subcommand requests). Only processes of the
+// user who runs the app get through: the socket file's mode alone does not
+// keep out a folder someone else prepared, so every peer's uid is checked. open() and close() are
 // called from the owner's thread, run() from the one accept thread; wake()
 // from any thread.
 #pragma once
@@ -12,14 +14,16 @@
 #include <string>
 
 #include "core/unique_fd.h"
+#include "core/unix_socket.h"
 
 namespace vorla {
 
 class SocketListener {
   public:
     struct Loop {
-        // Each accepted connection, on the accept thread.
-        std::function<void(UniqueFd)> onConnection;
+        // Each accepted connection of this user's, with the peer's
+        // credentials, on the accept thread.
+        std::function<void(UniqueFd, UnixSocket::Peer)> onConnection;
         // Called before every wait; the wait ends after `idleInterval` at the
         // latest (negative: only for a connection or wake()).
         std::function<void()> beforeWait;
@@ -56,6 +60,8 @@ class SocketListener {
   private:
     // False when wake() interrupted the pause.
     bool pause(std::chrono::milliseconds backoff) const;
+    // Hands a connection of ours on; closes any other (logged once).
+    void admit(UniqueFd fd, const Loop& loop);
 
     std::string path_;
     UniqueFd listenFD_;
@@ -63,6 +69,7 @@ class SocketListener {
     dev_t socketDevice_ = 0;
     ino_t socketInode_ = 0;
     std::atomic<bool> woken_{false};
+    bool toldRefusal_ = false;  // run()'s thread only
 };
 
 }  // namespace vorla

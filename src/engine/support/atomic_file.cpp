@@ -56,7 +56,9 @@ Result<> writeFileAtomically(const std::string& path, std::string_view contents,
         return made;
     }
     std::string temp = path + ".tmp-XXXXXX";
-    UniqueFd fd(::mkstemp(temp.data()));
+    // O_EXCL (mkstemp's own): a link planted under the temporary name is
+    // never followed, the name is simply taken afresh.
+    UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (!fd) {
         return failWith(errno);
     }

@@ -22,9 +22,11 @@ bool exists(const std::string& path) {
 DataFile::DataFile(std::string path, const Clock& clock) : path_(std::move(path)), clock_(clock) {}
 
 std::optional<std::string> DataFile::read() {
-    auto contents = readFile(path_);
+    // Never through a symbolic link: one planted here could make us load
+    // someone else's rules, or save over the file it names.
+    auto contents = readOwnFile(path_);
     if (!contents && exists(path_)) {
-        keepAside_ = true;  // unreadable (permissions, a folder in its place, ...)
+        keepAside_ = true;  // unreadable (permissions, a link or folder in its place, ...)
     }
     return contents;
 }

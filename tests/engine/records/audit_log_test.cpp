@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -82,6 +83,38 @@ TEST_F(AuditLogTest, ExistingDayFilesAreAppendedToNeverReplaced) {
     AuditLog reloaded(clock_);
     ASSERT_EQ(reloaded.today().size(), 2u);  // the new line was not glued to the torn one
     EXPECT_EQ(reloaded.today()[0].kind, "denied");
+}
+
+// Who decided is one more field at the end: older lines, without it, still
+// read, and the new one reads back as written.
+TEST_F(AuditLogTest, WhoDecidedIsAnOptionalExtraField) {
+    const std::string old = encodeAuditLine(entry("2026-01-15T07:00:00Z", "approved", 1));
+    home_.write(dayFile("2026-01-15"), old + "\n");
+    AuditLog log(clock_);
+    AuditEntry decided = entry("2026-01-15T08:00:00Z", "denied", 2);
+    decided.by = std::string(AuditBy::terminal);
+    log.record(decided);
+    EXPECT_TRUE(encodeAuditLine(decided).ends_with(R"("risk":2,"by":"terminal"})"));
+    AuditLog reloaded(clock_);
+    ASSERT_EQ(reloaded.today().size(), 2u);
+    EXPECT_EQ(reloaded.today()[0], decided);
+    EXPECT_EQ(reloaded.today()[1].by, "");
+}
+
+// A link planted in place of today's file is neither read nor written
+// through: the file it names keeps its contents, the entry stays in memory.
+TEST_F(AuditLogTest, APlantedLinkIsNotFollowed) {
+    home_.write(".profile", "export PATH=/usr/bin\n");
+    home_.write(dayFile("2026-01-14"), "");
+    ASSERT_EQ(::symlink(home_.file(".profile").c_str(), home_.file(dayFile("2026-01-15")).c_str()),
+              0);
+    AuditLog log(clock_);
+    log.record(entry("2026-01-15T08:00:00Z", "approved"));
+    EXPECT_EQ(home_.read(".profile"), "export PATH=/usr/bin\n");
+    EXPECT_EQ(log.today().size(), 1u);
+    ASSERT_EQ(::mkfifo(home_.file(dayFile("2026-01-16")).c_str(), 0600), 0);
+    log.record(entry("2026-01-15T23:30:00Z", "approved"));  // the 16th in Berlin: a FIFO
+    EXPECT_EQ(log.today().size(), 2u);                      // and no hang on it
 }
 
 // A stamp with a fraction (a hand edit) reads as the whole second the

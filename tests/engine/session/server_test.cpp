@@ -26,7 +26,7 @@ class Client {
 
     void send(const std::string& line) { UnixSocket::writeLine(fd_, line); }
     // The reply, or nullopt when the server closed without one.
-    std::optional<std::string> reply() { return UnixSocket::readLine(fd_); }
+    std::optional<std::string> reply() { return UnixSocket::readLine(fd_, kMaxDecisionLineBytes); }
     void closeWrite() { ::shutdown(fd_, SHUT_WR); }
     [[nodiscard]] int fd() const { return fd_; }
 
