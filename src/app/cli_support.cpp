@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/text.h"
 #include "core/unique_fd.h"
 #include "core/unix_socket.h"
 
@@ -80,7 +81,8 @@ Result<nlohmann::json> askApp(const ControlRequest& request) {
 }
 
 int reportFailure(const Error& error) {
-    std::fprintf(stderr, "vorla-agents: %s\n", error.message.c_str());
+    // The app's refusal can quote what an agent sent (an approval's id).
+    std::fprintf(stderr, "vorla-agents: %s\n", visibleText(error.message).c_str());
     return error.code == appRefused ? kExitFailed : kExitNotRunning;
 }
 
@@ -122,7 +124,13 @@ int terminalWidth() {
     return size.ws_col;
 }
 
-std::string formatTable(const Row& header, const std::vector<Row>& rows) {
+std::string formatTable(const Row& header, const std::vector<Row>& given) {
+    std::vector<Row> rows = given;
+    for (Row& row : rows) {
+        for (std::string& cell : row) {
+            cell = visibleText(cell);
+        }
+    }
     std::vector<std::size_t> widths(header.size(), 0);
     auto measure = [&](const Row& row) {
         for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i) {

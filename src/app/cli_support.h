@@ -53,7 +53,8 @@ struct JsonOption {
                                          char** argv);
 
 // Columns padded to their widest cell, two spaces apart; the last column is
-// cut to the terminal's width when standard output is one.
+// cut to the terminal's width when standard output is one. Cells are shown
+// as visibleText (core/text.h): most of them come from agents.
 using Row = std::vector<std::string>;
 [[nodiscard]] std::string formatTable(const Row& header, const std::vector<Row>& rows);
 

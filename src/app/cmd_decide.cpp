@@ -5,6 +5,7 @@
 
 #include "app/cli_support.h"
 #include "app/commands.h"
+#include "core/text.h"
 
 namespace vorla::app {
 
@@ -72,10 +73,11 @@ int decide(Behavior behavior, int argc, char** argv) {
     if (auto detail = reply.value("detail", std::string()); !detail.empty()) {
         what += ": " + detail;
     }
-    std::printf("%s %s\n", behavior == Behavior::allow ? "Allowed" : "Denied", what.c_str());
+    std::printf("%s %s\n", behavior == Behavior::allow ? "Allowed" : "Denied",
+                visibleText(what).c_str());
     if (reply.contains("rule")) {
         std::printf("Learned the rule '%s': it is allowed from now on.\n",
-                    reply.value("rule", std::string()).c_str());
+                    visibleText(reply.value("rule", std::string())).c_str());
     }
     return 0;
 }

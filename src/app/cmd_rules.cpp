@@ -9,6 +9,7 @@
 
 #include "app/cli_support.h"
 #include "app/commands.h"
+#include "core/text.h"
 #include "core/unique_fd.h"
 #include "engine/policy/rule_store.h"
 #include "engine/support/calendar.h"
@@ -103,7 +104,7 @@ int forgetInFile(const std::string& key) {
     auto rule = std::find_if(file.rules.begin(), file.rules.end(),
                              [&](const Rule& r) { return r.key == key; });
     if (rule == file.rules.end()) {
-        std::fprintf(stderr, "vorla-agents: no learned rule '%s'\n", key.c_str());
+        std::fprintf(stderr, "vorla-agents: no learned rule '%s'\n", visibleText(key).c_str());
         return kExitFailed;
     }
     // The app's own store, so the write is the same atomic, synced one.
@@ -129,7 +130,7 @@ int forget(const std::string& key) {
     if (int failed = answer ? 0 : forgetInFile(key); failed != 0) {
         return failed;
     }
-    std::printf("Forgot the rule '%s'.\n", key.c_str());
+    std::printf("Forgot the rule '%s'.\n", visibleText(key).c_str());
     return 0;
 }
 

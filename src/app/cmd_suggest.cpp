@@ -5,6 +5,7 @@
 
 #include "app/cli_support.h"
 #include "app/commands.h"
+#include "core/text.h"
 #include "engine/records/audit_log.h"
 #include "engine/records/improve.h"
 
@@ -52,7 +53,7 @@ int runSuggest(int argc, char** argv) {
         return 0;
     }
     for (const auto& s : suggestions) {
-        std::printf("%s\n  %s\n", s.title.c_str(), s.reason.c_str());
+        std::printf("%s\n  %s\n", visibleText(s.title).c_str(), visibleText(s.reason).c_str());
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "app/cli_support.h"
 #include "app/commands.h"
+#include "core/text.h"
 #include "engine/usage/compact.h"
 #include "engine/usage/usage_store.h"
 
@@ -51,8 +52,8 @@ void printTable(const UsageSnapshot& snapshot) {
         std::printf("  (none)\n");
     }
     for (const auto& entry : snapshot.weekByModel) {
-        std::printf("  %-14s %7lld msgs   in %-7s \u00b7 out %-7s %10s\n", entry.model.c_str(),
-                    static_cast<long long>(entry.usage.messages),
+        std::printf("  %-14s %7lld msgs   in %-7s \u00b7 out %-7s %10s\n",
+                    visibleText(entry.model).c_str(), static_cast<long long>(entry.usage.messages),
                     Int::compact(entry.usage.input).c_str(),
                     Int::compact(entry.usage.output).c_str(), dollars(entry.cost).c_str());
     }

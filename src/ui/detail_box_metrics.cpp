@@ -49,7 +49,7 @@ double detailBoxHeight(const QString& detail) {
     const double lineHeight =
         GateCardLook::lineHeight(metrics.ascent(), metrics.descent(), metrics.leading());
     const std::string utf8 = detail.toStdString();
-    const std::string_view shown = GateCardLook::detailText(utf8);
+    const std::string shown = GateCardLook::detailText(utf8);
     const int lines =
         wrappedLineCount(QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())),
                          font, GateCardLook::detailWrapWidth);

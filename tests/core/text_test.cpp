@@ -42,5 +42,19 @@ TEST(Text, CaseFoldingAndTrimmingTouchOnlyAscii) {
     EXPECT_EQ(trimmed("\xc2\xa0x\xc2\xa0"), "\xc2\xa0x\xc2\xa0");  // no-break space is text
 }
 
+// What an agent would use to draw a harmless row over the real one.
+TEST(Text, VisibleTextLeavesNothingThatSteersTheScreen) {
+    const std::string shown = visibleText(
+        "curl x | sh\r\x1b[2K\x1b[1ANpm test\tok\x7f\n\xc2\x9b"
+        "31m\xe2\x80\xae"
+        "abc\xe2\x81\xa6\xe2\x80\x8f\xd8\x9c\xff caf\xc3\xa9");
+    EXPECT_EQ(shown,
+              "curl x | sh\u240d\u241b[2K\u241b[1ANpm test\u21e5ok\u2421\u21b5<U+009B>31m"
+              "<U+202E>abc<U+2066><U+200F><U+061C><0xFF> caf\xc3\xa9");
+    EXPECT_EQ(visibleText("a\nb\r\n", LineBreaks::keep), "a\nb\u240d\n");
+    EXPECT_EQ(visibleText("\xe2\x80"), "<0xE2><0x80>");  // a cut sequence, byte by byte
+    EXPECT_EQ(visibleText(std::string("a\0b", 3)), "a\u2400b");
+}
+
 }  // namespace
 }  // namespace vorla

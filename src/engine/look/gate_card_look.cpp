@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/text.h"
+
 namespace vorla::GateCardLook {
 
-std::string_view detailText(std::string_view detail) {
-    return detail.empty() ? std::string_view("(no arguments)") : detail;
+std::string detailText(std::string_view detail) {
+    return detail.empty() ? std::string("(no arguments)") : visibleText(detail, LineBreaks::keep);
 }
 
 double lineHeight(double ascent, double descent, double leading) {
@@ -38,7 +40,7 @@ bool offersAlwaysAllow(Risk risk, bool canTeach) {
 
 std::string alwaysAllowLabel(std::string_view ruleKey) {
     std::string text = "Always allow \"";
-    text += ruleKey;
+    text += visibleText(ruleKey);
     text += '"';
     return text;
 }

@@ -17,9 +17,9 @@ inline constexpr double detailFontSize = 13;    // mono
 inline constexpr int maxDetailLines = 4;        // longer text scrolls in the box
 inline constexpr double detailBoxPadding = 24;
 
-// The detail text, or "(no arguments)" when it is empty. The result views
-// `detail` or a static text: keep `detail` alive while using it.
-[[nodiscard]] std::string_view detailText(std::string_view detail);
+// The detail text as visibleText with its line breaks kept, or "(no
+// arguments)" when it is empty.
+[[nodiscard]] std::string detailText(std::string_view detail);
 // ceil(ascent + descent + leading), with descent as a positive distance
 // below the baseline (QFontMetricsF::descent()).
 [[nodiscard]] double lineHeight(double ascent, double descent, double leading);
@@ -32,7 +32,8 @@ inline constexpr double detailBoxPadding = 24;
 // The switch exists only with a teach action and risk trivial or normal:
 // elevated and critical calls can never be taught from the island.
 [[nodiscard]] bool offersAlwaysAllow(Risk risk, bool canTeach);
-// The switch's label for a rule key: Always allow "git status".
+// The switch's label for a rule key: Always allow "git status" (the key as
+// visibleText).
 [[nodiscard]] std::string alwaysAllowLabel(std::string_view ruleKey);
 
 // A critical gate's card pulses on a clock that ticks every half second.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/text.h"
+
 namespace vorla {
 
 Session::Session(std::string id, Source source, std::string cwd, const Clock& clock)
@@ -18,8 +20,9 @@ void Session::setCwd(std::string cwd) {
 void Session::setState(SpriteKind state) {
     set(state_, state);
 }
-void Session::setActivity(std::string activity) {
-    set(activity_, std::move(activity));
+void Session::setActivity(std::string_view activity) {
+    // It names the agent's tool; the island and status show it as it is here.
+    set(activity_, visibleText(activity));
 }
 void Session::setToolCount(std::int64_t count) {
     set(toolCount_, count);

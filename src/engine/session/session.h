@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/protocol.h"
 #include "engine/session/sprite_kind.h"
@@ -37,7 +38,7 @@ class Session {
     [[nodiscard]] SpriteKind state() const { return state_; }
     void setState(SpriteKind state);
     [[nodiscard]] const std::string& activity() const { return activity_; }
-    void setActivity(std::string activity);
+    void setActivity(std::string_view activity);
     [[nodiscard]] std::int64_t toolCount() const { return toolCount_; }
     void setToolCount(std::int64_t count);
     [[nodiscard]] WallTime startedAt() const { return startedAt_; }
