@@ -175,7 +175,8 @@ std::string codexTrustedHash(std::string_view event, const json& group, const js
     return "sha256:" + sha256Hex(identity.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
-std::vector<TrustEntry> codexTrustFor(const std::string& hooksPath, const json& hooks) {
+std::vector<TrustEntry> codexTrustFor(const std::string& hooksPath, const json& hooks,
+                                      const std::string& home) {
     std::vector<TrustEntry> entries;
     if (!hooks.is_object()) {
         return entries;
@@ -192,7 +193,7 @@ std::vector<TrustEntry> codexTrustFor(const std::string& hooksPath, const json& 
             }
             for (std::size_t h = 0; h < handlers->size(); ++h) {
                 const json& handler = (*handlers)[h];
-                if (!isOurs(commandOf(handler))) {
+                if (!isOurs(commandOf(handler), home)) {
                     continue;
                 }
                 entries.push_back({hooksPath + ":" + codexEventName(event) + ":" +

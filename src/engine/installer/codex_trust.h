@@ -28,9 +28,11 @@ struct TrustEntry {
 };
 
 // The tables Codex wants for every handler of `hooks` (the "hooks" object of
-// hooks.json at `hooksPath`) whose command `isOurs`.
+// hooks.json at `hooksPath`) whose command is ours (isOurs under `home`);
+// anyone else's handler stays for Codex's own review.
 [[nodiscard]] std::vector<TrustEntry> codexTrustFor(const std::string& hooksPath,
-                                                    const nlohmann::json& hooks);
+                                                    const nlohmann::json& hooks,
+                                                    const std::string& home);
 
 // The trust tables present in config.toml text, in file order.
 [[nodiscard]] std::vector<TrustEntry> readCodexTrust(std::string_view toml);

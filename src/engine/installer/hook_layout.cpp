@@ -35,10 +35,12 @@ std::string shellQuoted(std::string_view text) {
     return quoted + "'";
 }
 
+std::string ourCommand(const std::string& home, Source agent) {
+    return shellQuoted(stagedBridgePath(home)) + " --source " + std::string(rawValue(agent));
+}
+
 json hookEntry(const std::string& home, Source agent, int timeout) {
-    std::string command =
-        shellQuoted(stagedBridgePath(home)) + " --source " + std::string(rawValue(agent));
-    return json{{"type", "command"}, {"command", command}, {"timeout", timeout}};
+    return json{{"type", "command"}, {"command", ourCommand(home, agent)}, {"timeout", timeout}};
 }
 
 json group(const std::string& home, Source agent, std::optional<std::string_view> matcher,
@@ -102,8 +104,13 @@ std::string commandOf(const json& entry) {
     return found != entry.end() && found->is_string() ? found->get<std::string>() : std::string();
 }
 
-bool isOurs(std::string_view command) {
-    return command.find("vorla") != std::string_view::npos;
+bool isOurs(std::string_view command, const std::string& home) {
+    for (Source agent : kAllSources) {
+        if (command == ourCommand(home, agent)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::optional<std::string> foreignOwnerOf(std::string_view command) {
@@ -131,13 +138,7 @@ const json& entriesOf(const json& group) {
 
 }  // namespace
 
-bool groupIsOurs(const json& group) {
-    const json& entries = entriesOf(group);
-    return std::any_of(entries.begin(), entries.end(),
-                       [](const json& entry) { return isOurs(commandOf(entry)); });
-}
-
-ScanResult scan(const json& hooks) {
+ScanResult scan(const json& hooks, const std::string& home) {
     ScanResult result;
     if (!hooks.is_object()) {
         return result;
@@ -151,7 +152,7 @@ ScanResult scan(const json& hooks) {
         for (const json& g : groups) {
             for (const json& entry : entriesOf(g)) {
                 std::string command = commandOf(entry);
-                if (isOurs(command)) {
+                if (isOurs(command, home)) {
                     result.ours = true;
                 } else if (auto owner = foreignOwnerOf(command)) {
                     result.foreignOwner = std::move(owner);

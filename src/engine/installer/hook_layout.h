@@ -33,14 +33,17 @@ namespace vorla::installer {
 // The "command" text of a hook entry ("" when missing or not text).
 [[nodiscard]] std::string commandOf(const nlohmann::json& entry);
 
-// A command is ours when it mentions "vorla".
-[[nodiscard]] bool isOurs(std::string_view command);
+// "'<home>/.vorla-agents/bin/vorla-bridge' --source <agent>": what our entry
+// for `agent` runs.
+[[nodiscard]] std::string ourCommand(const std::string& home, Source agent);
+
+// A command is ours when it is exactly one of ourCommand(home, any agent).
+// One that merely mentions us (a user's "vorlaguard" script) is not: we must
+// never remove or trust it.
+[[nodiscard]] bool isOurs(std::string_view command, const std::string& home);
 
 // The other owner a command belongs to, if any.
 [[nodiscard]] std::optional<std::string> foreignOwnerOf(std::string_view command);
-
-// Whether a group holds at least one entry of ours.
-[[nodiscard]] bool groupIsOurs(const nlohmann::json& group);
 
 struct ScanResult {
     bool ours = false;
@@ -48,7 +51,7 @@ struct ScanResult {
 };
 
 // Walks every event list of a "hooks" object.
-[[nodiscard]] ScanResult scan(const nlohmann::json& hooks);
+[[nodiscard]] ScanResult scan(const nlohmann::json& hooks, const std::string& home);
 
 // The text that marks `owner`'s commands when evicting them: "pebble-harbor"
 // when the owner's name mentions pebble, else "island".

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 
 #include "core/unique_fd.h"
 #include "engine/installer/bridge_location.h"
@@ -42,29 +43,15 @@ json hooksOf(const json& root) {
     return found != root.end() && found->is_object() ? *found : json::object();
 }
 
-// Our groups replace any earlier ones of ours; everything else keeps its
-// place, also items that are not groups. A value that is not a list at all
-// becomes the first item of the new list rather than being lost.
-json mergedGroups(const json& existing, const json& ours) {
-    json groups = json::array();
-    if (existing.is_array()) {
-        for (const json& g : existing) {
-            if (!installer::groupIsOurs(g)) {
-                groups.push_back(g);
-            }
-        }
-    } else if (!existing.is_null()) {
-        groups.push_back(existing);
-    }
-    for (const json& g : ours) {
-        groups.push_back(g);
-    }
-    return groups;
-}
+using EntryTest = std::function<bool(const json& entry)>;
 
-// Drops the entries matching `needle`, then the groups this left empty. Items
-// that are not groups, and groups without a matching entry, stay as they are.
-json strippedGroups(const json& groups, const std::string& needle) {
+// `groups` without the entries that pass `remove`; a group this empties goes,
+// every other group and item keeps its place and its other entries. Counts
+// what went and what stayed into `changes`.
+json withoutEntries(const json& groups, const EntryTest& remove, HookChanges& changes) {
+    if (!groups.is_array()) {
+        return groups;
+    }
     json kept = json::array();
     for (const json& g : groups) {
         auto found = g.is_object() ? g.find("hooks") : g.end();
@@ -74,10 +61,13 @@ json strippedGroups(const json& groups, const std::string& needle) {
         }
         json entries = json::array();
         for (const json& entry : *found) {
-            if (installer::commandOf(entry).find(needle) == std::string::npos) {
+            if (remove(entry)) {
+                ++changes.removed;
+            } else {
                 entries.push_back(entry);
             }
         }
+        changes.kept += static_cast<int>(entries.size());
         if (entries.size() == found->size()) {
             kept.push_back(g);
         } else if (!entries.empty()) {
@@ -87,6 +77,16 @@ json strippedGroups(const json& groups, const std::string& needle) {
         }
     }
     return kept;
+}
+
+std::string plural(int count, std::string_view noun) {
+    return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
+// The second line of an action's message: what changed in `file`.
+std::string changeLine(const std::string& file, const std::string& done, const HookChanges& c) {
+    return "\n" + file + ": " + done + "; left " + plural(c.kept, "other hook") +
+           (c.kept == 1 ? " as it was." : " as they were.");
 }
 
 // `folder` relative to `home` when it lies inside it, as configDir shows it.
@@ -151,7 +151,7 @@ Installer::Status Installer::jsonStatus(const std::string& dir, const std::strin
     if (config.state != ConfigFile::State::object) {
         return Status::notInstalled();
     }
-    installer::ScanResult found = installer::scan(hooksOf(config.root));
+    installer::ScanResult found = installer::scan(hooksOf(config.root), home_);
     if (found.ours) {
         return Status::installed();
     }
@@ -177,7 +177,7 @@ Installer::Status Installer::codexStatus() const {
     }
     auto trusted = installer::readCodexTrust(text);
     auto wanted = installer::codexTrustFor(
-        codexHooksKeyPath(), hooksOf(installer::loadConfig(path(codexHooksFile())).root));
+        codexHooksKeyPath(), hooksOf(installer::loadConfig(path(codexHooksFile())).root), home_);
     for (const installer::TrustEntry& entry : wanted) {
         auto found = std::find_if(trusted.begin(), trusted.end(),
                                   [&](const auto& t) { return t.key == entry.key; });
@@ -207,10 +207,12 @@ Installer::Status Installer::grokStatus() const {
 std::optional<std::string> Installer::foreignOwner(Source agent) const {
     switch (agent) {
         case Source::claude:
-            return installer::scan(hooksOf(installer::loadConfig(path(claudeSettings())).root))
+            return installer::scan(hooksOf(installer::loadConfig(path(claudeSettings())).root),
+                                   home_)
                 .foreignOwner;
         case Source::codex:
-            return installer::scan(hooksOf(installer::loadConfig(path(codexHooksFile())).root))
+            return installer::scan(hooksOf(installer::loadConfig(path(codexHooksFile())).root),
+                                   home_)
                 .foreignOwner;
         case Source::grok:
             if (exists(path(kGrokPebbleHooks))) {
@@ -238,21 +240,23 @@ Result<std::string> Installer::finish(const Result<>& outcome, std::string succe
 Result<std::string> Installer::install(Source agent) {
     std::string name(rawValue(agent));
     std::string success = "Installed hooks for " + name + ".";
+    Result<HookChanges> merged = HookChanges{};
     Result<> outcome = stageBridge();
     if (outcome) {
         switch (agent) {
             case Source::claude:
-                outcome = mergeHooks(claudeSettings(), installer::claudeHooks(home_));
+                merged = mergeHooks(claudeSettings(), installer::claudeHooks(home_));
+                success += mergeLine(claudeSettings(), merged);
                 break;
             case Source::codex: {
                 json previous = hooksOf(installer::loadConfig(path(codexHooksFile())).root);
-                outcome = mergeHooks(codexHooksFile(), installer::codexHooks(home_));
-                if (outcome) {
+                merged = mergeHooks(codexHooksFile(), installer::codexHooks(home_));
+                if (merged) {
                     outcome = trustCodexHooks(
                         previous, hooksOf(installer::loadConfig(path(codexHooksFile())).root));
                 }
-                success =
-                    "Installed hooks for codex and trusted them in " + codexConfigFile() + ".";
+                success = "Installed hooks for codex and trusted them in " + codexConfigFile() +
+                          "." + mergeLine(codexHooksFile(), merged);
                 break;
             }
             case Source::grok:
@@ -263,20 +267,42 @@ Result<std::string> Installer::install(Source agent) {
                 break;
         }
     }
+    if (outcome && !merged) {
+        outcome = tl::unexpected(merged.error());
+    }
     return finish(outcome, std::move(success));
 }
 
+std::string Installer::mergeLine(const std::string& file, const Result<HookChanges>& merged) {
+    if (!merged) {
+        return {};
+    }
+    std::string done = "added " + plural(merged->added, "hook") + " of ours";
+    if (merged->removed > 0) {
+        done += " in place of " + std::to_string(merged->removed) + " earlier";
+    }
+    return changeLine(file, done, *merged);
+}
+
 Result<std::string> Installer::uninstall(Source agent) {
-    Result<> outcome;
+    Result<HookChanges> stripped = HookChanges{};
+    std::string file;
+    auto ours = [this](const json& entry) {
+        return installer::isOurs(installer::commandOf(entry), home_);
+    };
     switch (agent) {
         case Source::claude:
-            outcome = stripHooks(claudeSettings(), "vorla");
+            file = claudeSettings();
+            stripped = stripHooks(file, ours);
             break;
         case Source::codex: {
-            json previous = hooksOf(installer::loadConfig(path(codexHooksFile())).root);
-            outcome = stripHooks(codexHooksFile(), "vorla");
-            if (outcome) {
-                outcome = trustCodexHooks(previous, json::object());
+            file = codexHooksFile();
+            json previous = hooksOf(installer::loadConfig(path(file)).root);
+            stripped = stripHooks(file, ours);
+            if (stripped) {
+                if (auto trust = trustCodexHooks(previous, json::object()); !trust) {
+                    stripped = tl::unexpected(trust.error());
+                }
             }
             break;
         }
@@ -286,21 +312,39 @@ Result<std::string> Installer::uninstall(Source agent) {
         case Source::kiro:
             break;
     }
-    return finish(outcome, "Removed hooks for " + std::string(rawValue(agent)) + ".");
+    std::string success = "Removed hooks for " + std::string(rawValue(agent)) + ".";
+    if (stripped && !file.empty()) {
+        success += changeLine(file, "removed " + plural(stripped->removed, "hook") + " of ours",
+                              *stripped);
+    }
+    return finish(stripped ? Result<>{} : tl::unexpected(stripped.error()), std::move(success));
 }
 
 Result<std::string> Installer::evict(const std::string& owner, Source agent) {
-    std::string needle = installer::evictionNeedle(owner);
-    Result<> outcome;
+    const std::string needle = installer::evictionNeedle(owner);
+    // Never ours, whatever our path happens to contain.
+    auto theirs = [this, &needle](const json& entry) {
+        const std::string command = installer::commandOf(entry);
+        return command.find(needle) != std::string::npos && !installer::isOurs(command, home_);
+    };
+    Result<HookChanges> stripped = HookChanges{};
+    std::string file;
+    bool statusLine = false;
     switch (agent) {
         case Source::claude:
-            outcome = stripHooks(claudeSettings(), needle);
-            if (outcome) {
-                outcome = stripStatusLine(claudeSettings(), needle);
+            file = claudeSettings();
+            stripped = stripHooks(file, theirs);
+            if (stripped) {
+                auto removed = stripStatusLine(file, needle);
+                if (!removed) {
+                    stripped = tl::unexpected(removed.error());
+                }
+                statusLine = removed && *removed;
             }
             break;
         case Source::codex:
-            outcome = stripHooks(codexHooksFile(), needle);
+            file = codexHooksFile();
+            stripped = stripHooks(file, theirs);
             break;
         case Source::grok:
             removeFile(kGrokPebbleHooks);
@@ -308,8 +352,15 @@ Result<std::string> Installer::evict(const std::string& owner, Source agent) {
         case Source::kiro:
             break;
     }
-    return finish(outcome,
-                  "Removed " + owner + "'s hooks from " + std::string(rawValue(agent)) + ".");
+    std::string success =
+        "Removed " + owner + "'s hooks from " + std::string(rawValue(agent)) + ".";
+    if (stripped && !file.empty()) {
+        success += changeLine(file,
+                              "removed " + plural(stripped->removed, "hook") +
+                                  (statusLine ? " and the status line" : ""),
+                              *stripped);
+    }
+    return finish(stripped ? Result<>{} : tl::unexpected(stripped.error()), std::move(success));
 }
 
 Result<> Installer::stageBridge() const {
@@ -335,21 +386,38 @@ Result<> Installer::stageBridge() const {
     return {};
 }
 
-Result<> Installer::mergeHooks(const std::string& relative, const json& add) const {
+Result<HookChanges> Installer::mergeHooks(const std::string& relative, const json& add) const {
     if (auto step = installer::backup(home_, relative, clock_.now()); !step) {
-        return step;
+        return tl::unexpected(step.error());
     }
     ConfigFile config = installer::loadConfig(path(relative));
     if (config.state == ConfigFile::State::invalid) {
         return fail(refusal(relative));
     }
+    auto ours = [this](const json& entry) {
+        return installer::isOurs(installer::commandOf(entry), home_);
+    };
+    HookChanges changes;
     json hooks = hooksOf(config.root);
+    for (auto groups = hooks.begin(); groups != hooks.end(); ++groups) {
+        *groups = withoutEntries(*groups, ours, changes);
+    }
     for (const auto& [event, groups] : add.items()) {
-        auto existing = hooks.find(event);
-        hooks[event] = mergedGroups(existing != hooks.end() ? *existing : json(), groups);
+        json& list = hooks[event];
+        if (!list.is_array()) {
+            // A value that is not a list becomes the first item rather than being lost.
+            list = list.is_null() ? json::array() : json::array({list});
+        }
+        for (const json& g : groups) {
+            list.push_back(g);
+            ++changes.added;
+        }
     }
     config.root["hooks"] = std::move(hooks);
-    return installer::writeConfig(path(relative), config.root);
+    if (auto written = installer::writeConfig(path(relative), config.root); !written) {
+        return tl::unexpected(written.error());
+    }
+    return changes;
 }
 
 Result<> Installer::trustCodexHooks(const json& previous, const json& hooks) const {
@@ -367,8 +435,8 @@ Result<> Installer::trustCodexHooks(const json& previous, const json& hooks) con
     }
     const std::string keyPath = codexHooksKeyPath();
     std::string changed =
-        installer::withCodexTrust(text, keyPath, installer::codexTrustFor(keyPath, previous),
-                                  installer::codexTrustFor(keyPath, hooks));
+        installer::withCodexTrust(text, keyPath, installer::codexTrustFor(keyPath, previous, home_),
+                                  installer::codexTrustFor(keyPath, hooks, home_));
     if (changed == text) {
         return {};
     }
@@ -410,51 +478,59 @@ void Installer::disableGrokClaudeCompat() const {
     (void)installer::writeText(file, text);
 }
 
-Result<> Installer::stripHooks(const std::string& relative, const std::string& needle) const {
+Result<HookChanges> Installer::stripHooks(const std::string& relative,
+                                          const std::function<bool(const json&)>& remove) const {
+    HookChanges changes;
     ConfigFile config = installer::loadConfig(path(relative));
     if (config.state != ConfigFile::State::object) {
-        return {};
+        return changes;
     }
     auto present = config.root.find("hooks");
     if (present == config.root.end() || !present->is_object()) {
-        return {};  // nothing of anyone's to strip
+        return changes;  // nothing of anyone's to strip
     }
-    if (auto step = installer::backup(home_, relative, clock_.now()); !step) {
-        return step;
-    }
-    const json& hooks = *present;
     json kept = json::object();
-    for (const auto& [event, groups] : hooks.items()) {
-        if (!groups.is_array()) {
-            kept[event] = groups;
-            continue;
-        }
-        json left = strippedGroups(groups, needle);
+    for (const auto& [event, groups] : present->items()) {
+        json left = withoutEntries(groups, remove, changes);
         // An event goes only when stripping emptied it.
-        if (!left.empty() || groups.empty()) {
+        if (!left.is_array() || !left.empty() || groups.empty()) {
             kept[event] = std::move(left);
         }
+    }
+    if (changes.removed == 0) {
+        return changes;  // untouched: no backup, no rewrite
+    }
+    if (auto step = installer::backup(home_, relative, clock_.now()); !step) {
+        return tl::unexpected(step.error());
     }
     if (kept.empty()) {
         config.root.erase("hooks");
     } else {
         config.root["hooks"] = std::move(kept);
     }
-    return installer::writeConfig(path(relative), config.root);
+    if (auto written = installer::writeConfig(path(relative), config.root); !written) {
+        return tl::unexpected(written.error());
+    }
+    return changes;
 }
 
-Result<> Installer::stripStatusLine(const std::string& relative, const std::string& needle) const {
+Result<bool> Installer::stripStatusLine(const std::string& relative,
+                                        const std::string& needle) const {
     ConfigFile config = installer::loadConfig(path(relative));
     if (config.state != ConfigFile::State::object) {
-        return {};
+        return false;
     }
     auto line = config.root.find("statusLine");
     if (line == config.root.end() || !line->is_object() ||
-        installer::commandOf(*line).find(needle) == std::string::npos) {
-        return {};
+        installer::commandOf(*line).find(needle) == std::string::npos ||
+        installer::isOurs(installer::commandOf(*line), home_)) {
+        return false;
     }
     config.root.erase("statusLine");
-    return installer::writeConfig(path(relative), config.root);
+    if (auto written = installer::writeConfig(path(relative), config.root); !written) {
+        return tl::unexpected(written.error());
+    }
+    return true;
 }
 
 void Installer::removeFile(const std::string& relative) const {

@@ -19,6 +19,13 @@
 
 namespace vorla {
 
+// What one change to an agent's hook file did, for the message reporting it.
+struct HookChanges {
+    int added = 0;    // entries of ours written
+    int removed = 0;  // entries taken out (ours, or the evicted owner's)
+    int kept = 0;     // every other entry, left as it was
+};
+
 class Installer {
   public:
     struct Status {
@@ -64,13 +71,21 @@ class Installer {
     // Claude Code, Codex and Grok Build, in that order, with their status.
     void refresh();
 
+    // Our entries are the ones whose command is exactly ours (see
+    // installer/hook_layout.h). Actions take out or replace single entries,
+    // never a whole group of someone else's; a group they leave empty goes.
+    // For the JSON files, the message's second line says what changed:
+    // "<file>: added 8 hooks of ours in place of 8 earlier; left 2 other
+    // hooks as they were."
+
     // Stages the bridge and writes our hooks. "Installed hooks for <agent>."
     // For Codex also trusts exactly our hook entries in its config.toml, as
     // Codex's own review would ("... and trusted them in <config.toml>.").
     [[nodiscard]] Result<std::string> install(Source agent);
     // Removes our hooks (and Codex's trust in them). "Removed hooks for <agent>."
     [[nodiscard]] Result<std::string> uninstall(Source agent);
-    // Removes `owner`'s hooks so ours can take their place.
+    // Removes `owner`'s hooks so ours can take their place: the entries whose
+    // command holds the owner's mark (see evictionNeedle), never ours.
     // "Removed <owner>'s hooks from <agent>."
     [[nodiscard]] Result<std::string> evict(const std::string& owner, Source agent);
 
@@ -99,12 +114,20 @@ class Installer {
     [[nodiscard]] Status grokStatus() const;
 
     [[nodiscard]] Result<> stageBridge() const;
-    [[nodiscard]] Result<> mergeHooks(const std::string& relative, const nlohmann::json& add) const;
+    [[nodiscard]] Result<HookChanges> mergeHooks(const std::string& relative,
+                                                 const nlohmann::json& add) const;
+    [[nodiscard]] static std::string mergeLine(const std::string& file,
+                                               const Result<HookChanges>& merged);
     [[nodiscard]] Result<> writeGrokFile() const;
     void disableGrokClaudeCompat() const;
-    [[nodiscard]] Result<> stripHooks(const std::string& relative, const std::string& needle) const;
-    [[nodiscard]] Result<> stripStatusLine(const std::string& relative,
-                                           const std::string& needle) const;
+    // Takes out the entries `remove` picks; the file is not touched when
+    // there are none.
+    [[nodiscard]] Result<HookChanges> stripHooks(
+        const std::string& relative,
+        const std::function<bool(const nlohmann::json&)>& remove) const;
+    // True when a status line with `needle` in its command was removed.
+    [[nodiscard]] Result<bool> stripStatusLine(const std::string& relative,
+                                               const std::string& needle) const;
     void removeFile(const std::string& relative) const;
 
     // Refreshes, then turns the outcome into the action's result.
