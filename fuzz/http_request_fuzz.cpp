@@ -1,7 +1,8 @@
 // libFuzzer target: the phone page's HTTP request, the only input open to the
 // network. Every request gets one whole response whose Content-Length is right,
 // and text from outside never reaches the page unescaped. "TOKEN" in the input
-// stands for the pairing token, so the fuzzer also reaches the pages behind it.
+// stands for the pairing token and "HOST" for an address the page answers to,
+// so the fuzzer also reaches the pages behind them.
 #include <string>
 #include <vector>
 
@@ -15,13 +16,12 @@ namespace {
 
 using namespace vorla;
 
-std::string withToken(std::string_view input, const std::string& token) {
-    std::string out(input);
-    for (std::size_t at = out.find("TOKEN"); at != std::string::npos;
-         at = out.find("TOKEN", at + token.size())) {
-        out.replace(at, 5, token);
+std::string replaced(std::string text, std::string_view name, const std::string& value) {
+    for (std::size_t at = text.find(name); at != std::string::npos;
+         at = text.find(name, at + value.size())) {
+        text.replace(at, name.size(), value);
     }
-    return out;
+    return text;
 }
 
 void checkWhole(const std::string& response) {
@@ -41,8 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static RemoteApproval* approval = [] {
         auto* made = new RemoteApproval(queue, 0);
         made->setGateSource([] {
-            phone::GateCard card{"gate-1",       "Claude Code", lastRequest, lastRequest,
-                                 Risk::critical, {lastRequest}, lastRequest};
+            phone::GateCard card{"0B6E1B8C-3F0A-4C55-9A4E-2D1F7C9E5A10",
+                                 "Claude Code",
+                                 lastRequest,
+                                 lastRequest,
+                                 Risk::critical,
+                                 {lastRequest},
+                                 lastRequest};
             return std::vector<phone::GateCard>{card};
         });
         made->setOnDecision([](const std::string&, Behavior) {});
@@ -53,10 +58,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }();
     const std::string_view input = fuzz::text(data, size);
     lastRequest = std::string(input);
-    checkWhole(approval->respond(withToken(input, approval->token())));
+    const std::string request =
+        replaced(replaced(std::string(input), "TOKEN", approval->token()), "HOST",
+                 "localhost:" + std::to_string(approval->boundPort()));
+    checkWhole(approval->respond(request));
 
     const std::string escaped = phone::escapeHTML(input);
     fuzz::check(escaped.find_first_of("<>\"") == std::string::npos);
+    const std::string visible = visibleText(input);
+    fuzz::check(isValidUTF8(visible) && visible.find_first_of("\r\n\x1b\x7f") == std::string::npos);
     (void)withoutCutCharacter(input);
     (void)isValidUTF8(input);
     return 0;

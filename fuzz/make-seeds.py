@@ -38,13 +38,16 @@ USER = '{"type":"user","message":{"role":"user","content":"go on"}}\n'
 
 seeds = {
     "http_request_fuzz": [
-        b"GET /?t=TOKEN HTTP/1.1\r\nHost: pc.local:8787\r\n\r\n",
-        b"POST /?t=TOKEN&id=gate-1&a=allow HTTP/1.1\r\nContent-Length: 0\r\n\r\n",
-        b"POST /decide?id=gate-1&a=deny&t=TOKEN HTTP/1.1\r\n\r\n",
+        b"GET /?t=TOKEN HTTP/1.1\r\nHost: HOST\r\n\r\n",
+        b"POST /?t=TOKEN&id=0B6E1B8C-3F0A-4C55-9A4E-2D1F7C9E5A10&a=allow HTTP/1.1\r\nHost: HOST\r\n"
+        b"Origin: http://HOST\r\nContent-Length: 0\r\n\r\n",
+        b"POST /decide?id=0B6E1B8C-3F0A-4C55-9A4E-2D1F7C9E5A10&a=deny&t=TOKEN HTTP/1.1\r\n"
+        b"Host: HOST\r\n\r\n",
         b"\r\nGET  /a?b HTTP/1.1\r\nHost: x",
-        b"GET /?t=wrong HTTP/1.1\r\n\r\n",
+        b"GET /?t=wrong HTTP/1.1\r\nHost: HOST\r\n\r\n",
         b"GET /\xff\xfe HTTP/1.1\r\n\r\n",
-        "GET /?t=TOKEN&q=\u00e9<script> HTTP/1.1\r\n\r\n".encode(),
+        "GET /?t=TOKEN&q=\u00e9<script> HTTP/1.1\r\nHost: HOST\r\n\r\n".encode(),
+        b"POST /decide?t=TOKEN&id=X&a=allow&a=deny HTTP/1.1\r\nHost: HOST\r\n\r\n",
     ],
     "event_decode_fuzz": [
         b'{"id":"E1","source":"claude","event":"PermissionRequest","rawEvent":"PermissionRequest",'

@@ -29,14 +29,17 @@ std::uint16_t portFromEnvironment() {
     return static_cast<std::uint16_t>(port);
 }
 
+// The address with its token goes to the terminal only: log lines end up in
+// the journal, where anyone allowed to read it could answer the agents.
 void showPairing(const RemoteApproval& remote) {
-    logLine("VORLA_REMOTE_URL " + remote.pairingURL());
-    auto code = remote.qrCode();
-    if (!code) {
-        return;
+    logLine("Phone approvals on port " + std::to_string(remote.boundPort()) +
+            " (plain HTTP, every interface); the address to open is on the terminal");
+    std::string text = "\n";
+    if (auto code = remote.qrCode()) {
+        text += "Scan with your phone to answer approvals from it:\n\n" +
+                phone::terminalBlocks(*code) + "\n";
     }
-    std::string text = "\nScan with your phone to answer approvals from it:\n\n" +
-                       phone::terminalBlocks(*code) + "\n" + remote.pairingURL() + "\n\n";
+    text += "VORLA_REMOTE_URL " + remote.pairingURL() + "\n\n";
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
 }

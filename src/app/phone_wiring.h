@@ -9,8 +9,9 @@ namespace vorla::app {
 
 // `store` must outlive `remote` (the composition root declares it first).
 // With VORLA_REMOTE exactly "1": listens on VORLA_REMOTE_PORT (default 8787),
-// logs "VORLA_REMOTE_URL <address>" and draws the address's QR code on
-// standard output for a phone to scan; a failure is logged instead.
+// draws the address's QR code and writes "VORLA_REMOTE_URL <address>" on
+// standard output for a phone to scan, and logs only the port (the token
+// stays out of the log); a failure is logged instead.
 void wirePhoneApprovals(RemoteApproval& remote, SessionStore& store);
 
 }  // namespace vorla::app

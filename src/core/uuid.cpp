@@ -32,4 +32,25 @@ std::string randomUUID() {
     return std::string(text.data(), 36);
 }
 
+namespace {
+
+bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+}  // namespace
+
+bool isUUID(std::string_view text) {
+    if (text.size() != 36) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? text[i] != '-' : !isHexDigit(text[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace vorla

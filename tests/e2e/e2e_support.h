@@ -128,7 +128,7 @@ inline std::string startPhoneApp(const TempHome& home, std::unique_ptr<RunningCh
     std::string url;
     eventually(
         [&] {
-            url = lineAfter(home.read("app.err").value_or(""), "VORLA_REMOTE_URL ");
+            url = lineAfter(home.read("app.out").value_or(""), "VORLA_REMOTE_URL ");
             return !url.empty();
         },
         std::chrono::seconds(30));

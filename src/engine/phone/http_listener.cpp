@@ -59,6 +59,17 @@ UniqueFd bindAllInterfaces(std::uint16_t port, int& error) {
     return fd;
 }
 
+// The peer's address without its port; IPv4 peers of the dual-stack socket
+// come as IPv4-mapped IPv6 addresses, one key per address either way.
+std::string clientKey(const sockaddr_storage& peer) {
+    if (peer.ss_family == AF_INET6) {
+        const auto& address = reinterpret_cast<const sockaddr_in6&>(peer).sin6_addr;
+        return {reinterpret_cast<const char*>(&address), sizeof address};
+    }
+    const auto& address = reinterpret_cast<const sockaddr_in&>(peer).sin_addr;
+    return {reinterpret_cast<const char*>(&address), sizeof address};
+}
+
 std::uint16_t localPort(int fd) {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
@@ -93,12 +104,17 @@ struct HttpListener::Connection {
     enum class State { reading, draining, awaitingReply, writing, lingering };
     std::uint64_t id = 0;
     UniqueFd fd;
+    std::string client;  // the peer's address bytes
     State state = State::reading;
     std::chrono::steady_clock::time_point deadline;
     std::string out;
     std::size_t sent = 0;
 
     void close() { fd.reset(); }
+    // Nothing of ours depends on it yet: not waiting for or sending a reply.
+    [[nodiscard]] bool expendable() const {
+        return fd && state != State::awaitingReply && state != State::writing;
+    }
 };
 
 Result<std::unique_ptr<HttpListener>> HttpListener::open(std::uint16_t port, Handler handler,
@@ -177,16 +193,48 @@ void HttpListener::takeMessages(std::vector<Connection>& connections, bool& stop
 }
 
 void HttpListener::acceptAll(std::vector<Connection>& connections) {
-    while (connections.size() < limits_.maxConnections) {
-        UniqueFd fd(::accept4(listenFd_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    for (;;) {
+        sockaddr_storage peer{};
+        socklen_t length = sizeof peer;
+        UniqueFd fd(::accept4(listenFd_.get(), reinterpret_cast<sockaddr*>(&peer), &length,
+                              SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (!fd) {
             return;  // EAGAIN, or a connection that vanished before we took it
         }
         Connection connection;
+        connection.client = clientKey(peer);
+        if (!makeRoom(connections, connection.client)) {
+            continue;  // every slot is being answered: this one is refused
+        }
         connection.fd = std::move(fd);
         connection.deadline = std::chrono::steady_clock::now() + limits_.read;
         connections.push_back(std::move(connection));
     }
+}
+
+bool HttpListener::makeRoom(std::vector<Connection>& connections, const std::string& client) const {
+    std::erase_if(connections, [](const Connection& c) { return !c.fd; });
+    auto fromClient = [&client](const Connection& c) { return c.client == client; };
+    // Oldest first: the vector is in the order of accept.
+    auto dropOldest = [&connections](auto&& among) {
+        auto victim = std::find_if(connections.begin(), connections.end(),
+                                   [&](const Connection& c) { return c.expendable() && among(c); });
+        if (victim == connections.end()) {
+            return false;
+        }
+        connections.erase(victim);
+        return true;
+    };
+    if (static_cast<std::size_t>(std::count_if(connections.begin(), connections.end(),
+                                               fromClient)) >= limits_.maxPerClient &&
+        !dropOldest(fromClient)) {
+        return false;
+    }
+    if (connections.size() >= limits_.maxConnections &&
+        !dropOldest([](const Connection&) { return true; })) {
+        return false;
+    }
+    return true;
 }
 
 void HttpListener::serve() {
@@ -204,7 +252,7 @@ void HttpListener::serve() {
         if (!listenFd_ && connections.empty()) {
             break;
         }
-        bool pollListen = listenFd_ && connections.size() < limits_.maxConnections;
+        const bool pollListen = static_cast<bool>(listenFd_);
         std::vector<pollfd> fds = pollSet(connections, pollListen);
         if (::poll(fds.data(), fds.size(), pollTimeout(connections)) < 0 && errno != EINTR) {
             break;

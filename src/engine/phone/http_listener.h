@@ -1,7 +1,9 @@
 // The TCP side of the phone page: one I/O thread that accepts connections on
 // all interfaces, reads each request once, hands it over, writes the reply and
 // closes. No request can hold a connection for long: reading, waiting for the
-// reply, writing and the closing handshake each have a time limit.
+// reply, writing and the closing handshake each have a time limit; and no
+// client can crowd the others out: past its share, or when the listener is
+// full, its oldest connection that is not being answered makes room.
 //
 // Threads: construct, stopListening() and destroy on the owner's thread (the
 // main thread); the handler runs on the I/O thread; a Reply may be called from
@@ -30,8 +32,8 @@ namespace vorla::phone {
 
 struct HttpLimits {
     // From accept to the request's bytes (and, for a request that is not
-    // UTF-8, to the peer's close).
-    std::chrono::milliseconds read{5000};
+    // UTF-8, to the peer's close). A browser sends its request at once.
+    std::chrono::milliseconds read{2000};
     // From the request to the owner's reply.
     std::chrono::milliseconds reply{30000};
     // Sending the reply.
@@ -40,6 +42,8 @@ struct HttpLimits {
     // not turn our close into a reset that could destroy the reply in flight.
     std::chrono::milliseconds linger{2000};
     std::size_t maxConnections = 64;
+    // From one client address.
+    std::size_t maxPerClient = 8;
 };
 
 class HttpListener {
@@ -80,6 +84,11 @@ class HttpListener {
     void serve();
     void closeListener();
     void acceptAll(std::vector<Connection>& connections);
+    // Room for one more connection, from `client`: drops the oldest one that
+    // is not being answered from that client when it has its share, and from
+    // anyone when the listener is full. False when there is none to drop.
+    [[nodiscard]] bool makeRoom(std::vector<Connection>& connections,
+                                const std::string& client) const;
     void takeMessages(std::vector<Connection>& connections, bool& stopListen, bool& stop);
     [[nodiscard]] std::vector<pollfd> pollSet(const std::vector<Connection>& connections,
                                               bool pollListen) const;

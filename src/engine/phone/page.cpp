@@ -1,5 +1,7 @@
 #include "engine/phone/page.h"
 
+#include "core/text.h"
+
 namespace vorla::phone {
 
 namespace {
@@ -26,18 +28,32 @@ constexpr std::string_view kStyle =
     ".empty{text-align:center;color:#555;margin-top:22vh;font:14px ui-monospace,monospace}"
     ".empty span{color:#333;font-size:12px}";
 
-// The identifier as a single-quoted script string inside a double-quoted
-// attribute. Gate identifiers are the bridge's UUIDs, but any local process
-// can name one, and a quote in it must not become script on the phone.
+// The identifier as a single-quoted script string that goes into the query
+// as it is. Gate identifiers are the bridge's UUIDs, but any local process can
+// name one: percent-encoding leaves no quote, "&" or "=" to break out of the
+// handler or add a parameter of its own.
 std::string scriptString(std::string_view id) {
-    std::string quoted;
+    static constexpr std::string_view kHex = "0123456789ABCDEF";
+    std::string quoted = "'";
     for (char c : id) {
-        if (c == '\\' || c == '\'') {
-            quoted += '\\';
+        const auto byte = static_cast<unsigned char>(c);
+        const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
+                                c == '~';
+        if (unreserved) {
+            quoted += c;
+        } else {
+            quoted += '%';
+            quoted += kHex[byte >> 4];
+            quoted += kHex[byte & 0x0F];
         }
-        quoted += c;
     }
-    return "'" + escapeHTML(quoted) + "'";
+    return quoted + "'";
+}
+
+// Agent text as the phone shows it: controls made visible, then escaped.
+std::string shown(std::string_view text, LineBreaks lineBreaks = LineBreaks::show) {
+    return escapeHTML(visibleText(text, lineBreaks));
 }
 
 std::string riskLine(const GateCard& gate) {
@@ -49,7 +65,7 @@ std::string riskLine(const GateCard& gate) {
         }
         line += " \u00b7 " + joined;
     }
-    return escapeHTML(line);
+    return shown(line);
 }
 
 }  // namespace
@@ -93,11 +109,11 @@ std::string_view riskColour(Risk risk) {
 
 std::string card(const GateCard& gate) {
     std::string id = scriptString(gate.id);
-    return "<div class=\"card\"><div class=\"row\"><b>" + escapeHTML(gate.agentName) +
-           "</b><span class=\"tool\">" + escapeHTML(gate.toolName) +
-           "</span></div><div class=\"proj\">" + escapeHTML(gate.project) +
+    return "<div class=\"card\"><div class=\"row\"><b>" + shown(gate.agentName) +
+           "</b><span class=\"tool\">" + shown(gate.toolName) +
+           "</span></div><div class=\"proj\">" + shown(gate.project) +
            "</div><div class=\"risk\" style=\"color:" + std::string(riskColour(gate.risk)) + "\">" +
-           riskLine(gate) + "</div><pre>" + escapeHTML(gate.detail) +
+           riskLine(gate) + "</div><pre>" + shown(gate.detail, LineBreaks::keep) +
            "</pre><div class=\"btns\"><button class=\"deny\" onclick=\"d(" + id +
            ",'deny')\">Deny</button><button class=\"allow\" onclick=\"d(" + id +
            ",'allow')\">Allow</button></div></div>";

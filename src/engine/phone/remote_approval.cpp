@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 
+#include "core/uuid.h"
 #include "engine/phone/http_message.h"
+#include "engine/phone/page_address.h"
 #include "engine/phone/token.h"
 
 namespace vorla {
@@ -90,20 +92,34 @@ std::string RemoteApproval::respond(std::string_view request) {
 }
 
 phone::HttpResponse RemoteApproval::answer(std::string_view request) {
-    auto line = phone::parseRequestLine(request);
-    if (!line) {
+    auto parsed = phone::parseRequest(request);
+    if (!parsed) {
         return phone::badRequest();
     }
-    if (!phone::authorised(line->target, token_)) {
+    auto host = phone::headerValues(*parsed, "host");
+    if (host.size() != 1 ||
+        !phone::hostAllowed(host[0], pairingHostName(), phone::localAddresses(), boundPort())) {
+        return phone::forbidden();
+    }
+    auto parameters = phone::queryParameters(parsed->target);
+    if (!parameters) {
+        return phone::badRequest();
+    }
+    if (!phone::authorised(*parameters, token_)) {
         return phone::unauthorised();
     }
-    if (line->method != "POST") {
+    if (parsed->method != "POST") {
         return phone::ok(phone::page(gates_ ? gates_() : std::vector<phone::GateCard>{}, token_),
                          "text/html; charset=utf-8");
     }
-    auto id = phone::parameter("id", line->target);
-    auto action = phone::parameter("a", line->target);
-    if (!id || !action) {
+    // A form or fetch from another page carries that page's origin.
+    auto origin = phone::headerValues(*parsed, "origin");
+    if (origin.size() > 1 || (origin.size() == 1 && !phone::sameOrigin(origin[0], host[0]))) {
+        return phone::forbidden();
+    }
+    auto id = phone::parameter(*parameters, "id");
+    auto action = phone::parameter(*parameters, "a");
+    if (!id || !action || !isUUID(*id)) {
         return phone::badRequest();
     }
     if (onDecision_) {

@@ -60,6 +60,9 @@ void PhonePage::addOff() {
         {"Local network only. No cloud, no account, no relay.", "lock.fill"},
         {"Off unless you turn it on — it opens a listening port.", "eye.slash.fill"},
         {"A fresh token each time. The QR is the only way to get it.", "qrcode"},
+        {"Plain HTTP, not encrypted, on every network interface of this computer: anyone on the "
+         "network who sees the address can answer your agents. Use it on a network you trust.",
+         "lock.fill"},
     };
     for (const Note& note : notes) {
         auto* row = new QHBoxLayout();
@@ -94,6 +97,12 @@ void PhonePage::addOn() {
     address->setTextInteractionFlags(Qt::TextSelectableByMouse);
     card->content()->addWidget(address);
     body()->addWidget(card);
+    body()->addWidget(
+        paragraph(QStringLiteral(
+                      "Plain HTTP, not encrypted: listening on port %1 of every network interface. "
+                      "Share this address only with your own phone, and turn it off when you are "
+                      "done.")
+                      .arg(remote.boundPort())));
     auto* off = new FlatButton(QStringLiteral("Turn off"), look::pink());
     connect(off, &QAbstractButton::clicked, this, [&remote] { remote.disable(); });
     body()->addWidget(off);

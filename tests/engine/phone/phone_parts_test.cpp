@@ -5,6 +5,7 @@
 
 #include "engine/phone/http_message.h"
 #include "engine/phone/page.h"
+#include "engine/phone/page_address.h"
 #include "engine/phone/token.h"
 
 namespace vorla::phone {
@@ -30,20 +31,38 @@ TEST(Token, freshFromTheAlphabetWithoutModuloBias) {
     EXPECT_TRUE(draws.empty());
 }
 
-TEST(HttpMessage, requestLineAndParameters) {
-    EXPECT_EQ(parseRequestLine("\r\nGET  /a?b HTTP/1.1\r\nHost: x")->target, "/a?b");
-    EXPECT_FALSE(parseRequestLine(""));
-    EXPECT_EQ(parameter("id", "/decide?id=&id=G2"), "G2");
-    EXPECT_EQ(parameter("id", "/decide?ids=1&id=a=b"), "a=b");
-    EXPECT_EQ(parameter("a", "/decide?id=G1&a=%41"), "%41");  // taken literally
-    EXPECT_FALSE(parameter("a", "/decide?id=G1&a"));
-    EXPECT_FALSE(authorised("/x?t=", ""));  // no token while the server is off
+TEST(HttpMessage, requestLineHeadersAndParameters) {
+    auto request = parseRequest("\r\nGET  /a?b HTTP/1.1\r\nHost:  x:1 \r\nX: y\r\n\r\nhost: z");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->target, "/a?b");
+    EXPECT_EQ(headerValues(*request, "host"), std::vector<std::string>{"x:1"});
+    EXPECT_FALSE(parseRequest(""));
+
+    auto parameters = queryParameters("/decide?id=a=b&&a=%41&t");
+    ASSERT_TRUE(parameters);
+    EXPECT_EQ(parameter(*parameters, "id"), "a=b");
+    EXPECT_EQ(parameter(*parameters, "a"), "%41");  // taken literally
+    EXPECT_FALSE(parameter(*parameters, "t"));
+    EXPECT_FALSE(queryParameters("/decide?id=&id=G2"));
+    EXPECT_FALSE(authorised({{"t", ""}}, ""));  // no token while the server is off
 }
 
-TEST(Page, aQuoteInAGateIdentifierCannotBreakOutOfTheHandler) {
-    GateCard gate{"x');alert(1);//\"", "Agent", "t", "", Risk::normal, {}, ""};
+TEST(PageAddress, onlyOurNamesWithOurPort) {
+    const std::vector<std::string> addresses = {"127.0.0.1", "[::1]", "192.168.1.20"};
+    EXPECT_TRUE(hostAllowed("Pc.Local:8787", "pc", addresses, 8787));
+    EXPECT_TRUE(hostAllowed("192.168.1.20:8787", "pc", addresses, 8787));
+    for (const char* host : {"pc.local", "pc.local:87", "pc.local.evil:8787", "pc:8787",
+                             "192.168.1.2:8787", ":8787", "evil.example:8787"}) {
+        EXPECT_FALSE(hostAllowed(host, "pc", addresses, 8787)) << host;
+    }
+}
+
+TEST(Page, aGateIdentifierCannotBreakOutOfTheHandlerOrAddAParameter) {
+    GateCard gate{"x');alert(1);//\"&a=allow", "Agent", "t", "", Risk::normal, {}, ""};
     std::string html = card(gate);
-    EXPECT_NE(html.find("d('x\\');alert(1);//&quot;','deny')"), std::string::npos);
+    EXPECT_NE(html.find("d('x%27%29%3Balert%281%29%3B%2F%2F%22%26a%3Dallow','deny')"),
+              std::string::npos)
+        << html;
 }
 
 }  // namespace
