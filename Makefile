@@ -5,7 +5,7 @@ APP   = build/debug/src/app/vorla-agents
 
 .PHONY: all deps node-deps build run run-headless test test-debug contract tsan asan asan-build \
 	thread-safety bench fuzz-build fuzz fuzz-smoke lint format check-format clean package package-test \
-	desktop-entry
+	packages packages-test desktop-entry
 
 all: build
 
@@ -70,6 +70,22 @@ package: deps
 # Installs that package into a clean Debian 12 root and uses it there.
 package-test: package
 	@scripts/package-test.sh $$(ls -1t build/package/vorla-agents_*.deb | head -1)
+
+# Every way to install it, in build/dist: the Debian 12 package, the Debian 13
+# package (built inside a clean Debian 13 root against its own libraries) and
+# the portable tarball for other distributions. Not part of `make test`.
+packages: package
+	@mkdir -p build/dist && cp $$(ls -1t build/package/vorla-agents_*.deb | head -1) build/dist/
+	@scripts/build-deb13.sh build/dist
+	@scripts/build-portable.sh build/dist
+
+# The Debian 13 package installed into a clean Debian 13 root, the portable
+# tarball unpacked into clean Debian 12 and 13 roots with only a desktop's
+# client libraries (the Debian 12 package is checked by `make test`).
+packages-test: packages
+	@scripts/package-test.sh $$(ls -1t build/dist/vorla-agents_*deb13*.deb | head -1) trixie
+	@for suite in bookworm trixie; do \
+	  scripts/portable-test.sh $$(ls -1t build/dist/vorla-agents-*-x86_64.tar.gz | head -1) $$suite || exit 1; done
 
 # A menu entry for the program in the build tree, for people who run from source.
 desktop-entry: build

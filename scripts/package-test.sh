@@ -1,20 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian package into a clean Debian 12 root and uses it there:
+# Installs a Debian package into a clean Debian root and uses it there:
 #   1. the menu entry validates, the icons are there, lintian finds no errors;
-#   2. a minimal bookworm root (debootstrap; made once and kept as a tarball in
-#      $VORLA_ROOT_CACHE, default /var/cache/vorla-agents-ci), unpacked afresh;
+#   2. a minimal root of SUITE (default bookworm; debootstrap, made once and
+#      kept as a tarball in $VORLA_ROOT_CACHE, default /var/cache/vorla-agents-ci),
+#      unpacked afresh;
 #   3. `apt-get install ./vorla-agents_*.deb` inside it (chroot, no container);
 #   4. inside: --version, `hooks install claude` under a temporary HOME (the
 #      staged bridge must be the installed one), and a bridge round trip
 #      against `vorla-agents --headless`.
-# Needs root (debootstrap, chroot, mount). Usage: scripts/package-test.sh DEB
+# Needs root (debootstrap, chroot, mount). Usage: scripts/package-test.sh DEB [SUITE]
 set -euo pipefail
 
-deb=$(realpath "${1:?usage: package-test.sh path/to/vorla-agents_VERSION_ARCH.deb}")
-cache=${VORLA_ROOT_CACHE:-/var/cache/vorla-agents-ci}
-base=$cache/bookworm-minbase.tar
-# The machine's own apt source, when it names one; otherwise debootstrap's default.
-mirror=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
+deb=$(realpath "${1:?usage: package-test.sh path/to/vorla-agents_VERSION_ARCH.deb [SUITE]}")
+suite=${2:-bookworm}
+source "$(dirname "$0")/debian-root.sh"
 
 step() { printf '== %s\n' "$*"; }
 fail() { printf 'package test FAILED: %s\n' "$*" >&2; exit 1; }
@@ -34,38 +33,20 @@ for size in 16 32 48 64 128 256; do
 done
 rm -rf "$unpacked"
 
-mkdir -p "$cache/archives"
-if [[ ! -s $base ]]; then
-    step "bootstrapping a bookworm root (once; cached in $base)"
-    seed=$(mktemp -d)
-    debootstrap --variant=minbase bookworm "$seed" ${mirror:+"$mirror"} >"$cache/debootstrap.log" 2>&1 ||
-        { tail -20 "$cache/debootstrap.log" >&2; rm -rf "$seed"; fail "debootstrap"; }
-    tar -C "$seed" -cf "$base.part" . && mv "$base.part" "$base"
-    rm -rf "$seed"
-fi
-
 root=$(mktemp -d /tmp/vorla-pkgroot.XXXXXX)
 app=""
 cleanup() {
     [[ -n $app ]] && kill -KILL "$app" 2>/dev/null && wait "$app" 2>/dev/null
-    for m in "$root/var/cache/apt/archives" "$root/proc"; do
-        mountpoint -q "$m" && umount -l "$m"
-    done
+    debian_root_release "$root"
     rm -rf "$root"
 }
 trap cleanup EXIT
-tar -C "$root" -xf "$base"
-mount -t proc proc "$root/proc"
-# Downloaded packages are kept between runs: only the first run fetches Qt.
-mount --bind "$cache/archives" "$root/var/cache/apt/archives"
-cp /etc/resolv.conf "$root/etc/resolv.conf"
+debian_root_unpack "$suite" "$root" || fail "debootstrap $suite"
 cp "$deb" "$root/tmp/"
-in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
+in_root() { in_debian_root "$root" "$@"; }
 
-step "apt-get install ./$(basename "$deb")"
-in_root apt-get update -qq >/dev/null
-in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-    "./tmp/$(basename "$deb")" >"$root/tmp/apt.log" 2>&1 || { tail -20 "$root/tmp/apt.log" >&2; fail "apt-get install"; }
+step "apt-get install ./$(basename "$deb") into a clean $suite root"
+debian_root_apt_install "$root" "./tmp/$(basename "$deb")" || fail "apt-get install"
 
 step "vorla-agents --version"
 in_root vorla-agents --version | grep -q '^vorla-agents ' || fail "--version"
