@@ -30,17 +30,16 @@ std::int64_t countFrom(od::value value) {
     if (value.get_number().get(number) != simdjson::SUCCESS) {
         return 0;
     }
-    switch (number.get_number_type()) {
-        case od::number_type::signed_integer:
-            return number.get_int64();
-        case od::number_type::unsigned_integer:
-            return 0;  // beyond 64-bit signed
-        case od::number_type::floating_point_number: {
-            double d = number.get_double();
-            if (std::trunc(d) == d && d >= -9.2e18 && d <= 9.2e18) {
-                return static_cast<std::int64_t>(d);
-            }
-            return 0;
+    // Anything but a signed integer or a whole double (beyond 64 bits signed,
+    // or a newer simdjson's big integers) counts as 0.
+    const od::number_type type = number.get_number_type();
+    if (type == od::number_type::signed_integer) {
+        return number.get_int64();
+    }
+    if (type == od::number_type::floating_point_number) {
+        double d = number.get_double();
+        if (std::trunc(d) == d && d >= -9.2e18 && d <= 9.2e18) {
+            return static_cast<std::int64_t>(d);
         }
     }
     return 0;
