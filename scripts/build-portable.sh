@@ -55,7 +55,16 @@ for soname in "${!wanted[@]}"; do
     [[ -n ${provided[$soname]:-} ]] && continue
     cp -L "${wanted[$soname]}" "$stage/lib/$soname"
 done
+# A library that names its own search path (libpulse names its private
+# folder) would not look in lib/: point it there.
+for lib in "$stage"/lib/*; do
+    if readelf -d "$lib" | grep -q '(RUNPATH)\|(RPATH)'; then
+        patchelf --set-rpath '$ORIGIN' "$lib"
+    fi
+done
 ldd "$app" | grep -q 'not found' && fail "vorla-agents-app misses a library: $(ldd "$app" | grep 'not found')"
+
+rm -rf "$stage/share/lintian"  # only meaningful inside the Debian package
 
 # The menu entry and icons point at wherever the bundle was unpacked.
 cp packaging/portable-install.sh "$stage/install.sh"

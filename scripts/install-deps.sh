@@ -26,8 +26,9 @@ packages=(
   xvfb xcompmgr x11-utils x11-xserver-utils xdotool imagemagick dbus python3-dbus
   # the Debian package and its test in a clean Debian root (make package-test)
   dpkg-dev fakeroot lintian debootstrap desktop-file-utils
-  # the portable tarball bundles the desktop-portal platform theme (make packages)
-  qt6-xdgdesktopportal-platformtheme
+  # the portable tarball: the desktop-portal platform theme it bundles, and patchelf
+  # to point a bundled library's own search path at its neighbours (make packages)
+  qt6-xdgdesktopportal-platformtheme patchelf
   # fuzzing, lint and formatting (make fuzz, make lint, make format)
   clang libclang-rt-14-dev clang-tidy clang-format
 )

@@ -16,7 +16,7 @@ fail() { printf 'portable test FAILED (%s): %s\n' "$suite" "$*" >&2; exit 1; }
 
 desktop_libs=(libx11-6 libx11-xcb1 libxcb1 libxcb-glx0 libxcb-randr0 libxcb-render0 libxcb-shape0
     libxcb-shm0 libxcb-sync1 libxcb-xfixes0 libxcb-xinerama0 libxcb-xinput0 libxcb-xkb1 libxext6 libxi6
-    libxrender1 libxkbcommon0 libxkbcommon-x11-0 libgl1 libegl1 libopengl0 libwayland-client0
+    libxrender1 libxkbcommon0 libxkbcommon-x11-0 libgl1 libegl1 libopengl0 libwayland-client0 libwayland-cursor0 libwayland-egl1
     libfontconfig1 libfreetype6 fonts-dejavu-core libdbus-1-3)
 
 root=$(mktemp -d /tmp/vorla-portroot.XXXXXX)
@@ -49,7 +49,8 @@ mkdir -p "$root/tmp/home"
 in_root env HOME=/tmp/home "$top/install.sh" >/dev/null
 grep -q "^Exec=$top/bin/vorla-agents\$" "$root/usr/local/share/applications/vorla-agents.desktop" ||
     fail "the menu entry does not start $top/bin/vorla-agents"
-in_root env HOME=/tmp/home vorla-agents hooks install claude >/dev/null
+[[ $(readlink "$root/usr/local/bin/vorla-agents") == "$top/bin/vorla-agents" ]] || fail "no vorla-agents in /usr/local/bin"
+in_root env HOME=/tmp/home /usr/local/bin/vorla-agents hooks install claude >/dev/null
 in_root cmp /tmp/home/.vorla-agents/bin/vorla-bridge "$top/libexec/vorla-agents/vorla-bridge" ||
     fail "the staged bridge is not the bundled one"
 
