@@ -15,7 +15,7 @@ fail() { printf 'portable test FAILED (%s): %s\n' "$suite" "$*" >&2; exit 1; }
 [[ $(id -u) -eq 0 ]] || fail "needs root for debootstrap and chroot"
 
 desktop_libs=(libx11-6 libx11-xcb1 libxcb1 libxcb-glx0 libxcb-randr0 libxcb-render0 libxcb-shape0
-    libxcb-shm0 libxcb-sync1 libxcb-xfixes0 libxcb-xinerama0 libxcb-xinput0 libxcb-xkb1 libxext6 libxi6
+    libxcb-shm0 libxcb-sync1 libxcb-xfixes0 libxcb-xinerama0 libxcb-xinput0 libxcb-xkb1 libxext6 libxfixes3 libxi6
     libxrender1 libxkbcommon0 libxkbcommon-x11-0 libgl1 libegl1 libopengl0 libwayland-client0 libwayland-cursor0 libwayland-egl1
     libfontconfig1 libfreetype6 fonts-dejavu-core libdbus-1-3)
 
@@ -67,10 +67,15 @@ kill -TERM "$app"; wait "$app" || true
 app=""
 
 step "the desktop app on an X server"
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and says which on a descriptor.
+displayfile=$(mktemp)
+Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$displayfile" >/dev/null 2>&1 &
 xvfb=$!
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [[ -s $displayfile ]] && break; sleep 0.1; done
+[[ -s $displayfile ]] || fail "Xvfb did not start"
+display=:$(head -1 "$displayfile")
+rm -f "$displayfile"
+for _ in $(seq 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
 mkdir -p "$root/tmp/.X11-unix"
 mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
 chroot "$root" /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=/tmp/home DISPLAY="$display" \
