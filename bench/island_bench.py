@@ -109,6 +109,9 @@ def main():
         env = {k: v for k, v in os.environ.items()
                if k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE")}
         env.update(DISPLAY=display, HOME=tmp)
+        # Hooks in place, so the first-run settings window stays closed.
+        subprocess.run([APP, "hooks", "install", "claude"], env=env, check=True,
+                       stdout=subprocess.DEVNULL)
         try:
             dummy = dict(env, SDL_AUDIODRIVER="dummy")
             ups, maps, peer_ups = [], [], []

@@ -39,8 +39,20 @@ void Island::show() {
 }
 
 void Island::hoverTick() {
-    trackHover(pointer_.read());
+    const QPoint pointer = pointer_.read();
+    trackHover(pointer);
     resize();
+    const IslandLayout::Inputs inputs = layoutInputs();
+    LookRect near = IslandLayout::hoverRect(inputs, geo_, lookRect(NotchWindow::screenFrame()));
+    near = {near.x - kNearDistance, near.y - kNearDistance, near.width + 2 * kNearDistance,
+            near.height + 2 * kNearDistance};
+    const bool open = IslandLayout::mode(inputs.gateOpen, inputs.hovering, inputs.celebrating) ==
+                      IslandLayout::Mode::expanded;
+    const auto interval =
+        open || near.contains(pointer.x(), pointer.y()) ? kHoverInterval : kFarInterval;
+    if (hoverTimer_.intervalAsDuration() != interval) {
+        hoverTimer_.setInterval(interval);
+    }
 }
 
 IslandLayout::Inputs Island::layoutInputs() const {

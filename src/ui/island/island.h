@@ -8,6 +8,10 @@
 // The tick reads the pointer's position rather than waiting for motion
 // events: a pointer that jumps (a warp, a remote desktop, a tablet) sends no
 // motion, and crossing only the island's own edge misses its hover margins.
+// It looks every 60 ms while the island is open or the pointer is near it,
+// and every 400 ms while the pointer is far: the look is an X round trip,
+// and an idle desktop must stay idle. A pointer jumping from far away is
+// seen within 400 ms; one moving over is near before it arrives.
 //
 // Main thread only. The store must outlive the island.
 #pragma once
@@ -30,6 +34,9 @@ class Island final : public QObject {
     Q_OBJECT
   public:
     static constexpr std::chrono::milliseconds kHoverInterval{60};
+    static constexpr std::chrono::milliseconds kFarInterval{400};
+    // How far around the hover area the pointer counts as near.
+    static constexpr int kNearDistance = 200;
 
     Island(SessionStore& store, NotchGeometry geo, IslandActions actions);
     ~Island() override;
