@@ -71,11 +71,12 @@ int printDay(const std::string& day, bool json) {
     rows.reserve(entries.size());
     for (const AuditEntry& e : entries) {
         rows.push_back({localClock(e.ts), e.agent, e.project, e.kind,
-                        e.risk ? std::to_string(*e.risk) : "-",
+                        e.risk ? std::to_string(*e.risk) : "-", e.by.empty() ? "-" : e.by,
                         e.tool + (e.detail.empty() ? "" : ": ") + e.detail});
     }
-    std::fputs(formatTable({"TIME", "AGENT", "PROJECT", "EVENT", "RISK", "WHAT"}, rows).c_str(),
-               stdout);
+    std::fputs(
+        formatTable({"TIME", "AGENT", "PROJECT", "EVENT", "RISK", "BY", "WHAT"}, rows).c_str(),
+        stdout);
     return 0;
 }
 

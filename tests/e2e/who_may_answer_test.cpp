@@ -94,10 +94,12 @@ class WhoMayAnswerTest : public ::testing::Test {
     std::string socket() const { return home.file(".vorla-agents/run/vorla.sock"); }
     std::string control() const { return home.file(".vorla-agents/run/control.sock"); }
 
-    static ChildResult cli(std::vector<std::string> args) {
+    static ChildResult cli(std::vector<std::string> args,
+                           std::map<std::string, std::optional<std::string>> env = {}) {
         ChildOptions options;
         options.args = {VORLA_APP_PATH};
         options.args.insert(options.args.end(), args.begin(), args.end());
+        options.env = std::move(env);
         options.timeout = 30s;
         return runChild(options);
     }
@@ -194,8 +196,9 @@ TEST_F(WhoMayAnswerTest, ASlowClientDoesNotHoldUpAllow) {
 
 // A stand-in agent runs its hook through `sh -c` (as Claude Code does) and
 // then, from a tool call of its own, tries `vorla-agents allow` on the
-// approval it waits for: refused. The user's terminal (this test, outside
-// the agent's tree) answers it; the audit says so.
+// approval it waits for: refused; so is a call it detached from its tree
+// (setsid -f), by the session marker it still carries. The user's terminal
+// (this test, outside the agent's tree) answers it; the audit says so.
 TEST_F(WhoMayAnswerTest, AnAgentCannotAnswerItsOwnApproval) {
     auto app = startApp(home);
     const std::string agentScript =
@@ -217,6 +220,16 @@ TEST_F(WhoMayAnswerTest, AnAgentCannotAnswerItsOwnApproval) {
         "                      capture_output=True, text=True)\n"
         "print('AGENT_ALLOW %d %s' % (tool.returncode, tool.stderr.strip()), file=sys.stderr,\n"
         "      flush=True)\n"
+        "subprocess.run(['/usr/bin/setsid', '-f', '/bin/sh', '-c',\n"
+        "                '\"$0\" allow \"$1\" 2>\"$2.tmp\"; echo \"rc=$?\" >>\"$2.tmp\"; mv "
+        "\"$2.tmp\" \"$2\"',\n"
+        "                app, gate, state + '.detached'])\n"
+        "for _ in range(800):\n"
+        "    try:\n"
+        "        detached = open(state + '.detached').read(); break\n"
+        "    except OSError:\n"
+        "        time.sleep(0.025)\n"
+        "print('AGENT_DETACHED ' + detached.replace('\\n', ' '), file=sys.stderr, flush=True)\n"
         "print(hook.stdout.read().decode(), flush=True)\n";
     ChildOptions options;
     options.args = {"/usr/bin/python3",
@@ -229,14 +242,21 @@ TEST_F(WhoMayAnswerTest, AnAgentCannotAnswerItsOwnApproval) {
                                 {{"command", "git push --force origin main"}})
                         .dump()};
     options.timeout = 60s;
+    options.env["CLAUDECODE"] = "1";
     RunningChild agent(options);
-    ASSERT_TRUE(agent.waitForError("AGENT_ALLOW", 30s));
+    ASSERT_TRUE(agent.waitForError("AGENT_DETACHED", 40s));
     const std::string id = onePendingID();  // still waiting
     ASSERT_FALSE(id.empty());
 
-    auto allowed = cli({"allow", id});
+    auto allowed = cli({"allow", id}, {{"CLAUDECODE", std::nullopt}});
     EXPECT_EQ(allowed.exitCode, 0) << allowed.err;
     auto result = agent.wait(30s);
+    EXPECT_NE(result.err.find("AGENT_DETACHED vorla-agents: this command carries the session "
+                              "marker of the agent that is waiting for approval " +
+                              id.substr(0, 8)),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find(" rc=1 "), std::string::npos) << result.err;
     EXPECT_NE(result.err.find("AGENT_ALLOW 1 vorla-agents: this command runs under the agent that "
                               "is waiting for approval " +
                               id.substr(0, 8) + "; an agent cannot answer its own approvals."),

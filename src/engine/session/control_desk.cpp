@@ -16,6 +16,24 @@ using Json = nlohmann::json;
 
 constexpr std::size_t kShownIDLength = 8;
 
+// How `caller` comes from the agent waiting on `gate` ("runs under the agent
+// that is waiting for approval"), or nullopt when it does not.
+std::optional<std::string> selfAnswer(const Gate& gate, pid_t caller) {
+    auto agent = gate.box->agent();
+    if (!agent) {
+        return std::nullopt;
+    }
+    if (runsUnder(caller, *agent)) {
+        return "runs under the agent that is waiting for approval";
+    }
+    // Detached from the agent's tree (setsid, a double fork), it usually
+    // still carries the agent's environment.
+    if (carriesAnyOf(caller, gate.box->agentMarkers())) {
+        return "carries the session marker of the agent that is waiting for approval";
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 ControlDesk::ControlDesk(SessionStore& store, RuleStore& rules, const Clock& clock)
@@ -90,12 +108,11 @@ Json ControlDesk::decide(const ControlRequest& request, pid_t caller) {
                                   " pending approvals (" + ids + "); give more of the id");
     }
     const auto gate = matches.front();
-    if (auto agent = gate->box->agent(); agent && runsUnder(caller, *agent)) {
+    if (auto refusal = selfAnswer(*gate, caller)) {
         logLine("Vorla Agents: refused to " + std::string(rawValue(request.behavior)) + " " +
-                gate->id + " for process " + std::to_string(caller) +
-                ", which runs under the agent waiting on it");
+                gate->id + " for process " + std::to_string(caller) + ", which " + *refusal);
         return controlFailure(ControlFailure::selfAnswer,
-                              "this command runs under the agent that is waiting for approval " +
+                              "this command " + *refusal + " " +
                                   gate->id.substr(0, kShownIDLength) +
                                   "; an agent cannot answer its own approvals. Answer it from "
                                   "your own terminal, the island or your phone.");

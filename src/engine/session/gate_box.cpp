@@ -71,9 +71,15 @@ std::optional<Decision> GateBox::decision() const {
     return decision_;
 }
 
-void GateBox::setAgent(ProcessIdentity agent) {
+void GateBox::setAgent(ProcessIdentity agent, std::vector<std::string> markers) {
     MutexLock lock(mutex_);
     agent_ = agent;
+    agentMarkers_ = std::move(markers);
+}
+
+std::vector<std::string> GateBox::agentMarkers() const {
+    MutexLock lock(mutex_);
+    return agentMarkers_;
 }
 
 std::optional<ProcessIdentity> GateBox::agent() const {

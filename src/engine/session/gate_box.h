@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/protocol.h"
 #include "engine/support/process_tree.h"
@@ -61,9 +62,12 @@ class GateBox {
     [[nodiscard]] std::optional<Decision> decision() const;
 
     // The agent process that waits on this gate, as the server found it
-    // behind the bridge's connection; a process under it may not answer.
-    void setAgent(ProcessIdentity agent);
+    // behind the bridge's connection, and the session markers in the
+    // bridge's environment: a process under the agent, or carrying one of
+    // its markers, may not answer.
+    void setAgent(ProcessIdentity agent, std::vector<std::string> markers);
     [[nodiscard]] std::optional<ProcessIdentity> agent() const;
+    [[nodiscard]] std::vector<std::string> agentMarkers() const;
 
   private:
     mutable Mutex mutex_;
@@ -73,6 +77,7 @@ class GateBox {
     bool handedBack_ VORLA_GUARDED_BY(mutex_) = false;
     bool finished_ VORLA_GUARDED_BY(mutex_) = false;  // the wait has returned
     std::optional<ProcessIdentity> agent_ VORLA_GUARDED_BY(mutex_);
+    std::vector<std::string> agentMarkers_ VORLA_GUARDED_BY(mutex_);
 };
 
 }  // namespace vorla

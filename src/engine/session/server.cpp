@@ -251,7 +251,7 @@ void Server::waitForDecision(const Job& job, const Event& event) {
         // terminal, a session manager): refusing everything under it would
         // refuse the user's own terminal too.
         if (auto agent = agentOfBridge(job.peer); agent && !runsUnder(::getpid(), *agent)) {
-            box->setAgent(*agent);
+            box->setAgent(*agent, agentMarkers(job.peer));
         }
         queue_.post([store, event, box] { store->openGate(event, box); });
         bool peerLeft = false;

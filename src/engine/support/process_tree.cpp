@@ -14,6 +14,10 @@ namespace {
 constexpr std::array<std::string_view, 8> kShells = {"sh",  "bash", "dash", "zsh",
                                                      "ash", "ksh",  "mksh", "fish"};
 
+// Variables agents set for the commands and hooks they run.
+constexpr std::array<std::string_view, 6> kMarkerNames = {
+    "CLAUDECODE", "GEMINI_CLI", "QWEN_CODE", "OPENCODE", "CODEX_SANDBOX", "GROK_SESSION_ID"};
+
 // A parent chain longer than this is a loop (a pid reused meanwhile).
 constexpr int kMaxDepth = 4096;
 
@@ -35,6 +39,23 @@ std::string_view fieldAt(std::string_view text, int index) {
         return {};
     }
     return text.substr(start, text.find(' ', start) - start);
+}
+
+// The NUL-separated NAME=value entries of /proc/<pid>/environ.
+std::vector<std::string> environmentOf(pid_t pid) {
+    std::vector<std::string> entries;
+    if (pid <= 0) {
+        return entries;
+    }
+    const std::string text = readFile("/proc/" + std::to_string(pid) + "/environ").value_or("");
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\0', start);
+        end = end == std::string::npos ? text.size() : end;
+        entries.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return entries;
 }
 
 }  // namespace
@@ -105,6 +126,34 @@ bool runsUnder(pid_t process, const ProcessIdentity& ancestor) {
         pid = info->parent;
     }
     return true;
+}
+
+std::vector<std::string> agentMarkers(pid_t pid) {
+    std::vector<std::string> markers;
+    for (std::string& entry : environmentOf(pid)) {
+        const std::string_view name = std::string_view(entry).substr(0, entry.find('='));
+        for (std::string_view marker : kMarkerNames) {
+            if (name == marker && name.size() < entry.size()) {
+                markers.push_back(std::move(entry));
+                break;
+            }
+        }
+    }
+    return markers;
+}
+
+bool carriesAnyOf(pid_t pid, const std::vector<std::string>& markers) {
+    if (markers.empty()) {
+        return false;
+    }
+    for (const std::string& entry : environmentOf(pid)) {
+        for (const std::string& marker : markers) {
+            if (entry == marker) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 }  // namespace vorla

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vorla {
 
@@ -40,5 +41,14 @@ struct ProcessInfo {
 // up to pid 1. Unknown (gone, unreadable) counts as true: the caller cannot
 // be told apart from the agent then.
 [[nodiscard]] bool runsUnder(pid_t process, const ProcessIdentity& ancestor);
+
+// The session markers agents put in the environment of what they run
+// (CLAUDECODE=1 and the like), as the NAME=value entries found in the
+// environment of `pid`; empty when there are none or it cannot be read.
+[[nodiscard]] std::vector<std::string> agentMarkers(pid_t pid);
+
+// Whether the environment of `pid` holds one of `markers` (exact entries).
+// A process the agent detached from its own tree usually still does.
+[[nodiscard]] bool carriesAnyOf(pid_t pid, const std::vector<std::string>& markers);
 
 }  // namespace vorla
