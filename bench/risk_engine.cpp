@@ -53,8 +53,9 @@ const std::vector<const char*> kPatterns = {
     R"(^\s*(npm|pnpm|yarn)\s+(ls|list|outdated)\b)",
 };
 
-// 240 calls: shell commands hitting every table (and none), file edits in and
-// outside the project, and other tools, in roughly the mix of a working day.
+// 240 calls: shell commands hitting every table (and none), compound lines,
+// file edits in and outside the project, and other tools, in roughly the mix
+// of a working day.
 std::vector<Call> corpus() {
     const char* commands[] = {
         "git status",
@@ -82,8 +83,8 @@ std::vector<Call> corpus() {
         "python3 --version",
         "pip install -r requirements.txt",
         "cargo build --release",
-        "cargo test -- --nocapture",
-        "go test ./...",
+        "find . -name '*.o' -exec rm {} +",
+        "git log --oneline | head -5; git status -s",
         "make -j8",
         "cmake --build build -j4",
         "ctest --output-on-failure",
@@ -113,7 +114,7 @@ std::vector<Call> corpus() {
         "wget -q https://example.com/data.csv",
         "ssh deploy@prod 'systemctl status app'",
         "docker run --rm -it node:20 bash",
-        "docker compose up -d",
+        "ls; rm notes.txt",
         "docker ps",
         "kubectl get pods -n staging",
         "kubectl delete pod api-7f9c -n staging",
@@ -128,15 +129,15 @@ std::vector<Call> corpus() {
         "cd web && npm run lint -- --fix",
         "sed -i 's/foo/bar/g' src/config.ts",
         "mkdir -p src/features/auth",
-        "touch src/index.ts",
+        "sh -c 'rm -r ~/work'",
         "cp .env.example .env",
-        "mv old.txt new.txt",
-        "tar czf backup.tgz src/",
+        "echo export X=1 >> ~/.bashrc",
+        "cat setup.sh | sh",
         "jq '.dependencies' package.json",
-        "swift build",
-        "xcodebuild -scheme App test",
-        "bundle exec rspec",
-        "rails db:migrate",
+        "python3 -c \"import shutil; shutil.rmtree('x')\"",
+        "git status && git diff --stat",
+        "npm test && git add -A && git commit -m 'wip'",
+        "for f in src/*.ts; do wc -l \"$f\"; done",
     };
     std::vector<Call> calls;
     const char* shells[] = {"Bash", "shell", "exec_command"};

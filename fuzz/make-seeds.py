@@ -97,6 +97,15 @@ seeds = {
         b'{"key":"A","behavior":"deny","createdAt":-1e300,"timesFired":9007199254740993}]',
         b'[{"key":"A","behavior":"allow"', b"{}", b"",
     ],
+    "shell_command_fuzz": [
+        b"Bash\nls -la; rm notes.txt && git log --oneline | head",
+        b"Bash\ncat <<EOF > x\n$(rm -rf ~) `id` ${HOME}\nEOF\necho $'\\x41' >> ~/.bashrc",
+        b"Bash\nsudo env -S 'sh -c \"rm -r ~/w\"' | xargs -I{} find . -exec rm {} +",
+        b"Write\n/p/../.claude/settings.json",
+        b"apply_patch\n*** Begin Patch\n*** Update File: a\n*** Move to: ~/.ssh/x\n",
+        b"Read\n~/.aws/credentials",
+        b"Bash\nf() { (echo 'x; for i in *; do $(( i + 1 )); done",
+    ],
     "usage_cache_fuzz": [
         ('{"/a":{"mtime":"2025-03-09T14:05:00Z","size":1,"buckets":{"2025-03-09":{"Opus":'
          '{"input":1,"output":2,"cacheWrite":3,"cacheRead":4,"messages":5}}},'

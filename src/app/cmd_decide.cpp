@@ -75,6 +75,10 @@ int decide(Behavior behavior, int argc, char** argv) {
     }
     std::printf("%s %s\n", behavior == Behavior::allow ? "Allowed" : "Denied",
                 visibleText(what).c_str());
+    if (reply.contains("notLearned")) {
+        std::printf("No rule learned (%s): allowed this once.\n",
+                    visibleText(reply.value("notLearned", std::string())).c_str());
+    }
     if (reply.contains("rule")) {
         std::printf("Learned the rule '%s': it is allowed from now on.\n",
                     visibleText(reply.value("rule", std::string())).c_str());

@@ -49,6 +49,30 @@ TEST_F(HeadlessAppTest, PublishesStateHoldsARiskyGateAndCleansUpOnSigterm) {
     EXPECT_EQ(waited.out, "");
 }
 
+// At the default level a plain read goes through unasked; a line that reads
+// first and then deletes, on the same line or the next, waits for a person.
+TEST_F(HeadlessAppTest, ACompoundCommandIsNotAutoApprovedAfterARead) {
+    auto app = startApp(home);
+    auto permission = [](const std::string& command) {
+        return bridgeOptions(
+            toolPayload("PermissionRequest", "s1", "Bash", {{"command", command}}));
+    };
+    EXPECT_EQ(claudeDecision(runChild(permission("git log --oneline | head"))),
+              json({{"behavior", "allow"}, {"message", "Vorla Agents: auto-approved (safe)"}}));
+
+    RunningChild sameLine(permission("ls; rm notes.txt"));
+    RunningChild nextLine(permission("ls\nrm notes.txt"));
+    EXPECT_TRUE(eventually([&] { return publishedState(home)["pending"].size() == 2; }))
+        << publishedState(home).dump();
+    for (const auto& gate : publishedState(home)["pending"]) {
+        EXPECT_EQ(gate["risk"], 1) << gate.dump();
+    }
+    app->kill(SIGTERM);
+    EXPECT_EQ(app->wait(10s).exitCode, 0);
+    EXPECT_EQ(sameLine.wait(10s).out, "");
+    EXPECT_EQ(nextLine.wait(10s).out, "");
+}
+
 TEST_F(HeadlessAppTest, ASecondInstanceTakesOverAndTheFirstLeavesItsSocketAlone) {
     auto first = startApp(home);
     auto second = startApp(home);

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <tuple>
 
 #include "core/paths.h"
 #include "core/text.h"
@@ -187,15 +189,21 @@ bool isInside(std::string_view path, std::string_view folder) {
 
 std::vector<std::string> protectedReasons(std::string_view text) {
     std::vector<std::string> reasons = places().reasons(text);
-    // Folders the agents were told to use instead of the usual ones.
-    const std::string home = homeDirectory();
-    const std::string claude = claudeConfigDir(home);
-    const std::string codex = codexHome(home);
-    if (claude != home + "/.claude" && text.find(claude) != std::string_view::npos) {
-        reasons.emplace_back("touches Claude Code's settings and hooks (" + claude + ")");
+    // Folders the agents were told to use instead of the usual ones (looked
+    // up only when set: resolving them costs more than the search above).
+    const bool moved =
+        std::getenv("CLAUDE_CONFIG_DIR") != nullptr || std::getenv("CODEX_HOME") != nullptr;
+    if (!moved) {
+        return reasons;
     }
-    if (codex != home + "/.codex" && text.find(codex) != std::string_view::npos) {
-        reasons.emplace_back("touches Codex's settings and hooks (" + codex + ")");
+    const std::string home = homeDirectory();
+    for (const auto& [folder, usual, agent] :
+         {std::tuple(claudeConfigDir(home), home + "/.claude", "Claude Code"),
+          std::tuple(codexHome(home), home + "/.codex", "Codex")}) {
+        if (folder != usual && text.find(folder) != std::string_view::npos) {
+            reasons.push_back(std::string("touches ") + agent + "'s settings and hooks (" + folder +
+                              ")");
+        }
     }
     return reasons;
 }

@@ -117,7 +117,30 @@ std::vector<const SimpleCommand*> topCommands(const ShellScript& script) {
     return commands;
 }
 
+std::string shellQuoted(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
 }  // namespace
+
+std::string gradedText(const JSONValue& input) {
+    const auto command = input["command"];
+    if (!command || command->kind() != JSONValue::Kind::array) {
+        return input.preview();
+    }
+    std::string line;
+    for (const auto& word : command->json()) {
+        if (!word.is_string()) {
+            return input.preview();
+        }
+        line += (line.empty() ? "" : " ") + shellQuoted(word.get<std::string>());
+    }
+    return line;
+}
 
 RiskVerdict assess(std::string_view tool, std::string_view detail,
                    const std::optional<std::string>& cwd) {

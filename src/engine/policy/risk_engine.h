@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/json_value.h"
 #include "engine/policy/risk.h"
 
 namespace vorla::RiskEngine {
@@ -22,6 +23,12 @@ namespace vorla::RiskEngine {
 // working directory when known. Never fails.
 [[nodiscard]] RiskVerdict assess(std::string_view tool, std::string_view detail,
                                  const std::optional<std::string>& cwd);
+
+// What to grade for a tool input: its preview, except that a command given
+// as a list of words (["bash", "-lc", "ls; rm x"]) is written back as one
+// shell line with each word quoted, so no word can pass for syntax and the
+// code inside still is graded.
+[[nodiscard]] std::string gradedText(const JSONValue& input);
 
 // The learned-rule key: the tool name, ": " and the first two space-separated
 // words of the detail ("Bash: npm test"); the tool name alone when the detail

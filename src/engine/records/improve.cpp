@@ -52,6 +52,10 @@ std::vector<Suggestion> mine(const std::vector<AuditEntry>& entries, int minAppr
             critical.contains(key)) {
             continue;
         }
+        // A key that would allow any program (python3 -c, npx) is never learned.
+        if (RiskEngine::unlearnableReason(tally.firstApproval->tool, tally.firstApproval->detail)) {
+            continue;
+        }
         suggestions.push_back(Suggestion{key, tally.firstApproval->tool,
                                          tally.firstApproval->detail, tally.approvals, 0,
                                          "Always allow " + key,

@@ -129,8 +129,11 @@ Json ControlDesk::decide(const ControlRequest& request, pid_t caller) {
                                       std::string(label(gate->risk.level)) + " calls (" +
                                       gate->risk.reasons.front() + "); allow it once instead");
         }
-        rules_.add(gate->toolName, gate->detail, Behavior::allow);
-        reply["rule"] = RiskEngine::ruleKey(gate->toolName, gate->detail);
+        if (auto why = rules_.add(gate->toolName, gate->detail, Behavior::allow)) {
+            reply["notLearned"] = *why;  // allowed once: such a rule would allow any program
+        } else {
+            reply["rule"] = RiskEngine::ruleKey(gate->toolName, gate->detail);
+        }
     }
     store_.resolveFromTerminal(gate->id, request.behavior);
     return reply;

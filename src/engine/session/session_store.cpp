@@ -24,6 +24,13 @@ std::string detailOf(const Event& event) {
     return event.toolInput ? event.toolInput->preview() : std::string();
 }
 
+// The whole tool input as the risk engine should read it (see gradedText).
+RiskVerdict assessEvent(const std::string& tool, const Event& event) {
+    return RiskEngine::assess(
+        tool, event.toolInput ? RiskEngine::gradedText(*event.toolInput) : std::string(),
+        event.cwd);
+}
+
 // A tool event's sprite and activity ("Running Bash", "Ran Bash"); an event
 // without a tool name reads "Working".
 void showTool(Session& session, const Event& event, std::string_view verb) {
@@ -261,7 +268,7 @@ void SessionStore::openGate(const Event& event, std::shared_ptr<GateBox> box) {
     SessionRef session = sessionFor(event);
     const std::string tool = toolOrDefault(event);
     const std::string detail = detailOf(event);
-    RiskVerdict verdict = RiskEngine::assess(tool, detail, event.cwd);
+    RiskVerdict verdict = assessEvent(tool, event);
 
     if (auto ruled = autoDecide ? autoDecide(tool, detail) : std::nullopt) {
         box->resolve(*ruled, kMatchedRuleMessage);
@@ -326,8 +333,8 @@ void SessionStore::checkRules(const Event& event, const std::shared_ptr<GateBox>
     SessionRef session = sessionFor(event);
     session->setState(SpriteKind::error);
     session->setActivity("Blocked " + shortTool(tool));
-    recordDecision(*session, AuditKind::autoDenied, tool, detail,
-                   RiskEngine::assess(tool, detail, event.cwd).level, AuditBy::rule);
+    recordDecision(*session, AuditKind::autoDenied, tool, detail, assessEvent(tool, event).level,
+                   AuditBy::rule);
     emitState();
 }
 

@@ -166,7 +166,15 @@ GateCard::GateCard(const Session& session, std::shared_ptr<const Gate> gate, Act
     column->addLayout(title);
     column->addWidget(riskRow(gate_->risk, this));
     column->addWidget(detail_);
-    if (GateCardLook::offersAlwaysAllow(gate_->risk.level, bool(actions_.teachRule))) {
+    const auto unlearnable = RiskEngine::unlearnableReason(gate_->toolName, gate_->detail);
+    if (unlearnable && GateCardLook::offersAlwaysAllow(gate_->risk.level, true)) {
+        // Said instead of offering a switch that would teach a rule allowing any program.
+        auto* note =
+            label(QStringLiteral("Allow once only: ") + QString::fromStdString(*unlearnable),
+                  Type::caption(), Palette::text2(), this);
+        note->setWordWrap(true);
+        column->addWidget(note);
+    } else if (GateCardLook::offersAlwaysAllow(gate_->risk.level, bool(actions_.teachRule))) {
         const std::string key = RiskEngine::ruleKey(gate_->toolName, gate_->detail);
         switch_ = new Switch(QString::fromStdString(GateCardLook::alwaysAllowLabel(key)), this);
         column->addWidget(switch_);

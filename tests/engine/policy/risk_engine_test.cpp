@@ -266,6 +266,16 @@ TEST(RiskEngineTest, WritesAreInsideTheProjectByWholeComponents) {
               Risk::elevated);
 }
 
+TEST(RiskEngineTest, CommandsGivenAsWordListsAreGradedAsTheyRun) {
+    const auto input = [](const char* json) { return *JSONValue::parse(json); };
+    EXPECT_EQ(RiskEngine::gradedText(input(R"({"command":["bash","-lc","ls; rm -rf ~"]})")),
+              "'bash' '-lc' 'ls; rm -rf ~'");
+    EXPECT_EQ(shell(RiskEngine::gradedText(input(R"({"command":["rm","-rf","it's"]})"))).level,
+              Risk::critical);
+    EXPECT_EQ(RiskEngine::gradedText(input(R"({"command":"ls\nrm x"})")), "ls\nrm x");
+    EXPECT_EQ(RiskEngine::gradedText(input(R"({"file_path":"/p/a"})")), "/p/a");
+}
+
 TEST(RiskEngineTest, HugeHostileCommandIsGraded) {
     std::string heredoc = "cat <<'EOF' > notes.txt\n";
     while (heredoc.size() < (1 << 20)) {

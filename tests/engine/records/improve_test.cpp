@@ -27,7 +27,7 @@ TEST(ImproveEngineTest, ApprovalsSharingTheFirstTwoWordsCountTogether) {
     EXPECT_TRUE(ImproveEngine::mine({entries[0], entries[1]}, 3).empty());
 }
 
-TEST(ImproveEngineTest, AnyDenialOrCriticalRiskSuppressesAKey) {
+TEST(ImproveEngineTest, AnyDenialCriticalRiskOrInlineCodeSuppressesAKey) {
     std::vector<AuditEntry> entries;
     for (int i = 0; i < 5; ++i) {
         entries.push_back(decided("approved", "npm test"));
@@ -40,6 +40,9 @@ TEST(ImproveEngineTest, AnyDenialOrCriticalRiskSuppressesAKey) {
         entries.push_back(decided("approved", "rm -rf build"));
     }
     entries.push_back(decided("approved", "rm -rf build", 3));
+    for (int i = 0; i < 5; ++i) {
+        entries.push_back(decided("approved", "python3 -c 'print(" + std::to_string(i) + ")'"));
+    }
     auto suggestions = ImproveEngine::mine(entries, 3);
     ASSERT_EQ(suggestions.size(), 1u);
     EXPECT_EQ(suggestions[0].key, "Bash: cargo build");
