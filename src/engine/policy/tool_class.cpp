@@ -51,9 +51,8 @@ bool containsAny(std::string_view text, const auto& words) {
 }  // namespace
 
 ToolClass classifyTool(std::string_view tool) {
-    if (tool.starts_with("mcp__")) {
-        return ToolClass::other;
-    }
+    // MCP tools ("mcp__server__tool") never match a built-in name; their
+    // names still say when they run commands or write, which only asks more.
     if (listed(tool, kReadTools)) {
         return ToolClass::read;
     }

@@ -3,8 +3,8 @@
 //
 // Known names are matched exactly (per agent, below). An unknown name falls
 // back on the words in it ("bash", "write", ...) but is never taken for a
-// read-only tool, and tools served by MCP servers ("mcp__server__tool") are
-// never taken for anything built in: their names are the server's to choose.
+// read-only tool: tools served by MCP servers ("mcp__server__tool") name
+// themselves, and "mcp__slack__delete_thread" contains "read".
 // Pure; safe from any thread.
 #pragma once
 

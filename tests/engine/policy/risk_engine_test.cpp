@@ -219,6 +219,7 @@ TEST(RiskEngineTest, ToolsAreClassedByExactName) {
     EXPECT_EQ(RiskEngine::assess("WebFetch", "https://x", kProject).level, Risk::normal);
     EXPECT_EQ(RiskEngine::assess("mcp__fs__write", "/root/.bashrc", kProject).level,
               Risk::critical);
+    EXPECT_EQ(RiskEngine::assess("mcp__box__exec", "rm -rf ~", kProject).level, Risk::critical);
     // Secrets ask even through a read tool.
     EXPECT_EQ(RiskEngine::assess("Read", "~/.ssh/id_ed25519", kProject).level, Risk::elevated);
     EXPECT_EQ(RiskEngine::assess("Read", "/p/certs/server.pem", kProject).level, Risk::elevated);
