@@ -195,8 +195,8 @@ struct Wrapper {
     bool root;
 };
 
-const std::array<Wrapper, 22>& wrappers() {
-    static const std::array<Wrapper, 22> kWrappers = {{
+const std::array<Wrapper, 23>& wrappers() {
+    static const std::array<Wrapper, 23> kWrappers = {{
         {"sudo",
          {"-u", "-g", "-h", "-p", "-C", "-D", "-r", "-t", "-U", "-T", "--user", "--group", "--host",
           "--prompt", "--chdir", "--role", "--type", "--other-user"},
@@ -227,6 +227,7 @@ const std::array<Wrapper, 22>& wrappers() {
         {"flock", {"-w", "-E", "--timeout", "--conflict-exit-code"}, 1, false},
         {"unbuffer", {}, 0, false},
         {"strace", {"-o", "-e", "-p", "-s", "-u", "-E"}, 0, false},
+        {"busybox", {}, 0, false},
     }};
     return kWrappers;
 }
@@ -628,12 +629,38 @@ bool readOnlyProgram(std::string_view base, const Args& args) {
     return false;
 }
 
-// Assignments that only choose how a read looks.
+// Assignments that only choose how a read looks. A pager is a program the
+// read runs (`PAGER='rm -rf ~' git -p log`), so only the usual ones pass.
 bool harmlessAssignment(const ShellWord& word) {
     const std::string_view text = word.text;
-    const std::string_view name = text.substr(0, text.find('='));
-    return !word.expands && isOneOf(name, {"GIT_PAGER", "PAGER", "LC_ALL", "LANG", "TERM",
-                                           "NO_COLOR", "COLUMNS", "TZ"});
+    const std::size_t equals = text.find('=');
+    const std::string_view name = text.substr(0, equals);
+    const std::string_view value =
+        equals == std::string_view::npos ? std::string_view() : text.substr(equals + 1);
+    if (word.expands) {
+        return false;
+    }
+    if (isOneOf(name, {"GIT_PAGER", "PAGER"})) {
+        return isOneOf(value, {"", "cat", "less", "more"});
+    }
+    return isOneOf(name, {"LC_ALL", "LANG", "TERM", "NO_COLOR", "COLUMNS", "TZ"});
+}
+
+// Our own command line changes what gates the agent: its hooks, its rules,
+// its answers, which instance listens. Only the reports are harmless.
+bool changesVorlaAgents(std::string_view base, const Args& args) {
+    if (!isOneOf(base, {"vorla-agents", "vorla-agents-app", "vorla-bridge"})) {
+        return false;
+    }
+    if (base == "vorla-bridge" || args.empty()) {
+        return true;
+    }
+    const std::string_view sub = args[0];
+    if (isOneOf(sub, {"status", "audit", "usage", "scores", "suggest", "--version", "--help", "-h",
+                      "help"})) {
+        return false;
+    }
+    return !(isOneOf(sub, {"hooks", "rules"}) && (args.size() == 1 || args[1] == "--json"));
 }
 
 Args argsOf(const Words& words, std::size_t from = 1) {
@@ -773,6 +800,10 @@ void gradeWords(const Words& words, Findings& found, int depth) {
     if (base == "rm" && recursiveOrForcedDelete(args)) {
         found.critical.emplace_back("recursive/forced delete");
     }
+    if (changesVorlaAgents(base, args)) {
+        found.critical.emplace_back("changes Vorla Agents itself (" + base +
+                                    (args.empty() ? "" : " " + std::string(args[0])) + ")");
+    }
     if (const Wrapper* wrapper = wrapperFor(base)) {
         gradeWrapped(*wrapper, words, found, depth);
     } else if (base == "su") {
@@ -784,6 +815,10 @@ void gradeWords(const Words& words, Findings& found, int depth) {
         }
     } else if (auto use = inlineUse(base, words)) {
         gradeInline(base, *use, found, depth);
+    } else if (base == "trap" && !args.empty()) {
+        // The first operand is code the shell runs later (on exit, on a signal).
+        found.elevated.emplace_back("sets code to run later (trap)");
+        gradeScript(args[0], found, depth + 1);
     } else if (base == "eval") {
         std::string code;
         for (std::string_view arg : args) {
@@ -804,9 +839,23 @@ void gradeWords(const Words& words, Findings& found, int depth) {
     }
 }
 
+// Variables whose value a program runs as a shell command.
+bool holdsCommand(std::string_view name) {
+    return isOneOf(name, {"PAGER", "GIT_PAGER", "EDITOR", "VISUAL", "GIT_EDITOR",
+                          "GIT_SEQUENCE_EDITOR", "GIT_SSH_COMMAND", "GIT_EXTERNAL_DIFF", "LESSOPEN",
+                          "LESSCLOSE", "BASH_ENV", "ENV", "PROMPT_COMMAND"});
+}
+
 void gradeCommand(const SimpleCommand& command, Findings& found, int depth) {
     for (const ShellRedirect& redirect : command.redirects) {
         gradeRedirect(redirect, found);
+    }
+    for (const ShellWord& assignment : command.assignments) {
+        const std::string_view text = assignment.text;
+        const std::size_t equals = text.find('=');
+        if (equals != std::string_view::npos && holdsCommand(text.substr(0, equals))) {
+            gradeScript(text.substr(equals + 1), found, depth + 1);
+        }
     }
     gradeWords(command.words, found, depth);
     if (!isReadOnly(command)) {
@@ -927,7 +976,7 @@ std::optional<std::string> runsWhateverFollows(const SimpleCommand& command) {
         return use->flag.empty() ? base + " runs whatever code it is given"
                                  : base + " " + use->flag + " runs whatever code follows it";
     }
-    if (isOneOf(base, {"npx", "pnpx", "bunx", "uvx", "eval", "source", ".", "su"}) ||
+    if (isOneOf(base, {"npx", "pnpx", "bunx", "uvx", "eval", "source", ".", "su", "trap"}) ||
         wrapperFor(base) != nullptr) {
         return base + " runs whatever follows it";
     }

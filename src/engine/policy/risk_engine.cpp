@@ -209,7 +209,10 @@ bool allowRuleMayAnswer(std::string_view tool, std::string_view detail) {
             command.redirects.begin(), command.redirects.end(), [](const ShellRedirect& r) {
                 return CommandRisk::writesNothing(r) && !r.op.starts_with("<<") && r.op != "<";
             });
-        if (!harmless || (i > 0 && !CommandRisk::isReadOnly(command))) {
+        // A rule keyed on "python3 -c" or "env python3", stored before such keys
+        // stopped being learned, would otherwise allow any program.
+        if (!harmless || (i > 0 && !CommandRisk::isReadOnly(command)) ||
+            CommandRisk::runsWhateverFollows(command)) {
             return false;
         }
     }

@@ -83,6 +83,8 @@ TEST(RiskEngineTest, ReadOnlyMeansEveryCommandOnlyReads) {
         {"date -s 2020-01-01", R1, nullptr},
         {"./ls", R1, nullptr},
         {"GIT_PAGER=cat git log", R0, nullptr},
+        {"PAGER='rm -rf ~' git -p log", R3, "recursive/forced delete"},
+        {"GIT_PAGER=./evil.sh git log", R1, nullptr},
         {"LD_PRELOAD=./x.so ls", R1, nullptr},
         // Writes and substitutions.
         {"echo hi > out.txt", R1, nullptr},
@@ -102,6 +104,16 @@ TEST(RiskEngineTest, ReadOnlyMeansEveryCommandOnlyReads) {
         {"xargs rm -rf", R3, "recursive/forced delete"},
         {"timeout 5 rm -rf /", R3, "recursive/forced delete"},
         {"env -S 'rm -rf ~'", R3, "recursive/forced delete"},
+        {"busybox rm -rf ~", R3, "recursive/forced delete"},
+        {"trap 'rm -rf ~' EXIT", R3, "recursive/forced delete"},
+        {"trap 'make clean' EXIT", R2, "sets code to run later (trap)"},
+        {"vorla-agents status --json", R1, nullptr},
+        {"vorla-agents rules forget 'Bash: git push'", R3,
+         "changes Vorla Agents itself (vorla-agents rules)"},
+        {"vorla-agents hooks remove claude", R3,
+         "changes Vorla Agents itself (vorla-agents hooks)"},
+        {"~/.local/bin/vorla-agents allow 3F2A", R3,
+         "changes Vorla Agents itself (vorla-agents allow)"},
     });
 }
 
@@ -306,6 +318,9 @@ TEST(RiskEngineTest, AllowRulesAnswerOnlyWhatTheyWereTaught) {
         {"npm test | sh", false},
         {"npm test ~/.bashrc", false},
         {"npm test 'unclosed", false},
+        // Keys stored before inline code stopped being learned.
+        {"python3 -c 'import os; os.remove(\"x\")'", false},
+        {"env python3 deploy.py", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RiskEngine::allowRuleMayAnswer("Bash", c.detail), c.answers) << c.detail;
