@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "core/text.h"
@@ -277,29 +278,40 @@ std::size_t wrappedStart(const Wrapper& wrapper, const Words& words, Findings& f
 
 // --- interpreters ----------------------------------------------------------
 
+// The option lists live in static arrays: a style is returned by value, and
+// an initializer_list member would outlive the array behind it.
+using Names = std::span<const std::string_view>;
+
+constexpr std::array<std::string_view, 1> kShellLong = {"--command"};
+constexpr std::array<std::string_view, 6> kShellValues = {"-o", "-O",       "+o",
+                                                          "+O", "--rcfile", "--init-file"};
+constexpr std::array<std::string_view, 3> kPythonValues = {"-W", "-X", "-Q"};
+constexpr std::array<std::string_view, 2> kNodeLong = {"--eval", "--print"};
+constexpr std::array<std::string_view, 3> kNodeValues = {"-r", "--require", "--import"};
+constexpr std::array<std::string_view, 3> kPerlValues = {"-I", "-r", "-M"};
+
 struct InlineStyle {
-    std::string_view letters;                           // short options that take the code
-    std::initializer_list<std::string_view> longForms;  // long options that take the code
-    std::initializer_list<std::string_view> valueOptions;
+    std::string_view letters;  // short options that take the code
+    Names longForms;           // long options that take the code
+    Names valueOptions;
     bool readsInputWithoutScript;
 };
 
 std::optional<InlineStyle> inlineStyle(std::string_view base) {
     if (isShell(base)) {
-        return InlineStyle{
-            "c", {"--command"}, {"-o", "-O", "+o", "+O", "--rcfile", "--init-file"}, true};
+        return InlineStyle{"c", kShellLong, kShellValues, true};
     }
     if (isPython(base)) {
-        return InlineStyle{"c", {}, {"-W", "-X", "-Q"}, true};
+        return InlineStyle{"c", {}, kPythonValues, true};
     }
     if (isOneOf(base, {"node", "nodejs"})) {
-        return InlineStyle{"ep", {"--eval", "--print"}, {"-r", "--require", "--import"}, true};
+        return InlineStyle{"ep", kNodeLong, kNodeValues, true};
     }
     if (base == "bun") {
-        return InlineStyle{"e", {"--eval", "--print"}, {}, false};
+        return InlineStyle{"e", kNodeLong, {}, false};
     }
     if (isOneOf(base, {"perl", "ruby", "lua", "rscript", "osascript"})) {
-        return InlineStyle{"eE", {}, {"-I", "-r", "-M"}, isOneOf(base, {"perl", "ruby"})};
+        return InlineStyle{"eE", {}, kPerlValues, isOneOf(base, {"perl", "ruby"})};
     }
     if (base == "php") {
         return InlineStyle{"r", {}, {}, false};
@@ -322,7 +334,7 @@ std::optional<std::string> firstOperand(const Words& words, std::size_t from) {
     return std::nullopt;
 }
 
-bool listedIn(std::string_view word, std::initializer_list<std::string_view> names) {
+bool listedIn(std::string_view word, Names names) {
     return std::find(names.begin(), names.end(), word) != names.end();
 }
 
