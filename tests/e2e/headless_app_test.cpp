@@ -64,7 +64,8 @@ TEST_F(HeadlessAppTest, ACompoundCommandIsNotAutoApprovedAfterARead) {
     RunningChild nextLine(permission("ls\nrm notes.txt"));
     EXPECT_TRUE(eventually([&] { return publishedState(home)["pending"].size() == 2; }))
         << publishedState(home).dump();
-    for (const auto& gate : publishedState(home)["pending"]) {
+    const json state = publishedState(home);
+    for (const auto& gate : state["pending"]) {
         EXPECT_EQ(gate["risk"], 1) << gate.dump();
     }
     app->kill(SIGTERM);
