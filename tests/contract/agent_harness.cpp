@@ -198,9 +198,11 @@ bool AgentHarness::approveFromPhone() {
         ADD_FAILURE() << "no gate to approve; app log: " << home.read("app.err").value_or("");
         return false;
     }
-    std::string status = httpStatusLine(std::stoi(port), "POST /?t=" + token + "&id=" + id +
-                                                             "&a=allow HTTP/1.1\r\nHost: phone\r\n"
-                                                             "Content-Length: 0\r\n\r\n");
+    // The page answers only requests that name this computer.
+    const std::string request = "POST /?t=" + token + "&id=" + id +
+                                "&a=allow HTTP/1.1\r\nHost: 127.0.0.1:" + port +
+                                "\r\nContent-Length: 0\r\n\r\n";
+    std::string status = httpStatusLine(std::stoi(port), request);
     EXPECT_EQ(status, "HTTP/1.1 200 OK");
     return status == "HTTP/1.1 200 OK";
 }
