@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "core/json_value.h"
+#include "core/protocol.h"
 #include "core/unique_fd.h"
 #include "support/child_process.h"
 #include "support/eventually.h"
@@ -48,6 +50,21 @@ inline nlohmann::json toolPayload(const std::string& name, const std::string& se
 }
 
 // The decision part of a Claude PermissionRequest answer.
+// The event line a bridge sends for a Bash permission request, with an id of
+// our choosing.
+inline std::string gatingEventLine(const std::string& id, const std::string& session,
+                                   const std::string& command) {
+    Event event;
+    event.id = id;
+    event.event = Canonical::permissionRequest;
+    event.rawEvent = "PermissionRequest";
+    event.gating = true;
+    event.sessionID = session;
+    event.toolName = "Bash";
+    event.toolInput = JSONValue::parse(nlohmann::json{{"command", command}}.dump());
+    return encode(event);
+}
+
 inline nlohmann::json claudeDecision(const ChildResult& result) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     auto out = nlohmann::json::parse(result.out, nullptr, false);

@@ -59,16 +59,8 @@ class TerminalCommandsTest : public ::testing::Test {
 
     // A gating event with an id of our choosing, held open like a bridge.
     int openGate(const std::string& id, const std::string& command) {
-        Event event;
-        event.id = id;
-        event.event = Canonical::permissionRequest;
-        event.rawEvent = "PermissionRequest";
-        event.gating = true;
-        event.sessionID = "s2";
-        event.toolName = "Bash";
-        event.toolInput = JSONValue::parse(json{{"command", command}}.dump());
         int fd = UnixSocket::connect(home.file(".vorla-agents/run/vorla.sock"));
-        UnixSocket::writeLine(fd, encode(event));
+        UnixSocket::writeLine(fd, gatingEventLine(id, "s2", command));
         return fd;
     }
 

@@ -31,18 +31,6 @@ mode_t modeOf(const std::string& path) {
     return info.st_mode & 07777;
 }
 
-std::string gatingLine(const std::string& id) {
-    Event event;
-    event.id = id;
-    event.event = Canonical::permissionRequest;
-    event.rawEvent = "PermissionRequest";
-    event.gating = true;
-    event.sessionID = "s1";
-    event.toolName = "Bash";
-    event.toolInput = JSONValue::parse(json{{"command", "rm -rf ~/project"}}.dump());
-    return encode(event);
-}
-
 // Sends one line to `socket` as uid 65534 and prints what came back:
 // "closed" when the app closed the connection without a word (at once, or
 // after the line).
@@ -154,7 +142,8 @@ TEST_F(WhoMayAnswerTest, ForeignPeersAndEndlessLinesAreCutOff) {
     ASSERT_EQ(::chmod(socket().c_str(), 0666), 0);
     ASSERT_EQ(::chmod(control().c_str(), 0666), 0);
 
-    auto event = sendAsOtherUser(socket(), gatingLine("F0000001-0000-0000-0000-000000000000"));
+    auto event = sendAsOtherUser(socket(), gatingEventLine("F0000001-0000-0000-0000-000000000000",
+                                                           "s1", "rm -rf ~/project"));
     EXPECT_EQ(event.out, "closed\n") << event.err;
     auto request = sendAsOtherUser(control(), R"({"request":"status"})");
     EXPECT_EQ(request.out, "closed\n") << request.err;
