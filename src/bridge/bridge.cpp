@@ -201,10 +201,21 @@ Answer answerFor(Source source, Canonical event, const Decision& decision) {
             }
             break;
         case Source::grok:
+        case Source::gemini:
+        case Source::opencode:  // our own plugin reads this form
             out["decision"] = word;
             if (!allow) {
                 out["reason"] = reason;
             }
+            break;
+        case Source::copilot:
+            out["permissionDecision"] = word;
+            out["permissionDecisionReason"] = reason;
+            break;
+        case Source::qwen:
+            out["hookSpecificOutput"] = {{"hookEventName", "PreToolUse"},
+                                         {"permissionDecision", word},
+                                         {"permissionDecisionReason", reason}};
             break;
         case Source::kiro:
             if (allow) {

@@ -14,9 +14,11 @@ namespace vorla {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> kSourceRaw = {"claude", "codex", "grok", "kiro"};
-constexpr std::array<std::string_view, 4> kSourceDisplay = {"Claude Code", "Codex", "Grok Build",
-                                                            "Kiro CLI"};
+constexpr std::array<std::string_view, kAllSources.size()> kSourceRaw = {
+    "claude", "codex", "grok", "kiro", "gemini", "copilot", "qwen", "opencode"};
+constexpr std::array<std::string_view, kAllSources.size()> kSourceDisplay = {
+    "Claude Code", "Codex",       "Grok Build", "Kiro CLI",
+    "Gemini CLI",  "Copilot CLI", "Qwen Code",  "OpenCode"};
 constexpr std::array<std::string_view, 9> kCanonicalRaw = {
     "sessionStart",      "sessionEnd", "userPromptSubmit", "preToolUse", "postToolUse",
     "permissionRequest", "stop",       "notification",     "other"};
@@ -317,6 +319,12 @@ bool isGating(Source source, Canonical event, const std::optional<std::string>& 
                    (*toolName == "ExitPlanMode" || *toolName == "AskUserQuestion");
         case Source::grok:
         case Source::kiro:
+        case Source::gemini:
+        case Source::copilot:
+        case Source::qwen:
+        case Source::opencode:
+            // These agents ask no permission of their own in the modes they
+            // are run in, so the pre-tool event is where a call is stopped.
             return event == Canonical::preToolUse;
     }
     return false;

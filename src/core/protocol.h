@@ -18,9 +18,11 @@
 
 namespace vorla {
 
-enum class Source { claude, codex, grok, kiro };
-inline constexpr std::array<Source, 4> kAllSources = {Source::claude, Source::codex, Source::grok,
-                                                      Source::kiro};
+// Raw values are stored in event lines, audit and rule files: append, never reorder.
+enum class Source { claude, codex, grok, kiro, gemini, copilot, qwen, opencode };
+inline constexpr std::array<Source, 8> kAllSources = {
+    Source::claude, Source::codex,   Source::grok, Source::kiro,
+    Source::gemini, Source::copilot, Source::qwen, Source::opencode};
 [[nodiscard]] std::string_view rawValue(Source source);
 [[nodiscard]] std::string_view displayName(Source source);
 [[nodiscard]] std::optional<Source> sourceFromRaw(std::string_view raw);

@@ -220,6 +220,10 @@ std::optional<std::string> Installer::foreignOwner(Source agent) const {
             }
             return std::nullopt;
         case Source::kiro:
+        case Source::gemini:
+        case Source::copilot:
+        case Source::qwen:
+        case Source::opencode:
             return std::nullopt;
     }
     return std::nullopt;
@@ -264,6 +268,13 @@ Result<std::string> Installer::install(Source agent) {
                 break;
             case Source::kiro:
                 outcome = fail("Kiro adapter isn't wired up yet.");
+                break;
+            case Source::gemini:
+            case Source::copilot:
+            case Source::qwen:
+            case Source::opencode:
+                outcome = fail("Hooks for " + std::string(displayName(agent)) +
+                               " can't be installed yet.");
                 break;
         }
     }
@@ -310,6 +321,10 @@ Result<std::string> Installer::uninstall(Source agent) {
             removeFile(kGrokHooks);
             break;
         case Source::kiro:
+        case Source::gemini:
+        case Source::copilot:
+        case Source::qwen:
+        case Source::opencode:
             break;
     }
     std::string success = "Removed hooks for " + std::string(rawValue(agent)) + ".";
@@ -350,6 +365,10 @@ Result<std::string> Installer::evict(const std::string& owner, Source agent) {
             removeFile(kGrokPebbleHooks);
             break;
         case Source::kiro:
+        case Source::gemini:
+        case Source::copilot:
+        case Source::qwen:
+        case Source::opencode:
             break;
     }
     std::string success =

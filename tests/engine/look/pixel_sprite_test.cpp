@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
+#include "engine/look/creature.h"
+
 namespace vorla {
 namespace {
 
@@ -9,9 +14,26 @@ using PixelSprite::lit;
 
 // The drawn dots of every sprite are checked against lit() in ui look_test.
 TEST(Creature, EveryAgentAndKindHasTwoFrames) {
-    EXPECT_EQ(PixelSprite::cache().size(), 40u);
+    EXPECT_EQ(PixelSprite::cache().size(), kAllSources.size() * kAllSpriteKinds.size());
     for (const auto& [key, frames] : PixelSprite::cache()) {
         EXPECT_EQ(frames.size(), 2u) << key;
+    }
+}
+
+// A short row would silently draw a lopsided creature; two equal bodies
+// would make two agents indistinguishable on the island.
+TEST(Creature, BodiesAreFullWidthAndDistinct) {
+    std::set<std::string> seen;
+    for (Source agent : kAllSources) {
+        const auto frames = Creature::body(agent);
+        std::string joined;
+        for (const auto& grid : frames) {
+            for (const auto& row : grid) {
+                EXPECT_EQ(row.size(), 16u) << rawValue(agent) << ": " << row;
+                joined += row;
+            }
+        }
+        EXPECT_TRUE(seen.insert(joined).second) << rawValue(agent);
     }
 }
 
