@@ -17,15 +17,14 @@ std::vector<GateCard> gateCards(const SessionStore& store) {
         card.toolName = gate->toolName;
         card.detail = gate->detail;
         card.agentName = "Agent";
-        std::optional<std::string> cwd;
         if (session != sessions.end()) {
             card.agentName = std::string(displayName((*session)->source()));
-            cwd = (*session)->cwd();
-            card.project = lastPathComponent(*cwd);
+            card.project = lastPathComponent((*session)->cwd());
         }
-        RiskVerdict verdict = RiskEngine::assess(gate->toolName, gate->detail, cwd);
-        card.risk = verdict.level;
-        card.reasons = std::move(verdict.reasons);
+        // The verdict the gate was opened with: it graded the whole tool input
+        // in the session's folder, where the stored detail is only a preview.
+        card.risk = gate->risk.level;
+        card.reasons = gate->risk.reasons;
         cards.push_back(std::move(card));
     }
     return cards;

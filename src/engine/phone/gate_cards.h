@@ -1,6 +1,6 @@
 // The phone page's view of the session store: one card per open gate, in the
-// store's order, with the risk assessed afresh. Main thread only (reads the
-// store).
+// store's order, with the risk each gate was opened with. Main thread only
+// (reads the store).
 #pragma once
 
 #include <vector>

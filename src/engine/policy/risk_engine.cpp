@@ -160,6 +160,9 @@ RiskVerdict assess(std::string_view tool, std::string_view detail,
         case ToolClass::write:
         case ToolClass::writeLike:
             return gradeFileWrite(detail, cwd);
+        case ToolClass::plan:
+        case ToolClass::question:
+        case ToolClass::readLike:
         case ToolClass::other:
             break;
     }

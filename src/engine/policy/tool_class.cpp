@@ -34,9 +34,16 @@ constexpr std::array<std::string_view, 10> kWriteTools = {
     "apply_patch", "create_file", "str_replace_editor", "fs_write",
     "write_file",  "edit_file"};
 
+constexpr std::array<std::string_view, 1> kPlanTools = {"ExitPlanMode"};
+constexpr std::array<std::string_view, 1> kQuestionTools = {"AskUserQuestion"};
+
 constexpr std::array<std::string_view, 5> kShellWords = {"bash", "shell", "terminal", "exec",
                                                          "command"};
 constexpr std::array<std::string_view, 3> kWriteWords = {"write", "edit", "create"};
+constexpr std::array<std::string_view, 1> kPlanWords = {"plan"};
+// Not "ask": "Task" (a sub-agent) and "mask" contain it.
+constexpr std::array<std::string_view, 3> kQuestionWords = {"question", "ask_user", "askuser"};
+constexpr std::array<std::string_view, 4> kReadWords = {"read", "grep", "glob", "search"};
 
 bool listed(std::string_view name, const auto& names) {
     return std::find(names.begin(), names.end(), name) != names.end();
@@ -62,12 +69,27 @@ ToolClass classifyTool(std::string_view tool) {
     if (listed(tool, kWriteTools)) {
         return ToolClass::write;
     }
+    if (listed(tool, kPlanTools)) {
+        return ToolClass::plan;
+    }
+    if (listed(tool, kQuestionTools)) {
+        return ToolClass::question;
+    }
     const std::string lower = asciiLower(tool);
     if (containsAny(lower, kShellWords)) {
         return ToolClass::shellLike;
     }
     if (containsAny(lower, kWriteWords)) {
         return ToolClass::writeLike;
+    }
+    if (containsAny(lower, kPlanWords)) {
+        return ToolClass::plan;
+    }
+    if (containsAny(lower, kQuestionWords)) {
+        return ToolClass::question;
+    }
+    if (containsAny(lower, kReadWords)) {
+        return ToolClass::readLike;
     }
     return ToolClass::other;
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/text.h"
+#include "engine/policy/tool_class.h"
 #include "engine/session/state_snapshot.h"
 #include "engine/support/characters.h"
 #include "engine/support/path_component.h"
@@ -463,26 +464,22 @@ void SessionStore::flushState() {
 }
 
 SpriteKind SessionStore::spriteFor(std::string_view tool) {
-    const std::string lower = asciiLower(tool);
-    auto has = [&](std::initializer_list<std::string_view> parts) {
-        return std::any_of(parts.begin(), parts.end(), [&](std::string_view part) {
-            return lower.find(part) != std::string::npos;
-        });
-    };
-    if (has({"plan"})) {
-        return SpriteKind::planReview;
-    }
-    if (has({"question", "ask"})) {
-        return SpriteKind::question;
-    }
-    if (has({"bash", "terminal", "shell", "exec"})) {
-        return SpriteKind::shell;
-    }
-    if (has({"write", "edit", "create"})) {
-        return SpriteKind::writing;
-    }
-    if (has({"read", "grep", "glob", "search"})) {
-        return SpriteKind::reading;
+    switch (classifyTool(tool)) {
+        case ToolClass::read:
+        case ToolClass::readLike:
+            return SpriteKind::reading;
+        case ToolClass::shell:
+        case ToolClass::shellLike:
+            return SpriteKind::shell;
+        case ToolClass::write:
+        case ToolClass::writeLike:
+            return SpriteKind::writing;
+        case ToolClass::plan:
+            return SpriteKind::planReview;
+        case ToolClass::question:
+            return SpriteKind::question;
+        case ToolClass::other:
+            break;
     }
     return SpriteKind::needsApproval;
 }

@@ -138,6 +138,7 @@ class SessionStore {
     // (tests; the store's end).
     void flushState();
 
+    // The sprite for a tool, from the class the risk engine grades it by.
     [[nodiscard]] static SpriteKind spriteFor(std::string_view tool);
     // "mcp__github__create_issue" -> "create_issue"; longer than 16
     // user-perceived characters -> the first 15 and "…".

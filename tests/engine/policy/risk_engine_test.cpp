@@ -241,6 +241,8 @@ TEST(RiskEngineTest, ToolsAreClassedByExactName) {
     EXPECT_EQ(RiskEngine::assess("ExecEdit", "ls", kProject).level, Risk::normal);
     EXPECT_EQ(RiskEngine::assess("ExecEdit", "rm -rf x", kProject).level, Risk::critical);
     EXPECT_EQ(RiskEngine::assess("Task", "x", kProject), (RiskVerdict{Risk::normal, {"Task"}}));
+    EXPECT_EQ(RiskEngine::assess("ExitPlanMode", "x", kProject),
+              (RiskVerdict{Risk::normal, {"ExitPlanMode"}}));
 }
 
 TEST(RiskEngineTest, WritesAreInsideTheProjectByWholeComponents) {

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "engine/phone/gate_cards.h"
 #include "engine/session/gate_box.h"
 #include "store_fixture.h"
 
@@ -232,6 +233,22 @@ TEST_F(GatesTest, ActiveGateIsTheOldestEvenWhenItsSessionEnded) {
     EXPECT_EQ(store.activeGate()->second->id, g3);
     store.resolveRemotely(g3, Behavior::allow);
     EXPECT_FALSE(store.activeGate());
+}
+
+// The phone shows the verdict the gate was opened with, graded in the
+// session's folder, even once that session has ended.
+TEST_F(GatesTest, PhoneCardsKeepTheGatesRiskAfterTheirSessionEnded) {
+    std::string id;
+    gate({.sessionID = "A", .tool = "Write", .command = "src/a.cpp", .cwd = "/work/app"}, &id);
+    send({.kind = Canonical::sessionEnd, .sessionID = "A"});
+    const RiskVerdict opened = store.gate(id)->risk;
+    ASSERT_NE(opened, RiskEngine::assess("Write", "src/a.cpp", std::nullopt));
+    const auto cards = phone::gateCards(store);
+    ASSERT_EQ(cards.size(), 1u);
+    EXPECT_EQ(cards[0].agentName, "Agent");
+    EXPECT_EQ(cards[0].project, "");
+    EXPECT_EQ(cards[0].risk, opened.level);
+    EXPECT_EQ(cards[0].reasons, opened.reasons);
 }
 
 TEST_F(GatesTest, SnapshotListsPendingGatesOldestFirstEvenWithoutTheirSession) {

@@ -45,14 +45,19 @@ TEST(Session, NotifiesOnlyWhenAnObservableFieldReallyChanges) {
     EXPECT_EQ(changes, 4);
 }
 
-// The kinds each tool maps to are exercised through the store tests; here
-// only the matching rules: case ignored, earlier kinds win, a fallback.
-TEST(SpriteFor, FirstMatchingSubstringWinsIgnoringCase) {
+// The sprite follows the risk engine's tool class: names that run commands or
+// write are never drawn as something milder, and "Task" is not a question.
+TEST(SpriteFor, FollowsTheToolClass) {
+    EXPECT_EQ(SessionStore::spriteFor("ExitPlanMode"), SpriteKind::planReview);
     EXPECT_EQ(SessionStore::spriteFor("PLAN"), SpriteKind::planReview);
-    EXPECT_EQ(SessionStore::spriteFor("plan_and_bash"), SpriteKind::planReview);
+    EXPECT_EQ(SessionStore::spriteFor("plan_and_bash"), SpriteKind::shell);
     EXPECT_EQ(SessionStore::spriteFor("AskUserQuestion"), SpriteKind::question);
+    EXPECT_EQ(SessionStore::spriteFor("Task"), SpriteKind::needsApproval);
     EXPECT_EQ(SessionStore::spriteFor("shell_exec"), SpriteKind::shell);
+    EXPECT_EQ(SessionStore::spriteFor("TodoWrite"), SpriteKind::writing);
+    EXPECT_EQ(SessionStore::spriteFor("mcp__x__search_docs"), SpriteKind::reading);
     EXPECT_EQ(SessionStore::spriteFor("WebFetch"), SpriteKind::needsApproval);
+    EXPECT_EQ(SessionStore::spriteFor(""), SpriteKind::needsApproval);
 }
 
 TEST(ShortTool, KeepsShortNamesTakesTheLastMcpPieceAndCutsLongOnes) {
