@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev rapidjson-dev libsimdjson-dev libre2-dev libqrencode-dev libexpected-dev
   libicu-dev
   libssl-dev
+  libsqlite3-dev
   # the desktop app: Qt Widgets and D-Bus, SDL2 audio, Xlib for the pointer position
   qt6-base-dev libsdl2-dev libx11-dev
   # faster rebuilds

@@ -16,12 +16,15 @@ namespace vorla::app {
 namespace {
 
 constexpr int kBarWidth = 28;
+constexpr const char* kWhoRecords =
+    " Claude Code, Codex, Gemini CLI, Copilot CLI, Qwen Code and OpenCode record token usage;"
+    "\nGrok and Kiro do not.";
 
 const char* kHelp =
     "Usage: vorla-agents usage [--json | --by-day]\n"
     "\n"
     "Tokens and the estimated cost of the agents' sessions over the last 7 days,\n"
-    "read from their transcripts.\n"
+    "read from their own records.\n"
     "\n"
     "  --json     the same as one JSON object\n"
     "  --by-day   the daily totals as JSON\n"
@@ -52,10 +55,11 @@ void printTable(const UsageSnapshot& snapshot) {
         std::printf("  (none)\n");
     }
     for (const auto& entry : snapshot.weekByModel) {
-        std::printf("  %-14s %7lld msgs   in %-7s \u00b7 out %-7s %10s\n",
+        std::printf("  %-18s %7lld msgs   in %-7s \u00b7 out %-7s %10s\n",
                     visibleText(entry.model).c_str(), static_cast<long long>(entry.usage.messages),
                     Int::compact(entry.usage.input).c_str(),
-                    Int::compact(entry.usage.output).c_str(), dollars(entry.cost).c_str());
+                    Int::compact(entry.usage.output).c_str(),
+                    entry.priced ? dollars(entry.cost).c_str() : "unknown");
     }
 
     std::printf("\nLast 7 days (cost)\n");
@@ -74,9 +78,17 @@ void printTable(const UsageSnapshot& snapshot) {
                     kBarWidth + 2 * width, bar.c_str(), dollars(point.cost).c_str(),
                     Int::compact(point.output).c_str(), point.isToday ? "  \u25c0 today" : "");
     }
-    std::printf(
-        "\n%lld transcript%s read or cached. Only Claude Code and Codex record token usage.\n",
-        static_cast<long long>(snapshot.scannedFiles), snapshot.scannedFiles == 1 ? "" : "s");
+    std::printf("\n%lld record file%s read or cached.%s\n",
+                static_cast<long long>(snapshot.scannedFiles),
+                snapshot.scannedFiles == 1 ? "" : "s", kWhoRecords);
+    if (!snapshot.unpricedModels.empty()) {
+        std::string names;
+        for (const std::string& model : snapshot.unpricedModels) {
+            names += (names.empty() ? "" : ", ") + visibleText(model);
+        }
+        std::printf("No known price for %s: their tokens are counted, their cost is not.\n",
+                    names.c_str());
+    }
 }
 
 // {"<day>":{"input":..,...}} over all models, every day the window's

@@ -1,7 +1,7 @@
 // A private, empty HOME for one test: created in the constructor, pointed to
 // by $HOME while the object lives, removed with everything in it afterwards.
-// $CODEX_HOME and $CLAUDE_CONFIG_DIR are unset meanwhile, so the agents'
-// folders are the ones under this home.
+// The variables that move the agents' folders ($CODEX_HOME, $QWEN_HOME, ...)
+// are unset meanwhile, so the agents' folders are the ones under this home.
 #pragma once
 
 #include <optional>
@@ -30,7 +30,9 @@ class TempHome {
     std::string path_;
     std::optional<std::string> previousHome_;
     std::vector<std::pair<std::string, std::string>> previousAgentFolders_;
-    static constexpr const char* kAgentFolderVariables[] = {"CODEX_HOME", "CLAUDE_CONFIG_DIR"};
+    static constexpr const char* kAgentFolderVariables[] = {"CODEX_HOME",      "CLAUDE_CONFIG_DIR",
+                                                            "GEMINI_CLI_HOME", "COPILOT_HOME",
+                                                            "QWEN_HOME",       "XDG_DATA_HOME"};
 };
 
 }  // namespace vorla::test

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 namespace vorla {
@@ -31,6 +32,30 @@ std::string claudeConfigDir(const std::string& home) {
 
 std::string codexHome(const std::string& home) {
     return fromEnvironment("CODEX_HOME", home + "/.codex");
+}
+
+std::string geminiDir(const std::string& home) {
+    return fromEnvironment("GEMINI_CLI_HOME", home) + "/.gemini";
+}
+
+std::string copilotHome(const std::string& home) {
+    return fromEnvironment("COPILOT_HOME", home + "/.copilot");
+}
+
+std::string qwenHome(const std::string& home) {
+    const char* value = std::getenv("QWEN_HOME");
+    std::string_view configured = value == nullptr ? "" : value;
+    if (configured == "~") {
+        return home;
+    }
+    if (configured.starts_with("~/")) {
+        return home + std::string(configured.substr(1));
+    }
+    return fromEnvironment("QWEN_HOME", home + "/.qwen");
+}
+
+std::string opencodeDataDir(const std::string& home) {
+    return fromEnvironment("XDG_DATA_HOME", home + "/.local/share") + "/opencode";
 }
 
 }  // namespace vorla

@@ -1,6 +1,7 @@
 // Estimated prices of tokens per model, in US dollars. Stateless; any thread.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "engine/usage/day_usage.h"
@@ -14,11 +15,14 @@ struct Rates {
     friend bool operator==(const Rates&, const Rates&) = default;
 };
 
-// Rates for a raw model identifier or a display name (same answer for both).
-[[nodiscard]] Rates rates(std::string_view model);
+// Rates for a raw model identifier or a display name (same answer for both);
+// nullopt for a model without a known public price, whose cost is unknown
+// rather than guessed.
+[[nodiscard]] std::optional<Rates> rates(std::string_view model);
 
 // Cost of `usage` booked under `model`: cache writes at 1.25 times and cache
-// reads at 0.1 times the input rate; messages cost nothing.
-[[nodiscard]] double cost(const DayUsage& usage, std::string_view model);
+// reads at 0.1 times the input rate; messages cost nothing. nullopt when the
+// model has no known price.
+[[nodiscard]] std::optional<double> cost(const DayUsage& usage, std::string_view model);
 
 }  // namespace vorla::Pricing

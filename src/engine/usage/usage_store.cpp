@@ -16,6 +16,8 @@
 #include "engine/support/agent_dirs.h"
 #include "engine/support/atomic_file.h"
 #include "engine/support/calendar.h"
+#include "engine/usage/agent_records.h"
+#include "engine/usage/opencode_db.h"
 #include "engine/usage/pricing.h"
 
 namespace vorla {
@@ -24,7 +26,7 @@ struct UsageStore::Candidate {
     std::string path;
     WallTime mtime;  // full precision
     std::int64_t size = 0;
-    bool claude = true;
+    UsageSource source = UsageSource::claude;
 
     [[nodiscard]] WallTime wholeSecondMtime() const {
         return std::chrono::floor<std::chrono::seconds>(mtime);
@@ -103,12 +105,12 @@ class Folder {
 };
 
 void addIfRecent(std::vector<UsageStore::Candidate>& out, const Folder& folder,
-                 const std::string& folderPath, const std::string& name, bool claude,
+                 const std::string& folderPath, const std::string& name, UsageSource source,
                  WallTime cutoff) {
     auto stamp = fileStamp(folder.fd(), name.c_str());
     if (stamp && stamp->first > cutoff) {
         out.push_back(
-            UsageStore::Candidate{folderPath + "/" + name, stamp->first, stamp->second, claude});
+            UsageStore::Candidate{folderPath + "/" + name, stamp->first, stamp->second, source});
     }
 }
 
@@ -123,8 +125,47 @@ void collectCodex(const std::string& path, WallTime cutoff, std::vector<UsageSto
         if (entry.directory) {
             collectCodex(path + "/" + entry.name, cutoff, out, depth + 1);
         } else if (isTranscriptName(entry.name)) {
-            addIfRecent(out, folder, path, entry.name, false, cutoff);
+            addIfRecent(out, folder, path, entry.name, UsageSource::codex, cutoff);
         }
+    }
+}
+
+// <root>/<each folder>/<sub>/<files named by `wanted`>, in sorted order.
+template <typename Wanted>
+void collectTwoDeep(const std::string& root, const std::string& sub, UsageSource source,
+                    WallTime cutoff, std::vector<UsageStore::Candidate>& out, Wanted wanted) {
+    Folder top(root);
+    for (const Entry& entry : top.sortedEntries()) {
+        std::string path = root + "/" + entry.name + sub;
+        Folder folder(path);
+        for (const Entry& file : folder.sortedEntries()) {
+            if (!file.directory && wanted(file.name)) {
+                addIfRecent(out, folder, path, file.name, source, cutoff);
+            }
+        }
+    }
+}
+
+// OpenCode's database: most of its recent writes sit in the write-ahead log
+// beside it, so the log's time and size count too (a change to either reads
+// it again).
+void addOpenCode(const std::string& dataDir, WallTime cutoff,
+                 std::vector<UsageStore::Candidate>& out) {
+    Folder folder(dataDir);
+    if (!folder.isOpen()) {
+        return;
+    }
+    auto db = fileStamp(folder.fd(), "opencode.db");
+    if (!db) {
+        return;
+    }
+    if (auto wal = fileStamp(folder.fd(), "opencode.db-wal")) {
+        db->first = std::max(db->first, wal->first);
+        db->second += wal->second;
+    }
+    if (db->first > cutoff) {
+        out.push_back(UsageStore::Candidate{dataDir + "/opencode.db", db->first, db->second,
+                                            UsageSource::opencode});
     }
 }
 
@@ -195,15 +236,68 @@ std::vector<UsageStore::Candidate> UsageStore::candidates(WallTime cutoff) const
         Folder folder(path);
         for (const Entry& file : folder.sortedEntries()) {
             if (isTranscriptName(file.name)) {
-                addIfRecent(found, folder, path, file.name, true, cutoff);
+                addIfRecent(found, folder, path, file.name, UsageSource::claude, cutoff);
             }
         }
     }
     collectCodex(codexHome(home) + "/sessions", cutoff, found);
+    collectTwoDeep(geminiDir(home) + "/tmp", "/chats", UsageSource::gemini, cutoff, found,
+                   [](std::string_view name) {
+                       return name.starts_with("session-") && isTranscriptName(name);
+                   });
+    collectTwoDeep(copilotHome(home) + "/session-state", "", UsageSource::copilot, cutoff, found,
+                   [](std::string_view name) { return name == "events.jsonl"; });
+    collectTwoDeep(qwenHome(home) + "/projects", "/chats", UsageSource::qwen, cutoff, found,
+                   isTranscriptName);
+    addOpenCode(opencodeDataDir(home), cutoff, found);
     return found;
 }
 
-void UsageStore::scan(const std::vector<const Candidate*>& queue) {
+namespace {
+
+// What one changed file contributes now; `before` is its cache entry, if any.
+FileUsage scanFile(const UsageStore::Candidate& file, WallTime cutoff, const FileUsage* before) {
+    FileUsage entry;
+    entry.mtime = file.wholeSecondMtime();
+    entry.size = file.size;
+    AgentRecords::Scan scanned;
+    switch (file.source) {
+        case UsageSource::claude:
+            scanned = TranscriptScan::claudeScan(file.path);
+            break;
+        case UsageSource::codex:
+            entry.buckets = TranscriptScan::codexUsage(file.path);
+            return entry;
+        case UsageSource::gemini:
+            scanned = AgentRecords::geminiUsage(file.path);
+            break;
+        case UsageSource::copilot:
+            scanned = AgentRecords::copilotUsage(file.path);
+            break;
+        case UsageSource::qwen:
+            scanned = AgentRecords::qwenUsage(file.path);
+            break;
+        case UsageSource::opencode:
+            if (auto read = OpenCodeDB::usage(file.path, cutoff)) {
+                entry.buckets = std::move(*read);
+            } else {
+                // Busy or damaged: keep what it said last time and read it
+                // again at the next snapshot.
+                if (before != nullptr) {
+                    entry.buckets = before->buckets;
+                }
+                entry.mtime = WallTime{};
+            }
+            return entry;
+    }
+    entry.buckets = std::move(scanned.buckets);
+    entry.keyed = std::move(scanned.keyed);
+    return entry;
+}
+
+}  // namespace
+
+void UsageStore::scan(const std::vector<const Candidate*>& queue, WallTime cutoff) {
     std::vector<FileUsage> results(queue.size());
     // Largest first, so one big transcript does not start last and leave the
     // other workers idle; results keep their queue positions.
@@ -215,16 +309,9 @@ void UsageStore::scan(const std::vector<const Candidate*>& queue) {
     auto work = [&] {
         for (std::size_t i = next++; i < order.size(); i = next++) {
             const Candidate& file = *queue[order[i]];
-            FileUsage& entry = results[order[i]];
-            entry.mtime = file.wholeSecondMtime();
-            entry.size = file.size;
-            if (file.claude) {
-                TranscriptScan::ClaudeScan scanned = TranscriptScan::claudeScan(file.path);
-                entry.buckets = std::move(scanned.buckets);
-                entry.keyed = std::move(scanned.keyed);
-            } else {
-                entry.buckets = TranscriptScan::codexUsage(file.path);
-            }
+            auto cached = cache_.find(file.path);
+            results[order[i]] =
+                scanFile(file, cutoff, cached == cache_.end() ? nullptr : &cached->second);
         }
     };
     std::size_t workers =
@@ -259,7 +346,8 @@ UsageBuckets UsageStore::totals(int days, std::int64_t* fileCount) {
 }
 
 UsageBuckets UsageStore::collect(WallTime now, int days, std::int64_t* fileCount) {
-    std::vector<Candidate> files = candidates(now - days * kDay);
+    WallTime cutoff = now - days * kDay;
+    std::vector<Candidate> files = candidates(cutoff);
     std::vector<const Candidate*> queue;
     for (const Candidate& file : files) {
         auto cached = cache_.find(file.path);
@@ -270,7 +358,7 @@ UsageBuckets UsageStore::collect(WallTime now, int days, std::int64_t* fileCount
     }
     filesRead_ = 0;
     if (!queue.empty()) {
-        scan(queue);
+        scan(queue, cutoff);
         (void)writeFileAtomically(cachePath_, encodeUsageCache(cache_));
     }
     // Candidate order decides which copy of a repeated response counts: the
@@ -313,7 +401,7 @@ UsageSnapshot UsageStore::build(const UsageBuckets& total, std::int64_t fileCoun
         bool isToday = day == todayKey;
         bool inWeek = weekKeys.contains(day);
         for (const auto& [model, usage] : models) {
-            double cost = Pricing::cost(usage, model);
+            double cost = Pricing::cost(usage, model).value_or(0);
             if (isToday) {
                 snapshot.today += usage;
                 snapshot.todayCost += cost;
@@ -326,10 +414,14 @@ UsageSnapshot UsageStore::build(const UsageBuckets& total, std::int64_t fileCoun
         }
     }
     for (const auto& [model, usage] : byModel) {
+        std::optional<double> cost = Pricing::cost(usage, model);
+        if (!cost && usage.input + usage.output + usage.cacheWrite + usage.cacheRead > 0) {
+            snapshot.unpricedModels.push_back(model);
+        }
         if (model.starts_with('<') || model == "\u2014" || asciiLower(model) == "unknown") {
             continue;
         }
-        snapshot.weekByModel.push_back({model, usage, Pricing::cost(usage, model)});
+        snapshot.weekByModel.push_back({model, usage, cost.value_or(0), cost.has_value()});
     }
     std::stable_sort(snapshot.weekByModel.begin(), snapshot.weekByModel.end(),
                      [](const auto& a, const auto& b) { return a.usage.output > b.usage.output; });
@@ -341,7 +433,7 @@ UsageSnapshot UsageStore::build(const UsageBuckets& total, std::int64_t fileCoun
         if (auto found = total.find(point.day); found != total.end()) {
             for (const auto& [model, usage] : found->second) {
                 point.output += usage.output;
-                point.cost += Pricing::cost(usage, model);
+                point.cost += Pricing::cost(usage, model).value_or(0);
             }
         }
         snapshot.daily.push_back(std::move(point));
@@ -363,8 +455,9 @@ nlohmann::json usageJSON(const DayUsage& usage) {
 std::string encodeJSON(const UsageSnapshot& snapshot) {
     nlohmann::json byModel = nlohmann::json::array();
     for (const auto& entry : snapshot.weekByModel) {
-        byModel.push_back(
-            {{"model", entry.model}, {"usage", usageJSON(entry.usage)}, {"cost", entry.cost}});
+        byModel.push_back({{"model", entry.model},
+                           {"usage", usageJSON(entry.usage)},
+                           {"cost", entry.priced ? nlohmann::json(entry.cost) : nullptr}});
     }
     nlohmann::json daily = nlohmann::json::array();
     for (const auto& point : snapshot.daily) {
@@ -380,7 +473,8 @@ std::string encodeJSON(const UsageSnapshot& snapshot) {
                            {"weekCost", snapshot.weekCost},
                            {"weekByModel", byModel},
                            {"daily", daily},
-                           {"scannedFiles", snapshot.scannedFiles}};
+                           {"scannedFiles", snapshot.scannedFiles},
+                           {"unpricedModels", snapshot.unpricedModels}};
     return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

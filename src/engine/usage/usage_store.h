@@ -1,6 +1,7 @@
-// Token usage and cost of the last days, read from the agents' transcripts
-// (~/.claude/projects/*/*.jsonl and ~/.codex/sessions/**/*.jsonl) with a
-// per-file cache so unchanged transcripts are not read again.
+// Token usage and cost of the last days, read from the agents' own records
+// (Claude Code and Codex transcripts, Gemini CLI, Copilot CLI and Qwen Code
+// session files, OpenCode's database) with a per-file cache so unchanged
+// files are not read again.
 //
 // A store lives for one snapshot: create it, call snapshot() once, drop it.
 // snapshot() blocks (it reads files): call it off the interface thread. The
@@ -19,11 +20,15 @@
 
 namespace vorla {
 
+// Whose records a file holds.
+enum class UsageSource { claude, codex, gemini, copilot, qwen, opencode };
+
 struct UsageSnapshot {
     struct ModelUsage {
         std::string model;
         DayUsage usage;
         double cost = 0;
+        bool priced = true;  // false: no known price, cost unknown (0 here)
         friend bool operator==(const ModelUsage&, const ModelUsage&) = default;
     };
     struct DayPoint {
@@ -42,6 +47,9 @@ struct UsageSnapshot {
     std::vector<ModelUsage> weekByModel;  // most output first; placeholder names left out
     std::vector<DayPoint> daily;          // seven points, oldest first, today last
     std::int64_t scannedFiles = 0;        // transcripts in the window, cached or read
+    // Models of the week with tokens but no known price, sorted: their
+    // tokens count above, their cost is left out of every cost.
+    std::vector<std::string> unpricedModels;
 
     friend bool operator==(const UsageSnapshot&, const UsageSnapshot&) = default;
 };
@@ -75,7 +83,7 @@ class UsageStore {
   private:
     [[nodiscard]] std::vector<Candidate> candidates(WallTime cutoff) const;
     UsageBuckets collect(WallTime now, int days, std::int64_t* fileCount);
-    void scan(const std::vector<const Candidate*>& queue);
+    void scan(const std::vector<const Candidate*>& queue, WallTime cutoff);
 
     const Clock& clock_;
     std::string cachePath_;

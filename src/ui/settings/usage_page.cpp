@@ -105,8 +105,17 @@ void UsagePage::rebuild() {
     addDays(*snapshot_);
     addModels(*snapshot_);
     body()->addWidget(paragraph(QStringLiteral(
-        "Only Claude Code and Codex record token usage. Grok and Kiro don't expose it, so they're "
-        "absent here rather than shown as zero.")));
+        "Claude Code, Codex, Gemini CLI, Copilot CLI, Qwen Code and OpenCode record token usage. "
+        "Grok and Kiro don't expose it, so they're absent here rather than shown as zero.")));
+    if (!snapshot_->unpricedModels.empty()) {
+        QStringList names;
+        for (const std::string& model : snapshot_->unpricedModels) {
+            names << qstr(model);
+        }
+        body()->addWidget(
+            paragraph(QStringLiteral("No known price for ") + names.join(QStringLiteral(", ")) +
+                      QStringLiteral(": their tokens are counted, their cost is not.")));
+    }
 }
 
 void UsagePage::addTiles(const UsageSnapshot& snapshot) {
@@ -140,8 +149,9 @@ void UsagePage::addModels(const UsageSnapshot& snapshot) {
                                      QStringLiteral(" · out ") +
                                      qstr(Int::compact(model.usage.output)),
                                  look::caption(), look::text2(), card));
-        row->addWidget(
-            textLabel(dollars(model.cost), look::mono(14, QFont::Bold), look::green(), card));
+        row->addWidget(textLabel(model.priced ? dollars(model.cost) : QStringLiteral("unknown"),
+                                 look::mono(14, QFont::Bold),
+                                 model.priced ? look::green() : look::text3(), card));
         card->content()->addLayout(row);
         body()->addWidget(card);
     }

@@ -201,14 +201,17 @@ TEST_F(ScanTest, CodexForkCountsOnlyItsOwnResponsesAndCacheWrites) {
     EXPECT_EQ(codexUsage(write(codexLine(total), "old.jsonl")), old);
 }
 
-// Opus, Sonnet and GPT names and prices are checked through the scans and the store.
+// Opus, Sonnet, GPT and Gemini names and prices are checked through the scans and the store.
 TEST(ModelNames, ShortNamesCachePricesAndCompactCounts) {
     EXPECT_EQ(shortModel("Claude-FABLE-2"), "Fable");
     EXPECT_EQ(shortModel(""), "\u2014");
     EXPECT_EQ(shortModel("Mistral-Large"), "Mistral-Large");
-    EXPECT_EQ(Pricing::rates("\u2014"), (Pricing::Rates{3, 15}));
-    EXPECT_DOUBLE_EQ(Pricing::cost({0, 0, 0, 1'000'000, 0}, "Sonnet"), 0.3);
-    EXPECT_DOUBLE_EQ(Pricing::cost({0, 0, 1'000'000, 0, 0}, "Haiku"), 1.25);
+    // A model without a known price has no cost rather than a guessed one.
+    EXPECT_EQ(Pricing::rates("\u2014"), std::nullopt);
+    EXPECT_EQ(Pricing::cost({1, 1, 0, 0, 0}, "qwen3-coder-plus"), std::nullopt);
+    EXPECT_EQ(Pricing::rates("gemini-2.5-flash-lite"), (Pricing::Rates{0.1, 0.4}));
+    EXPECT_DOUBLE_EQ(*Pricing::cost({0, 0, 0, 1'000'000, 0}, "Sonnet"), 0.3);
+    EXPECT_DOUBLE_EQ(*Pricing::cost({0, 0, 1'000'000, 0, 0}, "Haiku"), 1.25);
 
     EXPECT_EQ(Int::compact(999), "999");
     EXPECT_EQ(Int::compact(999'999), "1000.0k");

@@ -1,10 +1,12 @@
 #include "engine/usage/usage_store.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -91,6 +93,83 @@ TEST_F(UsageStoreTest, AgentFoldersMovedByTheirVariablesAreTheOnesRead) {
     UsageSnapshot result = snapshot();
     EXPECT_EQ(result.scannedFiles, 2);
     EXPECT_EQ(result.today.output, 42);
+}
+
+TEST_F(UsageStoreTest, NewerAgentsRecordsCountOnceWithUnknownPricesLeftOut) {
+    test::ScopedEnv gemini("GEMINI_CLI_HOME", home_.file("g"));
+    test::ScopedEnv copilot("COPILOT_HOME", home_.file("cop"));
+    test::ScopedEnv qwen("QWEN_HOME", "~/q");
+    auto at = day(0) + "T10:00:00Z";
+    write("g/.gemini/tmp/app/chats/session-1.jsonl",
+          json({{"id", "r1"},
+                {"type", "gemini"},
+                {"timestamp", at},
+                {"model", "gemini-2.5-flash"},
+                {"tokens", {{"input", 1000}, {"output", 10}}}})
+                  .dump() +
+              "\n");
+    auto record = [&](const std::string& source, int output) {
+        return json({{"type", "session.usage_record"},
+                     {"timestamp", at},
+                     {"data",
+                      {{"usage",
+                        {{"model", "gpt-4.1"},
+                         {"outputTokens", output},
+                         {"accounting", {{"sourceSessionId", source}, {"sequence", 1}}}}}}}})
+                   .dump() +
+               "\n";
+    };
+    // A resumed session's file starts with a copy of its source's records.
+    write("cop/session-state/s1/events.jsonl", record("s1", 20));
+    write("cop/session-state/s2/events.jsonl", record("s1", 20) + record("s2", 300));
+    write("q/projects/-app/chats/x.jsonl",
+          json({{"uuid", "u1"},
+                {"timestamp", at},
+                {"model", "qwen3-coder-plus"},
+                {"usageMetadata", {{"promptTokenCount", 5}, {"candidatesTokenCount", 4000}}}})
+                  .dump() +
+              "\n");
+
+    // OpenCode keeps writing into its write-ahead log while it runs.
+    std::filesystem::create_directories(home_.file(".local/share/opencode"));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(home_.file(".local/share/opencode/opencode.db").c_str(), &db),
+              SQLITE_OK);
+    auto insert = [&](const std::string& id, int output) {
+        auto created = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           (now_ - seconds(3600)).time_since_epoch())
+                           .count();
+        std::string data = json({{"role", "assistant"},
+                                 {"modelID", "claude-sonnet-4-5"},
+                                 {"tokens", {{"output", output}}}})
+                               .dump();
+        std::string sql = "INSERT INTO message VALUES('" + id + "','s'," + std::to_string(created) +
+                          ",0,'" + data + "')";
+        return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    };
+    ASSERT_EQ(sqlite3_exec(db,
+                           "PRAGMA journal_mode=WAL; CREATE TABLE message (id text PRIMARY KEY, "
+                           "session_id text, time_created integer, time_updated integer, data "
+                           "text)",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(insert("m1", 50'000), SQLITE_OK);
+
+    UsageSnapshot result = snapshot();
+    EXPECT_EQ(result.scannedFiles, 5);
+    EXPECT_EQ(result.today.output, 10 + 20 + 300 + 4000 + 50'000);
+    EXPECT_EQ(result.unpricedModels, std::vector<std::string>{"qwen3-coder-plus"});
+    double known = (0.3 * 1000 + 2.5 * 10 + 20 * 320 + 15 * 50'000) / 1e6;
+    EXPECT_DOUBLE_EQ(result.todayCost, known);
+    auto qwenRow = std::find_if(result.weekByModel.begin(), result.weekByModel.end(),
+                                [](const auto& row) { return row.model == "qwen3-coder-plus"; });
+    ASSERT_NE(qwenRow, result.weekByModel.end());
+    EXPECT_FALSE(qwenRow->priced);
+    EXPECT_NE(encodeJSON(result).find(R"("cost":null)"), std::string::npos);
+
+    ASSERT_EQ(insert("m2", 7), SQLITE_OK);
+    EXPECT_EQ(snapshot().today.output, 10 + 20 + 300 + 4000 + 50'007);
+    sqlite3_close(db);
 }
 
 TEST_F(UsageStoreTest, TotalsModelsAndDays) {
