@@ -29,8 +29,16 @@ PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 install_pinned build/node "playwright-core@1.
 
 # The agents ship their native programs inside registry packages (optional
 # dependencies per platform), so nothing else is downloaded.
-install_pinned build/agents "@openai/codex@0.171.0" "@anthropic-ai/claude-code@2.1.332"
-for bin in codex claude; do
+# @opencode-ai/plugin, pinned to OpenCode's own version, is what OpenCode
+# would otherwise install with npm into its config folder before it loads a
+# plugin (a long wait offline); the contract tests point it at this copy.
+install_pinned build/agents "@openai/codex@0.171.0" "@anthropic-ai/claude-code@2.1.332" \
+  "@google/gemini-cli@0.61.0" "@github/copilot@1.0.102" "@qwen-code/qwen-code@0.24.4" \
+  "opencode-ai@1.18.33" "@opencode-ai/plugin@1.18.33"
+# Copilot unpacks its runtime (about 235 MB) into its cache folder on its first
+# run: here, once, into the folder the contract tests point it at.
+export COPILOT_CACHE_HOME=$PWD/build/agents/copilot-cache
+for bin in codex claude gemini copilot qwen opencode; do
   if ! build/agents/node_modules/.bin/$bin --version >/dev/null 2>&1; then
     echo "install-node-deps: build/agents/node_modules/.bin/$bin does not run" >&2
     exit 1

@@ -18,7 +18,8 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-const std::string kAgentsBin = std::string(VORLA_SOURCE_DIR) + "/build/agents/node_modules/.bin/";
+const std::string kAgents = std::string(VORLA_SOURCE_DIR) + "/build/agents";
+const std::string kAgentsBin = kAgents + "/node_modules/.bin/";
 
 std::vector<nlohmann::json> jsonLines(const std::string& text) {
     std::vector<nlohmann::json> lines;
@@ -64,7 +65,7 @@ std::string httpStatusLine(int port, const std::string& request) {
 AgentHarness::AgentHarness() : project_("shop") {
     work_ = home.file("src/" + project_);
     fs::create_directories(work_);
-    for (const char* bin : {"codex", "claude"}) {
+    for (const char* bin : {"codex", "claude", "gemini", "copilot", "qwen", "opencode"}) {
         if (!fs::exists(kAgentsBin + bin)) {
             ADD_FAILURE() << kAgentsBin << bin
                           << " is missing: the contract tests need the pinned agent CLIs "
@@ -82,9 +83,49 @@ AgentHarness::~AgentHarness() {
     }
 }
 
+std::string AgentHarness::name(Agent agent) {
+    switch (agent) {
+        case Agent::codex:
+            return "codex";
+        case Agent::claude:
+            return "claude";
+        case Agent::gemini:
+            return "gemini";
+        case Agent::copilot:
+            return "copilot";
+        case Agent::qwen:
+            return "qwen";
+        case Agent::opencode:
+            return "opencode";
+    }
+    return "";
+}
+
 std::map<std::string, std::optional<std::string>> AgentHarness::environment() const {
+    const std::string model = "http://127.0.0.1:" + std::to_string(modelPort_);
     std::map<std::string, std::optional<std::string>> env = {
         {"HOME", home.path()},
+        {"XDG_CONFIG_HOME", home.file(".config")},
+        {"XDG_DATA_HOME", home.file(".local/share")},
+        {"XDG_CACHE_HOME", home.file(".cache")},
+        {"XDG_STATE_HOME", home.file(".local/state")},
+        {"GEMINI_API_KEY", "contract-test"},
+        {"GOOGLE_GEMINI_BASE_URL", model},
+        {"GEMINI_CLI_NO_RELAUNCH", "1"},
+        {"COPILOT_OFFLINE", "true"},
+        {"COPILOT_PROVIDER_BASE_URL", model + "/v1"},
+        {"COPILOT_PROVIDER_TYPE", "openai"},
+        {"COPILOT_PROVIDER_API_KEY", "contract-test"},
+        {"COPILOT_MODEL", "gpt-4.1"},
+        {"COPILOT_AUTO_UPDATE", "false"},
+        // Unpacked there once by scripts/install-node-deps.sh, not per HOME.
+        {"COPILOT_CACHE_HOME", kAgents + "/copilot-cache"},
+        {"OPENCODE_DISABLE_MODELS_FETCH", "1"},
+        {"OPENCODE_DISABLE_AUTOUPDATE", "1"},
+        {"OPENCODE_DISABLE_LSP_DOWNLOAD", "1"},
+        // OpenCode runs npm for its plugin package before loading a plugin:
+        // offline, npm gives up at once instead of waiting for the network.
+        {"npm_config_offline", "true"},
         {"CODEX_HOME", home.file(".codex")},
         {"CLAUDE_CONFIG_DIR", home.file(".claude")},
         {"ANTHROPIC_BASE_URL", "http://127.0.0.1:" + std::to_string(modelPort_)},
@@ -95,8 +136,10 @@ std::map<std::string, std::optional<std::string>> AgentHarness::environment() co
         {"DISABLE_TELEMETRY", "1"},
         {"DISABLE_ERROR_REPORTING", "1"},
     };
-    for (const char* unset : {"ANTHROPIC_AUTH_TOKEN", "OPENAI_API_KEY", "OPENAI_BASE_URL",
-                              "GROK_HOOK_EVENT", "GROK_SESSION_ID"}) {
+    for (const char* unset :
+         {"ANTHROPIC_AUTH_TOKEN", "OPENAI_API_KEY", "OPENAI_BASE_URL", "GROK_HOOK_EVENT",
+          "GROK_SESSION_ID", "GEMINI_CLI_HOME", "COPILOT_HOME", "QWEN_HOME", "OPENCODE_CONFIG_DIR",
+          "GOOGLE_API_KEY", "GOOGLE_CLOUD_PROJECT"}) {
         env[unset] = std::nullopt;
     }
     return env;
@@ -136,6 +179,32 @@ void AgentHarness::startModel(Escalate escalate) {
         << "the mock model API did not start";
     modelPort_ = std::stoi(readFile(portFile).value_or("0"));
     writeCodexConfig(modelPort_);
+    writeGeminiAndOpenCodeConfig(modelPort_);
+}
+
+void AgentHarness::writeGeminiAndOpenCodeConfig(int port) const {
+    home.write(".gemini/settings.json", R"({
+  "security": {"auth": {"selectedType": "gemini-api-key"}},
+  "privacy": {"usageStatisticsEnabled": false},
+  "general": {"enableAutoUpdate": false, "enableAutoUpdateNotification": false}
+})");
+    nlohmann::json provider = {{"npm", "@ai-sdk/openai-compatible"},
+                               {"name", "Contract mock"},
+                               {"options",
+                                {{"baseURL", "http://127.0.0.1:" + std::to_string(port) + "/v1"},
+                                 {"apiKey", "contract-test"}}},
+                               {"models",
+                                {{"mock-model",
+                                  {{"name", "Mock"},
+                                   {"tool_call", true},
+                                   {"limit", {{"context", 100000}, {"output", 4096}}}}}}}};
+    home.write(".config/opencode/opencode.json",
+               nlohmann::json({{"autoupdate", false},
+                               {"share", "disabled"},
+                               {"permission", {{"bash", "allow"}, {"edit", "allow"}}},
+                               {"provider", {{"mock", provider}}},
+                               {"model", "mock/mock-model"}})
+                   .dump(2));
 }
 
 void AgentHarness::writeCodexConfig(int port) const {
@@ -159,7 +228,7 @@ void AgentHarness::writeCodexConfig(int port) const {
 
 void AgentHarness::installHooks(Agent agent) {
     ChildOptions options;
-    options.args = {VORLA_APP_PATH, "hooks", "install", agent == Agent::codex ? "codex" : "claude"};
+    options.args = {VORLA_APP_PATH, "hooks", "install", name(agent)};
     options.env = environment();
     ChildResult result = runChild(options);
     ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
@@ -168,8 +237,7 @@ void AgentHarness::installHooks(Agent agent) {
 ChildOptions AgentHarness::agentOptions(Agent agent, const std::vector<std::string>& args) {
     ChildOptions options;
     // The agents take their project from the folder they start in.
-    options.args = {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", work_,
-                    kAgentsBin + (agent == Agent::codex ? "codex" : "claude")};
+    options.args = {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", work_, kAgentsBin + name(agent)};
     options.args.insert(options.args.end(), args.begin(), args.end());
     options.env = environment();
     options.timeout = 180s;
@@ -179,6 +247,53 @@ ChildOptions AgentHarness::agentOptions(Agent agent, const std::vector<std::stri
 std::unique_ptr<RunningChild> AgentHarness::startAgent(Agent agent,
                                                        const std::vector<std::string>& args) {
     return std::make_unique<RunningChild>(agentOptions(agent, args));
+}
+
+std::vector<std::string> AgentHarness::headlessArgs(Agent agent, const std::string& prompt) const {
+    switch (agent) {
+        case Agent::gemini:
+            return {"-m",
+                    "gemini-2.5-flash",
+                    "--approval-mode",
+                    "yolo",
+                    "--skip-trust",
+                    "-o",
+                    "json",
+                    "-p",
+                    prompt};
+        case Agent::copilot:
+            return {"-p", prompt, "--allow-all-tools", "--output-format", "json"};
+        case Agent::qwen:
+            return {"--auth-type",
+                    "openai",
+                    "--openai-base-url",
+                    "http://127.0.0.1:" + std::to_string(modelPort_) + "/v1",
+                    "--openai-api-key",
+                    "contract-test",
+                    "-m",
+                    "mock-model",
+                    "--approval-mode",
+                    "yolo",
+                    "-o",
+                    "json",
+                    prompt};
+        case Agent::opencode:
+            return {"run", "--format", "json", "-m", "mock/mock-model", prompt};
+        case Agent::codex:
+        case Agent::claude:
+            break;
+    }
+    return {prompt};
+}
+
+nlohmann::json AgentHarness::usageSnapshot() const {
+    ChildOptions options;
+    options.args = {VORLA_APP_PATH, "usage", "--json"};
+    options.env = environment();
+    options.env["TZ"] = "UTC";  // the records' days are UTC dates
+    ChildResult result = runChild(options);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    return nlohmann::json::parse(result.out, nullptr, false);
 }
 
 bool AgentHarness::approveFromPhone() {

@@ -1,5 +1,6 @@
-// The real agent CLIs (Codex and Claude Code, pinned, from build/agents) run
-// offline against tests/contract/mock_model_api.py, with our hooks exactly as
+// The real agent CLIs (Codex, Claude Code, Gemini CLI, Copilot CLI, Qwen Code
+// and OpenCode, pinned, from build/agents) run offline against
+// tests/contract/mock_model_api.py, with our hooks exactly as
 // `vorla-agents hooks install` writes them and the headless app answering.
 // Everything lives under one temporary HOME; the agents' own network traffic
 // is switched off so nothing leaves the machine.
@@ -24,7 +25,9 @@ inline constexpr const char* kContractCommand = "touch contract-ran";
 
 class AgentHarness : public ::testing::Test {
   public:
-    enum class Agent { codex, claude };
+    enum class Agent { codex, claude, gemini, copilot, qwen, opencode };
+    // The agent's name on our command line ("codex", "gemini", ...).
+    static std::string name(Agent agent);
     // Whether the mock asks Codex to leave its sandbox, which makes Codex ask
     // for approval when its policy lets it ask.
     enum class Escalate { no, yes };
@@ -43,6 +46,12 @@ class AgentHarness : public ::testing::Test {
     void installHooks(Agent agent);
     // Starts the agent in the project folder with `args` after its program.
     std::unique_ptr<RunningChild> startAgent(Agent agent, const std::vector<std::string>& args);
+    // The arguments that run Gemini, Copilot, Qwen or OpenCode headless on
+    // `prompt` against the mock, running tools without asking.
+    [[nodiscard]] std::vector<std::string> headlessArgs(Agent agent,
+                                                        const std::string& prompt) const;
+    // `vorla-agents usage --json` in this home.
+    [[nodiscard]] nlohmann::json usageSnapshot() const;
 
     // Answers the first pending gate through the phone page's own request.
     bool approveFromPhone();
@@ -60,6 +69,7 @@ class AgentHarness : public ::testing::Test {
     [[nodiscard]] ChildOptions agentOptions(Agent agent, const std::vector<std::string>& args);
     [[nodiscard]] std::map<std::string, std::optional<std::string>> environment() const;
     void writeCodexConfig(int port) const;
+    void writeGeminiAndOpenCodeConfig(int port) const;
 
     std::string project_;
     std::string work_;

@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """A stand-in for the model APIs the real agent CLIs call, for contract tests.
 
-Serves the Anthropic Messages API (POST /v1/messages) and the OpenAI Responses
-API (POST /v1/responses), both as server-sent events, on 127.0.0.1. A request
-that offers a shell tool and carries no tool result yet is answered with one
-call of that tool running COMMAND; every other request gets a short text
-reply, so each agent run ends after one tool call. Each request body is
+Serves the Anthropic Messages API (POST /v1/messages), the OpenAI Responses
+API (POST /v1/responses) and Chat Completions (POST /v1/chat/completions), and
+Gemini's generateContent and streamGenerateContent, streamed as server-sent
+events where asked, on 127.0.0.1. A request that offers a shell tool and
+carries no tool result yet is answered with one call of that tool running
+COMMAND; every other request gets a short text reply, so each agent run ends
+after one tool call. Chat Completions and Gemini replies report cached input
+and reasoning tokens too, so the agents' usage records carry each kind. Each request body is
 appended as one JSON line to the log, and the chosen port is written to the
 port file once the server listens.
 
@@ -22,6 +25,9 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 ARGS = None
 LOG_LOCK = threading.Lock()
 USAGE_IN, USAGE_OUT = 120, 8
+# Of USAGE_IN, read from a prompt cache; of USAGE_OUT, spent on reasoning
+# (Gemini counts its thoughts apart, on top of the output).
+USAGE_CACHED, USAGE_REASONING = 20, 3
 
 
 def sse(event, data):
@@ -127,6 +133,89 @@ def responses_events(body):
     ]
 
 
+# --- OpenAI Chat Completions (Copilot CLI, Qwen Code, OpenCode) --------------
+
+CHAT_SHELL_TOOLS = ("run_shell_command", "bash", "shell")
+
+
+def chat_shell_tool(body):
+    names = [(t.get("function") or {}).get("name") for t in body.get("tools") or []
+             if isinstance(t, dict)]
+    return next((n for n in CHAT_SHELL_TOOLS if n in names), None)
+
+
+def chat_has_tool_result(body):
+    return any(isinstance(m, dict) and m.get("role") == "tool" for m in body.get("messages", []))
+
+
+def chat_chunks(body):
+    """The reply as chunk objects: the streamed form, folded for a plain reply."""
+    tool = chat_shell_tool(body)
+    if tool and not chat_has_tool_result(body):
+        call = {"index": 0, "id": "call_mock", "type": "function",
+                "function": {"name": tool, "arguments": json.dumps(
+                    {"command": ARGS.command, "description": "Run the contract command"})}}
+        delta, finish = {"role": "assistant", "content": None, "tool_calls": [call]}, "tool_calls"
+    else:
+        delta, finish = {"role": "assistant", "content": "done"}, "stop"
+    usage = {"prompt_tokens": USAGE_IN, "completion_tokens": USAGE_OUT,
+             "total_tokens": USAGE_IN + USAGE_OUT,
+             "prompt_tokens_details": {"cached_tokens": USAGE_CACHED},
+             "completion_tokens_details": {"reasoning_tokens": USAGE_REASONING}}
+    return delta, finish, usage
+
+
+def chat_reply(body):
+    delta, finish, usage = chat_chunks(body)
+    base = {"id": "chatcmpl-mock", "created": 0, "model": body.get("model", "mock-model")}
+    if not body.get("stream"):
+        message = {k: v for k, v in delta.items() if k != "tool_calls" or v}
+        for call in message.get("tool_calls", []):
+            call.pop("index", None)
+        return None, dict(base, object="chat.completion", usage=usage, choices=[
+            {"index": 0, "message": message, "finish_reason": finish}])
+    chunk = dict(base, object="chat.completion.chunk")
+    events = [dict(chunk, choices=[{"index": 0, "delta": delta, "finish_reason": None}]),
+              dict(chunk, choices=[{"index": 0, "delta": {}, "finish_reason": finish}]),
+              dict(chunk, choices=[], usage=usage)]
+    return [f"data: {json.dumps(e)}\n\n".encode() for e in events] + [b"data: [DONE]\n\n"], None
+
+
+# --- Gemini generateContent (Gemini CLI) -------------------------------------
+
+def gemini_has_tool_result(body):
+    return any(isinstance(p, dict) and "functionResponse" in p
+               for c in body.get("contents", []) if isinstance(c, dict)
+               for p in c.get("parts", []))
+
+
+def gemini_offers_shell(body):
+    return any(isinstance(d, dict) and d.get("name") == "run_shell_command"
+               for t in body.get("tools", []) if isinstance(t, dict)
+               for d in t.get("functionDeclarations", []))
+
+
+def gemini_reply(body):
+    config = body.get("generationConfig") or {}
+    if config.get("responseMimeType") == "application/json":
+        # Side questions (which model, who speaks next) want JSON back.
+        part = {"text": json.dumps({"reasoning": "mock", "next_speaker": "user",
+                                    "model_choice": "flash"})}
+    elif gemini_offers_shell(body) and not gemini_has_tool_result(body):
+        part = {"functionCall": {"name": "run_shell_command", "args": {
+            "command": ARGS.command, "description": "Run the contract command"}}}
+    else:
+        part = {"text": "done"}
+    output = USAGE_OUT - USAGE_REASONING
+    return {"candidates": [{"content": {"role": "model", "parts": [part]},
+                            "finishReason": "STOP", "index": 0}],
+            "usageMetadata": {"promptTokenCount": USAGE_IN, "candidatesTokenCount": output,
+                              "cachedContentTokenCount": USAGE_CACHED,
+                              "thoughtsTokenCount": USAGE_REASONING,
+                              "totalTokenCount": USAGE_IN + USAGE_OUT},
+            "modelVersion": "gemini-2.5-flash"}
+
+
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
@@ -156,6 +245,18 @@ class Handler(BaseHTTPRequestHandler):
             self.stream(anthropic_events(body))
         elif path.endswith("/responses"):
             self.stream(responses_events(body))
+        elif path.endswith("/chat/completions"):
+            events, reply = chat_reply(body)
+            if events:
+                self.stream(events)
+            else:
+                self.reply(200, json.dumps(reply).encode(), "application/json")
+        elif path.endswith(":countTokens"):
+            self.reply(200, json.dumps({"totalTokens": USAGE_IN}).encode(), "application/json")
+        elif path.endswith(":streamGenerateContent"):
+            self.stream([f"data: {json.dumps(gemini_reply(body))}\r\n\r\n".encode()])
+        elif path.endswith(":generateContent"):
+            self.reply(200, json.dumps(gemini_reply(body)).encode(), "application/json")
         else:
             self.reply(404, b"{}", "application/json")
 
