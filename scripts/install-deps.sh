@@ -11,8 +11,9 @@ packages=(
   libicu-dev
   libssl-dev
   libsqlite3-dev
-  # the desktop app: Qt Widgets and D-Bus, SDL2 audio, Xlib for the pointer position
-  qt6-base-dev libsdl2-dev libx11-dev
+  # the desktop app: Qt Widgets and D-Bus, SDL2 audio, Xlib for the pointer position,
+  # the X shape extension for the island's click-through input region
+  qt6-base-dev libsdl2-dev libx11-dev libxext-dev
   # faster rebuilds
   ccache
   # tests and benchmarks
@@ -25,6 +26,8 @@ packages=(
   # windows on a real X server: Xvfb, a compositor, pointer clicks, screenshots;
   # a private session bus with fake notification and file-manager services
   xvfb xcompmgr x11-utils x11-xserver-utils xdotool imagemagick dbus python3-dbus
+  # a real window manager over the island (its stacking and maximised windows)
+  openbox
   # the Debian package and its test in a clean Debian root (make package-test)
   dpkg-dev fakeroot lintian debootstrap desktop-file-utils
   # the portable tarball: the desktop-portal platform theme it bundles, and patchelf

@@ -58,6 +58,14 @@ void AppCore::connectCallbacks() {
         return prefs_.shouldAutoApprove(verdict.level);
     };
     store_.onGateOpened = [this] { sound_.play(Cue::needsApproval); };
+    notifier_.gateOf = [this](const std::string& sessionId) {
+        for (const auto& gate : store_.gates()) {
+            if (gate->sessionID == sessionId) {
+                return gate->id;  // the oldest: the one the island shows first
+            }
+        }
+        return std::string();
+    };
     store_.onGateClosed = [this](Behavior behavior) {
         sound_.play(behavior == Behavior::allow ? Cue::approved : Cue::denied);
     };

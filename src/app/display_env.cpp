@@ -1,8 +1,8 @@
 #include "app/display_env.h"
 
 #include <cstdlib>
-#include <string_view>
 
+#include "engine/look/desktop_env.h"
 #include "engine/support/log.h"
 
 namespace vorla::app {
@@ -21,20 +21,13 @@ bool hasDisplay() {
 }
 
 void preferXWayland() {
-    const char* session = std::getenv("XDG_SESSION_TYPE");
-    const bool wayland =
-        (session != nullptr && std::string_view(session) == "wayland") || isSet("WAYLAND_DISPLAY");
-    if (!wayland || isSet("QT_QPA_PLATFORM")) {
-        return;
+    const DisplayPath path = displayPath(DesktopEnv::fromEnvironment());
+    if (path == DisplayPath::xwayland) {
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
-    if (!isSet("DISPLAY")) {
-        logLine(
-            "Vorla Agents: Wayland without XWayland, the island cannot keep its place at the top "
-            "of the screen");
-        return;
+    if (path != DisplayPath::asIs) {
+        logLine(displayPathNote(path));
     }
-    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    logLine("Vorla Agents: Wayland session, running through XWayland to keep the island on top");
 }
 
 }  // namespace vorla::app

@@ -3,7 +3,9 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QObject>
 #include <QVariantMap>
+#include <map>
 
 #include "engine/look/notification_icon.h"
 
@@ -37,17 +39,88 @@ QVariant iconHint() {
     return QVariant::fromValue(argument);
 }
 
-QDBusMessage notifyCall(const std::string& title, const std::string& body) {
+QDBusMessage notifyCall(const std::string& title, const std::string& body, bool markup,
+                        const QStringList& actions = {}) {
     QVariantMap hints;
     hints.insert(QStringLiteral("image-data"), iconHint());
     hints.insert(QStringLiteral("suppress-sound"), true);
+    int timeout = -1;
+    if (!actions.isEmpty()) {
+        // An agent is blocked until this is answered: keep it on screen and in
+        // the list (critical stays up on GNOME and KDE), and name our entry so
+        // the service shows our name and icon.
+        hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar{2}));
+        hints.insert(QStringLiteral("resident"), true);
+        hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("vorla-agents"));
+        timeout = 0;
+    }
     QDBusMessage message = methodCall(QStringLiteral("Notify"));
     message << QStringLiteral("Vorla Agents") << 0u << QString() << QString::fromStdString(title)
-            << QString::fromStdString(body) << QStringList() << hints << -1;
+            << (markup ? QString::fromStdString(body).toHtmlEscaped()
+                       : QString::fromStdString(body))
+            << actions << hints << timeout;
     return message;
 }
 
+bool lists(const QDBusMessage& reply, const QString& capability) {
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().constFirst().toStringList().contains(capability);
+}
+
 }  // namespace
+
+// Receives the service's ActionInvoked and NotificationClosed signals on the
+// main thread and maps notification ids back to gates.
+class NotificationActions final : public QObject {
+    Q_OBJECT
+  public:
+    explicit NotificationActions(DesktopNotifications::GateAnswers answers)
+        : answers_(std::move(answers)) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this,
+                    SLOT(invoked(uint, QString)));
+        bus.connect(kService, kPath, kService, QStringLiteral("NotificationClosed"), this,
+                    SLOT(closed(uint, uint)));
+    }
+
+    void remember(uint id, const std::string& gateId) { gates_[id] = gateId; }
+
+    void withdrawClosed(const std::function<bool(const std::string&)>& isOpen) {
+        for (auto it = gates_.begin(); it != gates_.end();) {
+            if (isOpen(it->second)) {
+                ++it;
+                continue;
+            }
+            QDBusMessage close = methodCall(QStringLiteral("CloseNotification"));
+            close << it->first;
+            QDBusConnection::sessionBus().send(close);  // no answer awaited
+            it = gates_.erase(it);
+        }
+    }
+
+    Q_SLOT void invoked(uint id, const QString& action) {
+        const auto it = gates_.find(id);
+        if (it == gates_.end()) {
+            return;  // another program's notification, or one already answered
+        }
+        const std::string gate = it->second;
+        if (action == QLatin1String("allow") || action == QLatin1String("deny")) {
+            gates_.erase(it);
+            if (answers_.answer) {
+                answers_.answer(
+                    gate, action == QLatin1String("allow") ? Behavior::allow : Behavior::deny);
+            }
+        } else if (action == QLatin1String("default") && answers_.open) {
+            answers_.open();
+        }
+    }
+
+    Q_SLOT void closed(uint id, uint /*reason*/) { gates_.erase(id); }
+
+  private:
+    DesktopNotifications::GateAnswers answers_;
+    std::map<uint, std::string> gates_;
+};
 
 DesktopNotifications::DesktopNotifications() : worker_([this] { run(); }) {}
 
@@ -62,15 +135,65 @@ DesktopNotifications::~DesktopNotifications() {
 }
 
 void DesktopNotifications::requestAuth(std::function<void(bool)> answer) {
-    enqueue([answer = std::move(answer)](QDBusConnection& bus) {
-        answer(bus.isConnected() && answered(bus, methodCall(QStringLiteral("GetCapabilities"))));
+    enqueue([this, answer = std::move(answer)](QDBusConnection& bus) {
+        if (!bus.isConnected()) {
+            answer(false);
+            return;
+        }
+        const QDBusMessage reply = bus.call(methodCall(QStringLiteral("GetCapabilities")),
+                                            QDBus::Block, static_cast<int>(kCallTimeout.count()));
+        actions_ = lists(reply, QStringLiteral("actions"));
+        markup_ = lists(reply, QStringLiteral("body-markup"));
+        answer(reply.type() == QDBusMessage::ReplyMessage);
+    });
+}
+
+void DesktopNotifications::answerGatesWith(GateAnswers answers) {
+    listener_ = std::make_unique<NotificationActions>(std::move(answers));
+}
+
+void DesktopNotifications::withdrawClosed(
+    const std::function<bool(const std::string& gateId)>& isOpen) {
+    if (listener_) {
+        listener_->withdrawClosed(isOpen);
+    }
+}
+
+void DesktopNotifications::postGate(std::string title, std::string body, std::string gateId) {
+    NotificationActions* listener = listener_.get();
+    enqueue([this, listener, title = std::move(title), body = std::move(body),
+             gateId = std::move(gateId)](QDBusConnection& bus) {
+        if (listener == nullptr || !actions_) {
+            const char* how = listener != nullptr
+                                  ? "Answer on the island at the top of the screen."
+                                  : "Answer with vorla-agents allow or deny (vorla-agents "
+                                    "status lists the approvals).";
+            if (bus.isConnected()) {
+                (void)answered(bus, notifyCall(title, body + "\n" + how, markup_));
+            }
+            return;
+        }
+        const QStringList actions{QStringLiteral("default"), QStringLiteral("Show"),
+                                  QStringLiteral("allow"),   QStringLiteral("Allow"),
+                                  QStringLiteral("deny"),    QStringLiteral("Deny")};
+        QDBusConnection shared = QDBusConnection::sessionBus();
+        const QDBusMessage reply =
+            shared.call(notifyCall(title, body, markup_, actions), QDBus::Block,
+                        static_cast<int>(kCallTimeout.count()));
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+            return;
+        }
+        const uint id = reply.arguments().constFirst().toUInt();
+        QMetaObject::invokeMethod(
+            listener, [listener, id, gateId] { listener->remember(id, gateId); },
+            Qt::QueuedConnection);
     });
 }
 
 void DesktopNotifications::post(std::string title, std::string body) {
-    enqueue([title = std::move(title), body = std::move(body)](QDBusConnection& bus) {
+    enqueue([this, title = std::move(title), body = std::move(body)](QDBusConnection& bus) {
         if (bus.isConnected()) {
-            (void)answered(bus, notifyCall(title, body));  // a refusal is dropped
+            (void)answered(bus, notifyCall(title, body, markup_));  // a refusal is dropped
         }
     });
 }
@@ -114,3 +237,5 @@ void DesktopNotifications::run() {
 }
 
 }  // namespace vorla::ui
+
+#include "desktop_notifications.moc"

@@ -28,6 +28,7 @@ class XdgLoginItems final : public LoginItems {
     // Whether the entry is there now.
     [[nodiscard]] bool registered() const;
     [[nodiscard]] const std::string& entryPath() const { return entryPath_; }
+    [[nodiscard]] const std::string& executable() const { return executable_; }
 
   private:
     std::string executable_;

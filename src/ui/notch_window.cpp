@@ -6,6 +6,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "ui/x11_shape.h"
+
 namespace vorla::ui {
 
 NotchWindow::NotchWindow(QWidget* content)
@@ -34,7 +36,15 @@ NotchWindow::NotchWindow(QWidget* content)
 
 QRect NotchWindow::screenFrame() {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        return screen->geometry();
+        // Centred on the whole screen, hanging from the top of its available
+        // area: under a top bar (GNOME's clock), at the edge where there is
+        // none. Side docks do not push the island off centre.
+        QRect frame = screen->geometry();
+        const int top = screen->availableGeometry().top();
+        if (top > frame.top() && top < frame.center().y()) {
+            frame.setTop(top);
+        }
+        return frame;
     }
     return {0, 0, 1280, 800};
 }
@@ -46,6 +56,9 @@ void NotchWindow::followPrimaryScreen() {
     screen_ = QGuiApplication::primaryScreen();
     if (screen_ != nullptr) {
         connect(screen_, &QScreen::geometryChanged, this, &NotchWindow::followPrimaryScreen);
+        // A top bar that appears, goes or changes height after we started.
+        connect(screen_, &QScreen::availableGeometryChanged, this,
+                &NotchWindow::followPrimaryScreen);
     }
     if (placed_) {
         // Jump rather than glide across monitors.
@@ -93,9 +106,22 @@ void NotchWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void NotchWindow::refreshMask() {
-    if (maskFor) {
-        setMask(maskFor(size()));
+    if (!maskFor) {
+        return;
     }
+    const QRegion shape = maskFor(size());
+    if (x11::available() && x11::compositing()) {
+        // Translucent pixels show: keep the anti-aliased outline and only
+        // let clicks beside it through.
+        if (!mask().isEmpty()) {
+            clearMask();
+        }
+        (void)x11::setInputShape(*this, shape);  // false only without the extension
+        return;
+    }
+    // Without a compositor the see-through corners would paint black: cut
+    // the window itself to the outline (this sets the input region too).
+    setMask(shape);
 }
 
 }  // namespace vorla::ui

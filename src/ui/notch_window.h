@@ -1,15 +1,16 @@
 // The island's window: frameless, translucent, always on top, never takes
 // the focus, no taskbar or pager entry, on every workspace. It is an
 // override-redirect window, so no window manager moves, decorates, focuses
-// or lists it, and it may cover the top panel. It hangs from the top centre
-// of the primary screen and follows that screen when it changes.
+// or lists it: on sway and other wlroots compositors that is the only kind of
+// X11 window that is not tiled or floated to mid-screen, and GNOME and KWin
+// keep such windows above all others. It hangs from the top centre of the
+// primary screen, below a top bar (the top of the screen's available area),
+// and follows that screen when it changes.
 //
-// Its shape mask is set from the island's outline at every size, with or
-// without a compositing manager: without one X11 has no per-pixel
-// transparency, and with one the mask costs only the outermost anti-aliased
-// pixels while letting clicks on the see-through shoulders reach the windows
-// below. Checking for a compositor would mean talking xcb for a difference
-// nobody sees.
+// Clicks beside the island's outline reach the windows below. With a
+// compositing manager only the X input region is cut to the outline, so the
+// anti-aliased edge stays; without one X11 has no per-pixel transparency and
+// the window itself is cut to the outline.
 //
 // Main thread only.
 #pragma once
@@ -45,8 +46,8 @@ class NotchWindow final : public QWidget {
     // Sets the mask again for the current size (the shape changed).
     void refreshMask();
 
-    // The primary screen's full rectangle (y downwards), or a default when
-    // there is no screen at all.
+    // The primary screen's rectangle (y downwards) from the top of its
+    // available area down, or a default when there is no screen at all.
     [[nodiscard]] static QRect screenFrame();
 
     // Shown, raised above other windows, without taking the focus.

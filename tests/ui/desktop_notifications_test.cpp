@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -32,10 +33,14 @@ class DesktopNotificationsTest : public ::testing::Test {
     }
 
     // False (and the test skipped) when a real service already owns the name.
-    bool startService() {
+    // `extra`: the fake's capabilities and the action it clicks.
+    bool startService(const std::vector<std::string>& extra = {}) {
+        service_.reset();
+        std::filesystem::remove(records_ + ".ready");
         test::ChildOptions options;
         options.args = {"/usr/bin/python3", VORLA_SOURCE_DIR "/tests/ui/fake_notifications.py",
                         records_};
+        options.args.insert(options.args.end(), extra.begin(), extra.end());
         service_ = std::make_unique<test::RunningChild>(options);
         bool started = test::eventually([&] {
             return std::filesystem::exists(records_ + ".ready") ||
@@ -120,6 +125,52 @@ TEST_F(DesktopNotificationsTest, PostsTheTransitionsThatMatterWithNameAndIcon) {
                 icon,
             R"({"app": "Vorla Agents", "summary": "end", "body": "", )" + icon,
         }));
+}
+
+// A gate's "needs you": plain text saying where to answer when the service
+// shows no buttons; Allow and Deny that answer the gate where it does, with
+// the agent's text escaped for a service that reads markup.
+TEST_F(DesktopNotificationsTest, GateNotificationsAnswerTheGateWhereTheServiceShowsButtons) {
+    std::vector<std::pair<std::string, Behavior>> answers;
+    auto pumpUntil = [](const std::function<bool()>& done) {
+        return test::eventually([&] {
+            QCoreApplication::processEvents();
+            return done();
+        });
+    };
+    for (const bool buttons : {false, true}) {
+        const bool started =
+            buttons ? startService({"body,actions,body-markup", "deny"}) : startService();
+        if (!started) {
+            GTEST_SKIP() << "another notification service owns the name on this bus";
+        }
+        DesktopNotifications poster;
+        poster.answerGatesWith(
+            {.answer = [&](const std::string& gate,
+                           Behavior behavior) { answers.emplace_back(gate, behavior); },
+             .open = [] {}});
+        std::atomic<int> granted = 0;
+        poster.requestAuth([&](bool yes) { granted = yes ? 1 : -1; });
+        ASSERT_TRUE(pumpUntil([&] { return granted != 0; }));
+        poster.postGate("Claude Code needs you", "rm <b>x</b> · app", "gate-7");
+        ASSERT_TRUE(pumpUntil([&] { return recorded().size() == (buttons ? 2U : 1U); }));
+        if (buttons) {  // the fake clicks Deny a moment after showing it
+            ASSERT_TRUE(pumpUntil([&] { return !answers.empty(); }));
+        }
+    }
+    EXPECT_EQ(answers, (std::vector<std::pair<std::string, Behavior>>{{"gate-7", Behavior::deny}}));
+
+    const auto lines = recorded();
+    const auto plain = nlohmann::json::parse(lines[0]);
+    EXPECT_EQ(plain["body"], "rm <b>x</b> · app\nAnswer on the island at the top of the screen.");
+    EXPECT_FALSE(plain.contains("actions"));
+    const auto gate = nlohmann::json::parse(lines[1]);
+    EXPECT_EQ(gate["body"], "rm &lt;b&gt;x&lt;/b&gt; · app");
+    EXPECT_EQ(gate["actions"],
+              nlohmann::json({"default", "Show", "allow", "Allow", "deny", "Deny"}));
+    EXPECT_EQ(gate["urgency"], 2);
+    EXPECT_EQ(gate["resident"], true);
+    EXPECT_EQ(gate["desktopEntry"], "vorla-agents");
 }
 
 TEST_F(DesktopNotificationsTest, WithoutAServiceOrABusNothingIsAllowedAndNothingWaits) {

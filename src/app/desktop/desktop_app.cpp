@@ -6,6 +6,8 @@
 #include "app/outputs.h"
 #include "core/paths.h"
 #include "engine/installer/bridge_location.h"
+#include "engine/look/desktop_env.h"
+#include "engine/support/log.h"
 #include "ui/file_reveal.h"
 #include "ui/login_item.h"
 #include "ui/single_instance.h"
@@ -17,6 +19,7 @@ namespace {
 
 ui::SettingsContext settingsContext(AppCore& core, Installer& installer, const Clock& clock) {
     LoginItems* loginItems = core.loginItems();
+    const auto* xdgItems = dynamic_cast<const ui::XdgLoginItems*>(loginItems);
     return ui::SettingsContext{
         .store = core.store(),
         .installer = installer,
@@ -33,13 +36,23 @@ ui::SettingsContext settingsContext(AppCore& core, Installer& installer, const C
                 const auto* xdg = dynamic_cast<const ui::XdgLoginItems*>(loginItems);
                 return xdg != nullptr && xdg->registered();
             },
+        .autostartLine = xdgItems != nullptr
+                             ? autostartLine(DesktopEnv::fromEnvironment(), xdgItems->executable())
+                             : std::nullopt,
     };
+}
+
+// The outputs, noting where their notification client is.
+AppCore::Outputs outputsKeeping(ui::DesktopNotifications*& notifications) {
+    AppCore::Outputs outputs = desktopOutputs();
+    notifications = dynamic_cast<ui::DesktopNotifications*>(outputs.notifications.get());
+    return outputs;
 }
 
 }  // namespace
 
 DesktopApp::DesktopApp(MainQueue& queue, const Clock& clock)
-    : core_(queue, clock, desktopOutputs()),
+    : core_(queue, clock, outputsKeeping(notifications_)),
       installer_(homeDirectory(), installer::bridgeCandidates(VORLA_LIBEXEC_DIR), clock),
       settings_(settingsContext(core_, installer_, clock)) {}
 
@@ -64,10 +77,8 @@ void DesktopApp::setUp() {
     };
     island_ = std::make_unique<ui::Island>(core_.store(), geo, std::move(actions));
     island_->show();
-
-    tray_ = std::make_unique<ui::Tray>(ui::menuBarIcon());
-    tray_->onSettings = [this] { openSettings(); };
-    tray_->onQuit = [this] { quit(); };
+    watchForTray();
+    answerFromNotifications();
 
     core_.setUp({.hasNotch = geo.hasNotch,
                  .notchWidth = static_cast<int>(geo.notchWidth),
@@ -78,6 +89,31 @@ void DesktopApp::setUp() {
     if (ui::opensAtStart(installer_.agents(), std::getenv("VORLA_SETTINGS"))) {
         openSettings();
     }
+}
+
+void DesktopApp::watchForTray() {
+    trayWatch_ = std::make_unique<ui::TrayHostWatch>(
+        [this] {
+            tray_ = std::make_unique<ui::Tray>(ui::menuBarIcon());
+            tray_->onSettings = [this] { openSettings(); };
+            tray_->onQuit = [this] { quit(); };
+        },
+        [] { logLine(noTrayNote(DesktopEnv::fromEnvironment())); });
+}
+
+void DesktopApp::answerFromNotifications() {
+    if (notifications_ == nullptr) {
+        return;
+    }
+    notifications_->answerGatesWith({
+        .answer = [this](const std::string& gateId,
+                         Behavior behavior) { core_.store().resolveOnIsland(gateId, behavior); },
+        .open = [this] { island_->window().bringForward(); },
+    });
+    gatesSubscription_ = core_.store().subscribe([this] {
+        notifications_->withdrawClosed(
+            [this](const std::string& gateId) { return core_.store().gate(gateId) != nullptr; });
+    });
 }
 
 void DesktopApp::openSettings() {

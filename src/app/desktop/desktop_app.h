@@ -1,6 +1,7 @@
 // The desktop half of the composition root: the engine of AppCore (shared
 // with --headless) plus the island window, its 60 ms hover-and-resize tick
-// and the tray. Sound, notifications and the settings window attach here.
+// and the tray (made once the desktop has one). Sound, notifications with
+// their Allow and Deny buttons and the settings window attach here.
 //
 // Main thread only (the thread running QApplication::exec()).
 #pragma once
@@ -12,6 +13,7 @@
 
 #include "app/app_core.h"
 #include "engine/installer/installer.h"
+#include "ui/desktop_notifications.h"
 #include "ui/island/island.h"
 #include "ui/settings/settings_host.h"
 #include "ui/tray.h"
@@ -49,12 +51,19 @@ class DesktopApp final : public QObject {
 
   private:
     void teachRule(const Gate& gate);
+    void watchForTray();
+    void answerFromNotifications();
 
+    // Owned by core_ (its notifier's poster); null without a notification
+    // client. Set before core_ is made.
+    ui::DesktopNotifications* notifications_ = nullptr;
     AppCore core_;
     Installer installer_;
     ui::SettingsHost settings_;           // after the engine objects it shows
     std::unique_ptr<ui::Island> island_;  // after core_: it observes the store
     std::unique_ptr<ui::Tray> tray_;
+    std::unique_ptr<ui::TrayHostWatch> trayWatch_;
+    Subscription gatesSubscription_;
     bool didSetUp_ = false;
 };
 

@@ -54,7 +54,14 @@ void Notifier::postTransition(const Session& session) {
     std::string agent(displayName(session.source()));
     std::string project = lastPathComponent(session.cwd());
     if (isWaiting(session.state())) {
-        poster_->post(agent + " needs you", session.activity() + " · " + project);
+        std::string gate = gateOf ? gateOf(session.id()) : std::string();
+        std::string title = agent + " needs you";
+        std::string body = session.activity() + " · " + project;
+        if (gate.empty()) {
+            poster_->post(std::move(title), std::move(body));
+        } else {
+            poster_->postGate(std::move(title), std::move(body), std::move(gate));
+        }
     } else if (session.state() == SpriteKind::done) {
         poster_->post(agent + " finished", project);
     }

@@ -31,6 +31,12 @@ class NotificationPoster {
     // Shows a notification now, without sound. Returns at once; a
     // notification the service refuses is dropped silently.
     virtual void post(std::string title, std::string body) = 0;
+    // "Needs you" for the open gate `gateId`: where the service can, with
+    // buttons that answer it. By default an ordinary notification.
+    virtual void postGate(std::string title, std::string body, std::string gateId) {
+        (void)gateId;
+        post(std::move(title), std::move(body));
+    }
 };
 
 class Notifier {
@@ -56,6 +62,10 @@ class Notifier {
     void notifyAchievement(const Achievement& achievement, bool enabled);
 
     [[nodiscard]] bool authorized() const { return authorized_; }
+
+    // The id of the gate session `sessionId` waits at, or "" (a question
+    // asked in the terminal): set by the composition root.
+    std::function<std::string(const std::string& sessionId)> gateOf;
 
   private:
     void postTransition(const Session& session);

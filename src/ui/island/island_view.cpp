@@ -1,6 +1,8 @@
 #include "ui/island/island_view.h"
 
+#include <QContextMenuEvent>
 #include <QGraphicsOpacityEffect>
+#include <QMenu>
 #include <QPainter>
 #include <QPointer>
 #include <QPropertyAnimation>
@@ -10,6 +12,7 @@
 #include "ui/island/expanded_panel.h"
 #include "ui/island/lap_view.h"
 #include "ui/island_path.h"
+#include "ui/tray.h"
 
 namespace vorla::ui {
 
@@ -30,6 +33,8 @@ IslandView::IslandView(SessionStore& store, NotchGeometry geo, IslandActions act
     : QWidget(parent),
       store_(store),
       geo_(geo),
+      onSettings_(actions.onSettings),
+      onQuit_(actions.onQuit),
       ears_(new CollapsedEars(geo, this)),
       lap_(new LapView(geo, this)),
       panel_(new ExpandedPanel(store, geo, std::move(actions), this)) {
@@ -40,6 +45,14 @@ IslandView::IslandView(SessionStore& store, NotchGeometry geo, IslandActions act
 
 // A lap runs in the collapsed outline's radii: it is a passing moment, not
 // the open panel.
+void IslandView::contextMenuEvent(QContextMenuEvent* event) {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    addAppActions(*menu, onSettings_, onQuit_);
+    menu->popup(event->globalPos());
+    event->accept();
+}
+
 IslandShape IslandView::shape() const {
     return {.notchWidth = geo_.notchWidth,
             .notchHeight = geo_.notchHeight,

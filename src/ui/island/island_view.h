@@ -50,6 +50,8 @@ class IslandView final : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Settings… and Quit: the way in on desktops without a tray.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     [[nodiscard]] IslandShape shape() const;
@@ -63,6 +65,8 @@ class IslandView final : public QWidget {
 
     SessionStore& store_;
     const NotchGeometry geo_;
+    std::function<void()> onSettings_;
+    std::function<void()> onQuit_;
     IslandLayout::Mode mode_ = IslandLayout::Mode::collapsed;
     CollapsedEars* ears_;
     LapView* lap_;

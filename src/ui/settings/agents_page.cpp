@@ -32,6 +32,19 @@ QString statusText(const Installer::Status& status) {
     return {};
 }
 
+// Where the desktop ignores autostart entries the switch cannot work alone:
+// the line to add, selectable for copying.
+QLabel* autostartHint(const std::string& line, QWidget* parent) {
+    QLabel* hint = paragraph(
+        QStringLiteral("This desktop does not run autostart entries. Add this line to its "
+                       "configuration (~/.config/sway/config, ~/.config/hypr/hyprland.conf):\n") +
+            QString::fromStdString(line),
+        parent);
+    hint->setObjectName(QStringLiteral("autostartLine"));
+    hint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return hint;
+}
+
 QColor statusColor(const Installer::Status& status) {
     using Case = Installer::Status::Case;
     switch (status.kind) {
@@ -169,6 +182,7 @@ void AgentsPage::addBehaviour() {
         const char* note;
         bool on;
         std::function<void(bool)> set;
+        std::optional<std::string> configLine = std::nullopt;
     };
     const Switch switches[] = {
         {"Sound alerts", "8-bit glitch cue when an agent needs you.", prefs.soundEnabled(),
@@ -179,7 +193,7 @@ void AgentsPage::addBehaviour() {
          prefs.notifyEnabled(), [&prefs](bool v) { prefs.setNotifyEnabled(v); }},
         {"Launch at login", "Start Vorla Agents automatically.",
          context_.loginItemRegistered ? context_.loginItemRegistered() : prefs.launchAtLogin(),
-         [&prefs](bool v) { prefs.setLaunchAtLogin(v); }},
+         [&prefs](bool v) { prefs.setLaunchAtLogin(v); }, context_.autostartLine},
     };
     for (const Switch& item : switches) {
         auto* card = new Card(look::cardFill(), 12);
@@ -189,6 +203,9 @@ void AgentsPage::addBehaviour() {
             textLabel(QString::fromUtf8(item.title), look::label(), look::text(), card));
         QLabel* note = paragraph(QString::fromUtf8(item.note), card);
         texts->addWidget(note);
+        if (item.configLine) {
+            texts->addWidget(autostartHint(*item.configLine, card));
+        }
         row->addLayout(texts, 1);
         auto* box = new QCheckBox(card);
         box->setObjectName(QString::fromUtf8(item.title));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace vorla {
@@ -35,6 +36,9 @@ struct SettingsContext {
     // Whether the app really starts at login, so the switch shows the truth
     // after a failed toggle. Unset: the preference is shown.
     std::function<bool()> loginItemRegistered;
+    // On desktops that do not run XDG autostart entries (sway, Hyprland): the
+    // line to add to the desktop's own configuration instead.
+    std::optional<std::string> autostartLine = std::nullopt;
 };
 
 }  // namespace vorla::ui

@@ -2,6 +2,7 @@
 // real bridges and a real pointer click.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <QColor>
 #include <algorithm>
@@ -315,6 +316,73 @@ TEST_F(DesktopAppTest, TheIslandComesBackOnTopWhenAGateOpensOrItExpands) {
     x.warpTo(1512 / 2, 5);
     EXPECT_TRUE(
         eventually([&] { return sizeOf(pid).first == 524 && above(island, id); }, kDeadline));
+    app->kill(SIGTERM);
+    EXPECT_EQ(app->wait(kDeadline).exitCode, 0);
+}
+
+// Under a real window manager (openbox): the island hangs at the top centre,
+// and while a gate waits it is above a window maximised after it, where a
+// real click on Allow answers the bridge.
+TEST_F(DesktopAppTest, UnderAWindowManagerAGateComesAboveAMaximisedWindow) {
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    if (::access("/usr/bin/openbox", X_OK) != 0) {
+        GTEST_SKIP() << "openbox is not installed (scripts/install-deps.sh)";
+    }
+    home.write("openbox.xml", R"(<?xml version="1.0"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc"><applications>
+  <application name="xmessage"><maximized>yes</maximized></application>
+</applications></openbox_config>
+)");
+    ChildOptions wm;
+    wm.args = {"/usr/bin/openbox", "--sm-disable", "--config-file", home.file("openbox.xml")};
+    wm.env = {{"DISPLAY", x.display()}, {"HOME", home.path()}};
+    RunningChild openbox(wm);
+    ASSERT_TRUE(eventually(
+        [&] {
+            return x.run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).out.find("window id") !=
+                   std::string::npos;
+        },
+        kDeadline));
+
+    x.warpTo(100, 600);
+    auto app = startApp(x.display());
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socket()); }, kDeadline));
+    const int pid = app->pid();
+    auto collapsed = island(pid);
+    ASSERT_TRUE(collapsed);
+    EXPECT_EQ(collapsed->y, 0);
+    EXPECT_EQ(collapsed->x + collapsed->width / 2, 1512 / 2);
+
+    ChildOptions other;
+    other.args = {"/usr/bin/xmessage", "maximised"};
+    other.env = {{"DISPLAY", x.display()}};
+    RunningChild maximised(other);
+    ASSERT_TRUE(eventually(
+        [&] {
+            auto found = x.run({"xdotool", "search", "--onlyvisible", "--classname", "xmessage",
+                                "getwindowgeometry", "--shell"});
+            return found.out.find("WIDTH=15") != std::string::npos;  // 1500 and more
+        },
+        kDeadline));
+
+    auto waiting = ask("git push origin main");
+    auto allow = allowButton(pid);  // seen on the screen: nothing covers it
+    ASSERT_TRUE(allow);
+    // The pointer beside the rounded outline is over the window below (a
+    // compositor runs: only the input region is cut), on Allow over ours.
+    const auto windowAt = [&](int px, int py) {
+        const std::string out = x.run({"xdotool", "mousemove", std::to_string(px),
+                                       std::to_string(py), "getmouselocation", "--shell"})
+                                    .out;
+        const auto at = out.find("WINDOW=");
+        return at == std::string::npos ? std::string()
+                                       : out.substr(at + 7, out.find('\n', at) - at - 7);
+    };
+    const XServer::Rect open = *x.windowOf(pid);
+    EXPECT_EQ(windowAt(allow->center().x(), allow->center().y()), x.windowIdOf(pid));
+    EXPECT_NE(windowAt(open.x + 1, open.y + open.height - 2), x.windowIdOf(pid));
+    x.click(allow->center().x(), allow->center().y());
+    EXPECT_EQ(claudeDecision(waiting->wait(kDeadline))["behavior"], "allow");
     app->kill(SIGTERM);
     EXPECT_EQ(app->wait(kDeadline).exitCode, 0);
 }
