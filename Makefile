@@ -5,7 +5,7 @@ APP   = build/debug/src/app/vorla-agents
 
 .PHONY: all deps node-deps build run run-headless test test-debug contract tsan asan asan-build \
 	thread-safety bench fuzz-build fuzz fuzz-smoke lint format check-format clean package package-test \
-	packages packages-test desktop-entry
+	packages packages-test desktop-entry test-desktops
 
 all: build
 
@@ -38,6 +38,15 @@ test: check-format asan lint fuzz-smoke tsan package-test
 
 test-debug: build node-deps
 	@ctest --preset debug
+
+# The app on headless sway and KWin (Wayland, through XWayland): where the
+# island lands, that it stays above a full-screen window while a gate waits,
+# and a real click on Allow. Not part of `make test` (README: "Desktops").
+test-desktops: deps
+	@scripts/install-deps.sh desktops
+	@cmake --preset debug >/dev/null
+	@cmake --build --preset debug -j $(JOBS) --target vorla-agents vorla-bridge
+	@tests/desktops/run.sh
 
 # The real Claude Code and Codex through our hooks (also part of test-debug).
 contract: build node-deps

@@ -37,6 +37,12 @@ packages=(
   clang libclang-rt-14-dev clang-tidy clang-format
 )
 
+# `install-deps.sh desktops`: the Wayland compositors make test-desktops runs
+# the app on, headless, with their screenshot tools.
+if [[ "${1:-}" == desktops ]]; then
+  packages+=(sway grim xwayland kwin-wayland)
+fi
+
 # npm drives the browser test; a machine that already has Node (for instance
 # from NodeSource) keeps it rather than mixing in Debian's packages.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
