@@ -136,7 +136,8 @@ void collectTwoDeep(const std::string& root, const std::string& sub, UsageSource
                     WallTime cutoff, std::vector<UsageStore::Candidate>& out, Wanted wanted) {
     Folder top(root);
     for (const Entry& entry : top.sortedEntries()) {
-        std::string path = root + "/" + entry.name + sub;
+        std::string path = root;
+        path.append("/").append(entry.name).append(sub);
         Folder folder(path);
         for (const Entry& file : folder.sortedEntries()) {
             if (!file.directory && wanted(file.name)) {
