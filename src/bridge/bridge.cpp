@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <iterator>
 
 #include "core/json_text.h"
 #include "core/paths.h"
@@ -40,6 +42,17 @@ std::optional<std::string> processEnv(const char* name) {
 void widenPipe(int fd) {
     constexpr int kPipeBytes = 1 << 20;  // the unprivileged maximum by default
     (void)::fcntl(fd, F_SETPIPE_SZ, kPipeBytes);
+}
+
+// Copilot CLI has handed a tool's arguments over as JSON text as well as an
+// object: the object inside, so that the command is graded, not the text.
+JSONValue argumentsObject(JSONValue arguments) {
+    if (auto text = arguments.stringValue()) {
+        if (auto parsed = parseJson(std::move(*text)); parsed && parsed->is_object()) {
+            return JSONValue(std::move(*parsed));
+        }
+    }
+    return arguments;
 }
 
 }  // namespace
@@ -130,27 +143,74 @@ std::optional<Decision> exchange(const Event& event) {
 
 }  // namespace
 
-Source declaredSource(const std::vector<std::string_view>& args) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--source") {
-            if (i + 1 < args.size()) {
-                return sourceFromRaw(args[i + 1]).value_or(Source::claude);
-            }
-            break;
-        }
+namespace {
+
+std::optional<std::string_view> optionValue(const std::vector<std::string_view>& args,
+                                            std::string_view option) {
+    auto it = std::find(args.begin(), args.end(), option);
+    if (it == args.end() || std::next(it) == args.end()) {
+        return std::nullopt;
+    }
+    return *std::next(it);
+}
+
+}  // namespace
+
+std::optional<Source> declaredSource(const std::vector<std::string_view>& args) {
+    auto value = optionValue(args, "--source");
+    return value ? sourceFromRaw(*value) : std::nullopt;
+}
+
+std::optional<std::string> declaredEvent(const std::vector<std::string_view>& args) {
+    auto value = optionValue(args, "--event");
+    return value ? std::optional<std::string>(*value) : std::nullopt;
+}
+
+Source effectiveSource(std::optional<Source> declared, const EnvLookup& env) {
+    if ((!declared || *declared == Source::claude) &&
+        (env("GROK_HOOK_EVENT") || env("GROK_SESSION_ID"))) {
+        return Source::grok;
+    }
+    if (declared) {
+        return *declared;
+    }
+    // Qwen Code also sets GEMINI_PROJECT_DIR, so its own mark is asked first.
+    if (env("QWEN_CODE_SESSION_ID")) {
+        return Source::qwen;
+    }
+    if (env("GEMINI_SESSION_ID")) {
+        return Source::gemini;
+    }
+    if (env("COPILOT_CLI") == "1") {
+        return Source::copilot;
     }
     return Source::claude;
 }
 
-Source effectiveSource(Source declared, const EnvLookup& env) {
-    if (env("GROK_HOOK_EVENT") || env("GROK_SESSION_ID")) {
-        return Source::grok;
+Canonical canonicalEvent(Source source, std::string_view raw) {
+    struct OwnName {
+        Source source;
+        std::string_view name;
+        Canonical event;
+    };
+    static constexpr std::array<OwnName, 6> kOwnNames = {{
+        {Source::gemini, "BeforeTool", Canonical::preToolUse},
+        {Source::gemini, "AfterTool", Canonical::postToolUse},
+        {Source::gemini, "BeforeAgent", Canonical::userPromptSubmit},
+        {Source::gemini, "AfterAgent", Canonical::stop},
+        {Source::copilot, "userPromptSubmitted", Canonical::userPromptSubmit},
+        {Source::copilot, "agentStop", Canonical::stop},
+    }};
+    for (const OwnName& own : kOwnNames) {
+        if (own.source == source && own.name == raw) {
+            return own.event;
+        }
     }
-    return declared;
+    return canonicalize(raw);
 }
 
 std::optional<Event> buildEvent(Source source, std::string payload, const EnvLookup& env,
-                                Stamp stamp) {
+                                Stamp stamp, std::optional<std::string> eventName) {
     if (payload.empty()) {
         return std::nullopt;
     }
@@ -162,9 +222,11 @@ std::optional<Event> buildEvent(Source source, std::string payload, const EnvLoo
     Event event;
     event.id = std::move(stamp.id);
     event.source = source;
-    event.rawEvent = stringField(json, {"hook_event_name", "hookEventName"})
-                         .value_or(env("GROK_HOOK_EVENT").value_or("unknown"));
-    event.event = canonicalize(event.rawEvent);
+    if (!eventName) {
+        eventName = stringField(json, {"hook_event_name", "hookEventName"});
+    }
+    event.rawEvent = eventName.value_or(env("GROK_HOOK_EVENT").value_or("unknown"));
+    event.event = canonicalEvent(source, event.rawEvent);
     event.toolName = stringField(json, {"tool_name", "toolName"});
     event.gating = isGating(source, event.event, event.toolName) ||
                    isRuleCheck(source, event.event, event.toolName);
@@ -177,7 +239,10 @@ std::optional<Event> buildEvent(Source source, std::string payload, const EnvLoo
     event.terminal = std::move(stamp.terminal);
     event.ts = stamp.ts;
     // Last, as it empties the payload: a Write input can be megabytes.
-    event.toolInput = field(std::move(json), {"tool_input", "toolInput"});
+    event.toolInput = field(std::move(json), {"tool_input", "toolInput", "toolArgs"});
+    if (event.toolInput && source == Source::copilot) {
+        event.toolInput = argumentsObject(std::move(*event.toolInput));
+    }
     return event;
 }
 
@@ -232,12 +297,14 @@ int run(int argc, char** argv) {
     try {
         std::vector<std::string_view> args(argv, argv + argc);
         Source source = effectiveSource(declaredSource(args), processEnv);
+        auto eventName = declaredEvent(args);
         auto payload = readInput(STDIN_FILENO, kMaxInputBytes);
         if (!payload) {
             return 0;
         }
         auto event = buildEvent(source, std::move(*payload), processEnv,
-                                Stamp{randomUUID(), TerminalContext::capture(), nowSeconds()});
+                                Stamp{randomUUID(), TerminalContext::capture(), nowSeconds()},
+                                std::move(eventName));
         if (!event) {
             return 0;
         }

@@ -23,11 +23,25 @@ inline constexpr std::size_t kMaxInputBytes = kMaxPayloadBytes;
 // `limit` bytes (reading stops one byte past it).
 [[nodiscard]] std::optional<std::string> readInput(int fd, std::size_t limit);
 
-// The first "--source" followed by a valid raw value wins; otherwise claude.
-[[nodiscard]] Source declaredSource(const std::vector<std::string_view>& args);
+// The source named by the first "--source", when a valid raw value follows it.
+[[nodiscard]] std::optional<Source> declaredSource(const std::vector<std::string_view>& args);
 
-// GROK_HOOK_EVENT or GROK_SESSION_ID present (any value) forces grok.
-[[nodiscard]] Source effectiveSource(Source declared, const EnvLookup& env);
+// The value after the first "--event": Copilot CLI tells a hook nothing of
+// the event it runs for, so its hook commands name it.
+[[nodiscard]] std::optional<std::string> declaredEvent(const std::vector<std::string_view>& args);
+
+// GROK_HOOK_EVENT or GROK_SESSION_ID present (any value) makes grok of a hook
+// declared claude or not declared at all: Grok runs Claude Code's hooks as
+// its own. Otherwise the declared source wins, so that an agent started by
+// another one (whose marks it inherits) is still itself. Undeclared, the
+// mark an agent sets for its hooks names it (QWEN_CODE_SESSION_ID,
+// GEMINI_SESSION_ID, COPILOT_CLI=1); else claude. CLAUDE_PROJECT_DIR names
+// nothing: Gemini CLI, Copilot CLI and Qwen Code all set it too.
+[[nodiscard]] Source effectiveSource(std::optional<Source> declared, const EnvLookup& env);
+
+// The canonical event for an agent's own event name: Gemini CLI's
+// BeforeTool, Copilot CLI's agentStop, ... and otherwise canonicalize().
+[[nodiscard]] Canonical canonicalEvent(Source source, std::string_view raw);
 
 // What the bridge needs besides the payload, fixed by the caller so that
 // tests can choose them.
@@ -39,9 +53,11 @@ struct Stamp {
 
 // The event for one hook payload; nullopt for empty input or text that is not
 // JSON (the bridge then exits quietly without sending). The payload is
-// consumed: it is parsed in place.
+// consumed: it is parsed in place. `eventName`, from the hook's command line,
+// wins over the payload's own name.
 [[nodiscard]] std::optional<Event> buildEvent(Source source, std::string payload,
-                                              const EnvLookup& env, Stamp stamp);
+                                              const EnvLookup& env, Stamp stamp,
+                                              std::optional<std::string> eventName = {});
 
 // What the bridge prints for a decision.
 struct Answer {

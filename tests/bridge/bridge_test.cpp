@@ -22,13 +22,64 @@ Stamp stamp() {
     return Stamp{"ID", TerminalContext{}, 12.5};
 }
 
-TEST(BridgeSource, FirstSourceFlagDecidesAndGrokVariablesOverride) {
-    EXPECT_EQ(declaredSource({"bridge", "--source"}), Source::claude);
-    EXPECT_EQ(declaredSource({"bridge", "--source", "nope", "--source", "kiro"}), Source::claude);
-    EXPECT_EQ(declaredSource({"bridge", "x", "--source", "kiro", "--source", "grok"}),
-              Source::kiro);
-    EXPECT_EQ(effectiveSource(Source::claude, envOf({{"GROK_SESSION_ID", ""}})), Source::grok);
-    EXPECT_EQ(effectiveSource(Source::codex, envOf({})), Source::codex);
+TEST(BridgeSource, DeclaredSourceWinsOverEveryMarkButGroks) {
+    EXPECT_EQ(declaredSource({"bridge", "--source"}), std::nullopt);
+    EXPECT_EQ(declaredSource({"bridge", "--source", "nope", "--source", "kiro"}), std::nullopt);
+    EXPECT_EQ(declaredSource({"bridge", "x", "--source", "qwen", "--source", "grok"}),
+              Source::qwen);
+    EXPECT_EQ(declaredEvent({"bridge", "--source", "copilot", "--event", "preToolUse"}),
+              "preToolUse");
+    EXPECT_EQ(declaredEvent({"bridge", "--event"}), std::nullopt);
+
+    const auto grok = envOf({{"GROK_SESSION_ID", ""}});
+    EXPECT_EQ(effectiveSource(Source::claude, grok), Source::grok);
+    EXPECT_EQ(effectiveSource(std::nullopt, grok), Source::grok);
+    // A Gemini CLI started from a Grok session keeps its own answer form.
+    EXPECT_EQ(effectiveSource(Source::gemini, grok), Source::gemini);
+    // Claude Code run by Copilot CLI inherits COPILOT_CLI=1 and stays Claude Code.
+    const auto copilot = envOf({{"COPILOT_CLI", "1"}, {"CLAUDE_PROJECT_DIR", "/w"}});
+    EXPECT_EQ(effectiveSource(Source::claude, copilot), Source::claude);
+    EXPECT_EQ(effectiveSource(std::nullopt, copilot), Source::copilot);
+    EXPECT_EQ(effectiveSource(std::nullopt, envOf({{"COPILOT_CLI", "0"}})), Source::claude);
+    EXPECT_EQ(effectiveSource(std::nullopt,
+                              envOf({{"QWEN_CODE_SESSION_ID", "q"}, {"GEMINI_PROJECT_DIR", "/w"}})),
+              Source::qwen);
+    EXPECT_EQ(effectiveSource(std::nullopt, envOf({{"GEMINI_SESSION_ID", "g"}})), Source::gemini);
+    EXPECT_EQ(effectiveSource(std::nullopt, envOf({{"CLAUDE_PROJECT_DIR", "/w"}})), Source::claude);
+}
+
+TEST(BridgeEvent, EachAgentsOwnEventNamesAndPayloads) {
+    auto gemini = buildEvent(Source::gemini,
+                             R"({"hook_event_name":"BeforeTool","session_id":"g1","cwd":"/w",)"
+                             R"("tool_name":"run_shell_command","tool_input":{"command":"ls"}})",
+                             envOf({}), stamp());
+    ASSERT_TRUE(gemini);
+    EXPECT_EQ(gemini->rawEvent, "BeforeTool");
+    EXPECT_EQ(gemini->event, Canonical::preToolUse);
+    EXPECT_TRUE(gemini->gating);
+    EXPECT_EQ(canonicalEvent(Source::gemini, "AfterAgent"), Canonical::stop);
+    // Another agent's names mean nothing to it.
+    EXPECT_EQ(canonicalEvent(Source::claude, "BeforeTool"), Canonical::other);
+
+    // Copilot's event comes from the command line, even if the payload names another.
+    const std::string copilotPayload =
+        R"({"sessionId":"c1","cwd":"/w","toolName":"bash","hookEventName":"sessionStart",)"
+        R"("toolArgs":"{\"command\":\"rm -rf /\"}"})";
+    auto copilot = buildEvent(Source::copilot, copilotPayload, envOf({}), stamp(), "preToolUse");
+    ASSERT_TRUE(copilot);
+    EXPECT_EQ(copilot->event, Canonical::preToolUse);
+    EXPECT_TRUE(copilot->gating);
+    EXPECT_EQ(copilot->sessionID, "c1");
+    EXPECT_EQ(copilot->toolInput->preview(), "rm -rf /");  // arguments given as text, parsed
+    EXPECT_EQ(canonicalEvent(Source::copilot, "agentStop"), Canonical::stop);
+
+    auto qwen = buildEvent(Source::qwen,
+                           R"({"hook_event_name":"PostToolUse","tool_name":"edit",)"
+                           R"("permission_mode":"yolo","tool_use_id":"t"})",
+                           envOf({}), stamp());
+    ASSERT_TRUE(qwen);
+    EXPECT_EQ(qwen->event, Canonical::postToolUse);
+    EXPECT_FALSE(qwen->gating);
 }
 
 TEST(BridgeEvent, ReadsAliasedKeysAndComputesGating) {

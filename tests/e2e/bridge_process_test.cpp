@@ -21,8 +21,10 @@ class BridgeProcess : public ::testing::Test {
         options.args.insert(options.args.end(), args.begin(), args.end());
         options.env = std::move(env);
         options.env["HOME"] = home_.path();
-        for (const char* grok : {"GROK_HOOK_EVENT", "GROK_SESSION_ID"}) {
-            options.env.try_emplace(grok, std::nullopt);
+        // Marks of the agent these tests may themselves run under.
+        for (const char* mark : {"GROK_HOOK_EVENT", "GROK_SESSION_ID", "GEMINI_SESSION_ID",
+                                 "QWEN_CODE_SESSION_ID", "COPILOT_CLI"}) {
+            options.env.try_emplace(mark, std::nullopt);
         }
         options.input = payload;
         return test::runChild(options);
@@ -61,9 +63,12 @@ TEST_F(BridgeProcess, AnswersEachAgentInItsOwnForm) {
         std::string err;
         Source sent;
         std::map<std::string, std::optional<std::string>> env = {};
+        std::vector<std::string> args = {};
     };
     const std::string pre = R"({"hook_event_name":"PreToolUse","tool_name":"Bash"})";
     const std::string kiro = R"({"hook_event_name":"preToolUse","tool_name":"shell"})";
+    const std::string gemini = R"({"hook_event_name":"BeforeTool","tool_name":"replace"})";
+    const std::string copilot = R"({"toolName":"bash","toolArgs":{"command":"ls"}})";
     // Valid JSON that a double or UTF-8 cannot hold as written is still sent.
     const std::string grok = R"({"tool_name":"Bash","n":1e400,"s":"\ud800"})";
     const std::map<std::string, std::optional<std::string>> grokEnv = {
@@ -88,6 +93,35 @@ TEST_F(BridgeProcess, AnswersEachAgentInItsOwnForm) {
          R"({"decision":"deny","reason":"Blocked by rule"})", "", Source::grok, grokEnv},
         {grok, "claude", R"({"behavior":"allow","message":"ignored"})", 0,
          R"({"decision":"allow"})", "", Source::grok, grokEnv},
+        {gemini, "gemini", R"({"behavior":"deny","message":"no"})", 0,
+         R"({"decision":"deny","reason":"no"})", "", Source::gemini},
+        {gemini, "gemini", R"({"behavior":"allow"})", 0, R"({"decision":"allow"})", "",
+         Source::gemini},
+        {copilot,
+         "copilot",
+         R"({"behavior":"deny"})",
+         0,
+         R"({"permissionDecision":"deny","permissionDecisionReason":"Denied in Vorla Agents"})",
+         "",
+         Source::copilot,
+         {},
+         {"--event", "preToolUse"}},
+        {copilot,
+         "copilot",
+         R"({"behavior":"allow"})",
+         0,
+         R"({"permissionDecision":"allow","permissionDecisionReason":"Approved in Vorla Agents"})",
+         "",
+         Source::copilot,
+         {},
+         {"--event", "preToolUse"}},
+        {pre, "qwen", R"({"behavior":"allow","message":"ok"})", 0,
+         R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow",)"
+         R"("permissionDecisionReason":"ok"}})",
+         "", Source::qwen},
+        // Our OpenCode plugin reads Gemini CLI's form and throws the reason.
+        {pre, "opencode", R"({"behavior":"deny","message":"no"})", 0,
+         R"({"decision":"deny","reason":"no"})", "", Source::opencode},
         // A peer that closes without answering, or answers garbage: no decision.
         {kPermission, "claude", std::nullopt, 0, "", "", Source::claude},
         {kPermission, "claude", R"({"behavior":"perhaps"})", 0, "", "", Source::claude},
@@ -96,7 +130,9 @@ TEST_F(BridgeProcess, AnswersEachAgentInItsOwnForm) {
         SCOPED_TRACE(c.source + " " + c.reply.value_or("(no reply)"));
         listener_.reset();
         answerWith(c.reply);
-        auto result = runBridge(c.payload, {"--source", c.source}, c.env);
+        std::vector<std::string> args = {"--source", c.source};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        auto result = runBridge(c.payload, args, c.env);
         EXPECT_EQ(result.exitCode, c.exitCode);
         EXPECT_EQ(result.out, c.out);
         EXPECT_EQ(result.err, c.err);
