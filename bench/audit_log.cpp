@@ -44,10 +44,11 @@ struct History {
                                         "claude",
                                         "7f3c2a9e-" + std::to_string(i % 40),
                                         "vorla-agents",
-                                        kinds[i % 6],
+                                        vorla::AuditKind::tool,
                                         i % 2 ? "Bash" : "Edit",
                                         details[i % 5],
                                         i % 6 >= 3 ? std::optional<int>(i % 4) : std::nullopt};
+                entry.setKind(kinds[i % 6]);
                 text += vorla::encodeAuditLine(entry) + "\n";
             }
             (void)vorla::writeFileAtomically(directory + "/" + vorla::dayKey(dayStart) + ".jsonl",
@@ -96,10 +97,11 @@ void BM_PeerNlohmannDecode7Days(benchmark::State& state) {
                                         json["agent"],
                                         json["sessionID"],
                                         json["project"],
-                                        json["kind"],
+                                        vorla::AuditKind::tool,
                                         json["tool"],
                                         json["detail"],
                                         std::nullopt};
+                entry.setKind(json["kind"].get<std::string>());
                 benchmark::DoNotOptimize(entry);
                 ++count;
                 start = end + 1;

@@ -70,7 +70,7 @@ int printDay(const std::string& day, bool json) {
     std::vector<Row> rows;
     rows.reserve(entries.size());
     for (const AuditEntry& e : entries) {
-        rows.push_back({localClock(e.ts), e.agent, e.project, e.kind,
+        rows.push_back({localClock(e.ts), e.agent, e.project, std::string(e.kindText()),
                         e.risk ? std::to_string(*e.risk) : "-", e.by.empty() ? "-" : e.by,
                         e.tool + (e.detail.empty() ? "" : ": ") + e.detail});
     }

@@ -67,8 +67,8 @@ void printRules(const std::vector<Rule>& rules, bool json) {
     std::vector<Row> rows;
     rows.reserve(rules.size());
     for (const Rule& rule : rules) {
-        rows.push_back({rule.behavior == "allow" ? "allow" : "deny",
-                        std::to_string(rule.timesFired), dayKey(rule.createdAt), rule.key});
+        rows.push_back({std::string(rawValue(rule.behavior)), std::to_string(rule.timesFired),
+                        dayKey(rule.createdAt), rule.key});
     }
     std::fputs(formatTable({"ANSWER", "USED", "LEARNED", "KEY"}, rows).c_str(), stdout);
 }

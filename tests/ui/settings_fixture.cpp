@@ -124,8 +124,16 @@ void SettingsFixture::startSession(const std::string& id, const std::string& cwd
 void SettingsFixture::record(const std::string& kind, const std::string& tool,
                              const std::string& detail, int minutesAgo, const std::string& project,
                              const std::string& session, std::optional<int> risk) {
-    auditLog_.record(AuditEntry{clock_.now() - std::chrono::minutes(minutesAgo), "claude", session,
-                                project, kind, tool, detail, risk});
+    AuditEntry entry{clock_.now() - std::chrono::minutes(minutesAgo),
+                     "claude",
+                     session,
+                     project,
+                     AuditKind::tool,
+                     tool,
+                     detail,
+                     risk};
+    entry.setKind(kind);
+    auditLog_.record(entry);
 }
 
 SettingsWindow& SettingsFixture::window(SettingsTab tab) {

@@ -55,7 +55,8 @@ TEST_F(Window, ClosingTheHostWaitsForPageWorkThatReadsTheStores) {
     std::string day;
     for (int i = 0; i < 5000; ++i) {
         day += encodeAuditLine({clock_.now() - std::chrono::seconds(i), "claude", "s1", "shop",
-                                "approved", "Bash", "npm test " + std::to_string(i % 50), 1}) +
+                                AuditKind::approved, "Bash", "npm test " + std::to_string(i % 50),
+                                1}) +
                "\n";
     }
     std::ofstream(auditLog_.fileFor(clock_.now())) << day;

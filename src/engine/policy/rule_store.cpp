@@ -45,8 +45,12 @@ std::optional<Rule> decodeRule(const Json& object) {
     if (!fired) {
         return std::nullopt;
     }
-    return Rule{key->get<std::string>(), behavior->get<std::string>(),
-                fromReferenceSeconds(createdAt->get<double>()), *fired};
+    // Only the exact word allows: a hand-edited "Allow" must not widen a rule.
+    const Behavior answer = behavior->get<std::string>() == rawValue(Behavior::allow)
+                                ? Behavior::allow
+                                : Behavior::deny;
+    return Rule{key->get<std::string>(), answer, fromReferenceSeconds(createdAt->get<double>()),
+                *fired};
 }
 
 }  // namespace
@@ -55,7 +59,7 @@ std::string encodeRules(const std::vector<Rule>& rules) {
     Json array = Json::array();
     for (const Rule& rule : rules) {
         array.push_back({{"key", rule.key},
-                         {"behavior", rule.behavior},
+                         {"behavior", rawValue(rule.behavior)},
                          {"createdAt", toReferenceSeconds(rule.createdAt)},
                          {"timesFired", rule.timesFired}});
     }
@@ -104,7 +108,7 @@ std::optional<std::string> RuleStore::add(std::string_view tool, std::string_vie
     if (withKey(key) != rules_.end()) {
         return std::nullopt;
     }
-    rules_.push_back(Rule{std::move(key), std::string(rawValue(behavior)), clock_.now(), 0});
+    rules_.push_back(Rule{std::move(key), behavior, clock_.now(), 0});
     save();
     changes_.notify();
     return std::nullopt;
@@ -120,14 +124,14 @@ std::vector<Rule>::const_iterator RuleStore::answering(std::string_view tool,
         return rules_.end();
     }
     auto rule = withKey(RiskEngine::ruleKey(tool, detail));
-    if (rule != rules_.end() && rule->behavior != "allow") {
+    if (rule != rules_.end() && rule->behavior == Behavior::deny) {
         return rule;
     }
     // Deny rules may only make things safer: they also stop a compound that
     // contains the command they name.
     for (const std::string& key : RiskEngine::commandRuleKeys(tool, detail)) {
         auto deny = withKey(key);
-        if (deny != rules_.end() && deny->behavior != "allow") {
+        if (deny != rules_.end() && deny->behavior == Behavior::deny) {
             return deny;
         }
     }
@@ -142,7 +146,7 @@ std::optional<Behavior> RuleStore::peek(std::string_view tool, std::string_view 
     if (rule == rules_.end()) {
         return std::nullopt;
     }
-    return rule->behavior == "allow" ? Behavior::allow : Behavior::deny;
+    return rule->behavior;
 }
 
 std::optional<Behavior> RuleStore::decision(std::string_view tool, std::string_view detail) {
@@ -152,7 +156,7 @@ std::optional<Behavior> RuleStore::decision(std::string_view tool, std::string_v
     }
     Rule& rule = rules_[static_cast<std::size_t>(found - rules_.cbegin())];
     ++rule.timesFired;
-    Behavior answer = rule.behavior == "allow" ? Behavior::allow : Behavior::deny;
+    const Behavior answer = rule.behavior;
     save();
     changes_.notify();
     return answer;

@@ -22,9 +22,9 @@
 namespace vorla {
 
 struct Rule {
-    std::string key;       // RiskEngine::ruleKey of the tool and detail; unique in the store
-    std::string behavior;  // "allow" or "deny"; any other text denies
-    WallTime createdAt;    // file: seconds since 2001-01-01 00:00:00 UTC
+    std::string key;  // RiskEngine::ruleKey of the tool and detail; unique in the store
+    Behavior behavior = Behavior::deny;  // file: "allow" or "deny"; any other text reads as deny
+    WallTime createdAt;                  // file: seconds since 2001-01-01 00:00:00 UTC
     std::int64_t timesFired = 0;
 
     [[nodiscard]] const std::string& id() const { return key; }

@@ -2,6 +2,7 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -16,7 +17,11 @@ namespace {
 
 namespace od = simdjson::ondemand;
 
+constexpr std::array<std::string_view, 5> kKindWords = {"tool", "approved", "denied",
+                                                        "auto-allowed", "auto-denied"};
+
 // The text members of an entry under their keys; all of them are required.
+// "kind" has no member of its own: it is decoded by setKind.
 struct TextField {
     std::string_view key;
     std::string AuditEntry::*member;
@@ -24,7 +29,7 @@ struct TextField {
 constexpr std::array<TextField, 6> kTextFields{{{"agent", &AuditEntry::agent},
                                                 {"sessionID", &AuditEntry::sessionID},
                                                 {"project", &AuditEntry::project},
-                                                {"kind", &AuditEntry::kind},
+                                                {"kind", nullptr},
                                                 {"tool", &AuditEntry::tool},
                                                 {"detail", &AuditEntry::detail}}};
 
@@ -60,8 +65,12 @@ bool decodeObject(od::object object, AuditEntry& entry) {
         } else {
             for (std::size_t i = 0; i < kTextFields.size(); ++i) {
                 if (key == kTextFields[i].key) {
-                    entry.*kTextFields[i].member =
-                        std::string(std::string_view(value.get_string()));
+                    const std::string_view text = value.get_string();
+                    if (kTextFields[i].member == nullptr) {
+                        entry.setKind(text);
+                    } else {
+                        entry.*kTextFields[i].member = std::string(text);
+                    }
                     seen |= 2U << i;
                     break;
                 }
@@ -94,6 +103,22 @@ std::optional<AuditEntry> decodeLine(od::parser& parser, const char* data, std::
 
 }  // namespace
 
+std::string_view rawValue(AuditKind kind) {
+    const auto index = static_cast<std::size_t>(kind);
+    return index < kKindWords.size() ? kKindWords[index] : std::string_view();
+}
+
+std::string_view AuditEntry::kindText() const {
+    return kind == AuditKind::other ? std::string_view(otherKind) : rawValue(kind);
+}
+
+void AuditEntry::setKind(std::string_view text) {
+    const auto known = std::find(kKindWords.begin(), kKindWords.end(), text);
+    kind = known == kKindWords.end() ? AuditKind::other
+                                     : static_cast<AuditKind>(known - kKindWords.begin());
+    otherKind = kind == AuditKind::other ? std::string(text) : std::string();
+}
+
 std::string AuditEntry::id() const {
     std::array<char, 64> digits{};
     auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(),
@@ -107,8 +132,12 @@ std::string AuditEntry::id() const {
 
 std::string encodeAuditLine(const AuditEntry& entry) {
     nlohmann::ordered_json object = {
-        {"ts", iso8601UTC(entry.ts)}, {"agent", entry.agent}, {"sessionID", entry.sessionID},
-        {"project", entry.project},   {"kind", entry.kind},   {"tool", entry.tool},
+        {"ts", iso8601UTC(entry.ts)},
+        {"agent", entry.agent},
+        {"sessionID", entry.sessionID},
+        {"project", entry.project},
+        {"kind", std::string(entry.kindText())},
+        {"tool", entry.tool},
         {"detail", entry.detail},
     };
     if (entry.risk) {

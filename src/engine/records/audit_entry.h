@@ -7,19 +7,25 @@
 #include <string>
 #include <string_view>
 
+#include "engine/policy/risk.h"
 #include "engine/support/clock.h"
 
 namespace vorla {
 
-// The kinds written by the session store; any other kind is kept and shown
-// but counted by nothing.
-namespace AuditKind {
-inline constexpr std::string_view tool = "tool";
-inline constexpr std::string_view approved = "approved";
-inline constexpr std::string_view denied = "denied";
-inline constexpr std::string_view autoAllowed = "auto-allowed";
-inline constexpr std::string_view autoDenied = "auto-denied";
-}  // namespace AuditKind
+// The kinds written by the session store ("tool", "approved", "denied",
+// "auto-allowed", "auto-denied" on disk). A kind this version does not know
+// reads as `other`: its text is kept, shown and written back, and nothing
+// counts it.
+enum class AuditKind { tool, approved, denied, autoAllowed, autoDenied, other };
+
+// The word on disk; "" for other.
+[[nodiscard]] std::string_view rawValue(AuditKind kind);
+[[nodiscard]] constexpr bool isAutomatic(AuditKind kind) {
+    return kind == AuditKind::autoAllowed || kind == AuditKind::autoDenied;
+}
+[[nodiscard]] constexpr bool isDenial(AuditKind kind) {
+    return kind == AuditKind::denied || kind == AuditKind::autoDenied;
+}
 
 // Who gave a decision (an entry's `by`); empty on tool entries and on lines
 // written before it was recorded.
@@ -36,11 +42,19 @@ struct AuditEntry {
     std::string agent;  // source raw name: "claude", "codex", "grok", "kiro"
     std::string sessionID;
     std::string project;  // last path component of the session's cwd
-    std::string kind;     // see AuditKind
+    AuditKind kind = AuditKind::tool;
     std::string tool;
-    std::string detail;       // one-line preview of the tool input, or empty
-    std::optional<int> risk;  // Risk raw value when one was assessed
-    std::string by = {};      // see AuditBy; optional on disk
+    std::string detail;          // one-line preview of the tool input, or empty
+    std::optional<int> risk;     // Risk raw value when one was assessed
+    std::string by = {};         // see AuditBy; optional on disk
+    std::string otherKind = {};  // the text of an `other` kind
+
+    // The kind as written on disk.
+    [[nodiscard]] std::string_view kindText() const;
+    // Decodes the word on disk into kind (and otherKind).
+    void setKind(std::string_view text);
+    // Whether a risk was recorded at `level` or above.
+    [[nodiscard]] bool riskAtLeast(Risk level) const { return risk && *risk >= rawValue(level); }
 
     // Row key for lists: "<ts as seconds since 1970>-<tool>-<sessionID>".
     [[nodiscard]] std::string id() const;

@@ -96,9 +96,10 @@ void appendPlainField(std::string& out, std::string_view text) {
 
 std::string csvRow(const AuditEntry& entry) {
     std::string row = iso8601UTC(entry.ts);
-    for (const std::string* field : {&entry.agent, &entry.project, &entry.kind, &entry.tool}) {
+    for (std::string_view field : {std::string_view(entry.agent), std::string_view(entry.project),
+                                   entry.kindText(), std::string_view(entry.tool)}) {
         row += ',';
-        appendPlainField(row, *field);
+        appendPlainField(row, field);
     }
     row += ',';
     row += entry.risk ? std::to_string(*entry.risk) : "-1";
@@ -231,13 +232,13 @@ std::vector<AuditLog::Score> AuditLog::scoreboard() const {
             ++it->toolsRun;
         } else if (entry.kind == AuditKind::approved) {
             ++it->approved;
-        } else if (entry.kind == AuditKind::denied || entry.kind == AuditKind::autoDenied) {
+        } else if (isDenial(entry.kind)) {
             ++it->denied;
         } else if (entry.kind == AuditKind::autoAllowed) {
             ++it->autoAllowed;
             ++it->approved;
         }
-        if (entry.risk && *entry.risk >= 2) {
+        if (entry.riskAtLeast(Risk::elevated)) {
             ++it->risky;
         }
     }
@@ -247,9 +248,8 @@ std::vector<AuditLog::Score> AuditLog::scoreboard() const {
 }
 
 int AuditLog::clicksSaved() const {
-    return static_cast<int>(std::count_if(today_.begin(), today_.end(), [](const AuditEntry& e) {
-        return e.kind.starts_with("auto");
-    }));
+    return static_cast<int>(std::count_if(today_.begin(), today_.end(),
+                                          [](const AuditEntry& e) { return isAutomatic(e.kind); }));
 }
 
 }  // namespace vorla

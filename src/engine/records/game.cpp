@@ -147,7 +147,7 @@ void Game::applyEntryRules(const AuditEntry& entry, int liveSessions) {
         }
         bumpStreak();
         save();
-    } else if (entry.kind == AuditKind::denied && entry.risk && *entry.risk >= 3) {
+    } else if (entry.kind == AuditKind::denied && entry.riskAtLeast(Risk::critical)) {
         bossBeaten();
     }
 }

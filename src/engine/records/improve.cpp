@@ -31,13 +31,13 @@ std::vector<Suggestion> mine(const std::vector<AuditEntry>& entries, int minAppr
         if (inserted) {
             order.push_back(key);
         }
-        if (entry.risk && *entry.risk > 2) {
+        if (entry.riskAtLeast(Risk::critical)) {
             critical.insert(key);
         }
         Tally& tally = it->second;
-        if (entry.kind.find("denied") != std::string::npos) {
+        if (isDenial(entry.kind)) {
             ++tally.denials;
-        } else if (!entry.kind.starts_with("auto")) {
+        } else if (entry.kind == AuditKind::approved) {
             ++tally.approvals;
             if (tally.firstApproval == nullptr) {
                 tally.firstApproval = &entry;

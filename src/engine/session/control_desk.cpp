@@ -151,7 +151,7 @@ Json ControlDesk::forget(const std::string& key) {
     }
     Rule removed = *rule;
     rules_.remove(removed);
-    return {{"ok", true}, {"key", removed.key}, {"behavior", removed.behavior}};
+    return {{"ok", true}, {"key", removed.key}, {"behavior", rawValue(removed.behavior)}};
 }
 
 }  // namespace vorla

@@ -176,19 +176,18 @@ void SessionStore::recordTool(const Session& session, const Event& event) {
         return;
     }
     audit(AuditEntry{clock_.now(), std::string(rawValue(session.source())), session.id(),
-                     lastPathComponent(session.cwd()), std::string(AuditKind::tool),
-                     toolOrDefault(event), detailOf(event), std::nullopt});
+                     lastPathComponent(session.cwd()), AuditKind::tool, toolOrDefault(event),
+                     detailOf(event), std::nullopt});
 }
 
-void SessionStore::recordDecision(const Session& session, std::string_view kind,
-                                  const std::string& tool, const std::string& detail, Risk risk,
-                                  std::string_view by) {
+void SessionStore::recordDecision(const Session& session, AuditKind kind, const std::string& tool,
+                                  const std::string& detail, Risk risk, std::string_view by) {
     if (!audit) {
         return;
     }
     audit(AuditEntry{clock_.now(), std::string(rawValue(session.source())), session.id(),
-                     lastPathComponent(session.cwd()), std::string(kind), tool, detail,
-                     rawValue(risk), std::string(by)});
+                     lastPathComponent(session.cwd()), kind, tool, detail, rawValue(risk),
+                     std::string(by)});
 }
 
 void SessionStore::refreshContext() {

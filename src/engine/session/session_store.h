@@ -148,7 +148,7 @@ class SessionStore {
     [[nodiscard]] SessionRef findSession(std::string_view id) const;
     void removeSession(const std::string& id);
     void recordTool(const Session& session, const Event& event);
-    void recordDecision(const Session& session, std::string_view kind, const std::string& tool,
+    void recordDecision(const Session& session, AuditKind kind, const std::string& tool,
                         const std::string& detail, Risk risk, std::string_view by);
     void setCelebration(std::optional<Source> source);
     void decide(const std::string& id, Behavior behavior, std::optional<std::string> message,

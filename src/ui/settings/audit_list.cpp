@@ -26,11 +26,11 @@ QString clockTime(WallTime time) {
     return QDateTime::fromMSecsSinceEpoch(ms.count()).toString(QStringLiteral("HH:mm:ss"));
 }
 
-QColor kindColor(const QString& kind) {
-    if (kind.contains(QStringLiteral("denied"))) {
+QColor kindColor(AuditKind kind) {
+    if (isDenial(kind)) {
         return look::pink();
     }
-    if (kind.startsWith(QStringLiteral("auto")) || kind == QStringLiteral("approved")) {
+    if (kind == AuditKind::approved || kind == AuditKind::autoAllowed) {
         return look::green();
     }
     return look::text2();
@@ -52,8 +52,12 @@ void AuditList::setEntries(const std::vector<AuditEntry>& entries) {
     rows_.clear();
     rows_.reserve(entries.size());
     for (const AuditEntry& entry : entries) {
-        Row row{
-            clockTime(entry.ts), agentName(entry.agent), qstr(entry.kind), qstr(entry.tool), {}};
+        Row row{clockTime(entry.ts),
+                agentName(entry.agent),
+                qstr(std::string(entry.kindText())),
+                qstr(entry.tool),
+                {}};
+        row.kindOf = entry.kind;
         if (!entry.detail.empty()) {
             row.what += QStringLiteral("  ") + qstr(entry.detail);
         }
@@ -101,7 +105,7 @@ void AuditList::paintEvent(QPaintEvent* event) {
         };
         cell(0, xAgent, r.time, look::text3());
         cell(xAgent, xKind - xAgent, r.agent, look::text());
-        cell(xKind, xWhat - xKind, r.kind, kindColor(r.kind));
+        cell(xKind, xWhat - xKind, r.kind, kindColor(r.kindOf));
         cell(xWhat, w - riskWidth - xWhat, r.what, look::text2());
         cell(w - riskWidth, riskWidth, r.risk, riskColor(r.riskLevel));
     }

@@ -29,6 +29,7 @@ class AuditList final : public QWidget {
     struct Row {
         QString time, agent, kind, what, risk;
         int riskLevel = -1;
+        AuditKind kindOf = AuditKind::other;
     };
     std::vector<Row> rows_;
     int rowHeight_;

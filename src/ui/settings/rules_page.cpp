@@ -46,8 +46,9 @@ void RulesPage::rebuild() {
         auto* row = new QHBoxLayout();
         row->addWidget(textLabel(qstr(rule.key), look::mono(13, QFont::Medium), look::text(), card),
                        1);
-        const QColor behaviour = rule.behavior == "allow" ? look::green() : look::pink();
-        row->addWidget(textLabel(qstr(rule.behavior), look::caption(), behaviour, card));
+        const bool allows = rule.behavior == Behavior::allow;
+        row->addWidget(textLabel(qstr(std::string(rawValue(rule.behavior))), look::caption(),
+                                 allows ? look::green() : look::pink(), card));
         row->addWidget(textLabel(
             QStringLiteral("auto-") + QString::number(rule.timesFired) + QStringLiteral("x"),
             look::caption(), look::text3(), card));

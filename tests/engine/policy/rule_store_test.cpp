@@ -45,7 +45,7 @@ TEST_F(RuleStoreTest, AddKeepsOneRulePerKeyAndSavesCompactly) {
     store.add("Bash", "npm  test --watch", Behavior::allow);
     ASSERT_EQ(store.rules().size(), 1u);
     EXPECT_EQ(store.rules()[0].key, "Bash: npm test");
-    EXPECT_EQ(store.rules()[0].behavior, "allow");
+    EXPECT_EQ(store.rules()[0].behavior, Behavior::allow);
     EXPECT_EQ(
         *home_.read(kRulesFile),
         R"([{"behavior":"allow","createdAt":785692800.25,"key":"Bash: npm test","timesFired":0}])");
@@ -79,6 +79,9 @@ TEST_F(RuleStoreTest, OnlyExactlyAllowAllows) {
     EXPECT_EQ(store.decision("Bash", "git commit -m x"), Behavior::deny);
     EXPECT_EQ(store.decision("Bash", "git push"), Behavior::deny);
     EXPECT_EQ(store.rules()[1].timesFired, 8);
+    // Saved as what it does.
+    EXPECT_NE(home_.read(kRulesFile)->find(R"({"behavior":"deny","createdAt":1.0,)"),
+              std::string::npos);
 }
 
 TEST_F(RuleStoreTest, RulesAnswerOnlyTheCallsTheyWereTaught) {

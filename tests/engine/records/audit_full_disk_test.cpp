@@ -28,8 +28,14 @@ std::string readAll(const std::string& path) {
 class AuditFullDiskTest : public ::testing::Test {
   protected:
     AuditEntry entry(std::size_t detailBytes) {
-        return AuditEntry{
-            clock_.now(), "claude", "s1", "app", "tool", "Bash", std::string(detailBytes, 'd'), 1};
+        return AuditEntry{clock_.now(),
+                          "claude",
+                          "s1",
+                          "app",
+                          AuditKind::tool,
+                          "Bash",
+                          std::string(detailBytes, 'd'),
+                          1};
     }
     std::string dayFile() const { return disk_.dir() + "/2026-01-15.jsonl"; }
 

@@ -18,10 +18,12 @@ WallTime at(const char* iso) {
     return *parseISO8601(iso);
 }
 
-AuditEntry entry(const char* iso, std::string kind, std::optional<int> risk = std::nullopt,
+AuditEntry entry(const char* iso, std::string_view kind, std::optional<int> risk = std::nullopt,
                  std::string agent = "claude", std::string detail = "npm test") {
-    return AuditEntry{at(iso), std::move(agent),  "s1", "app", std::move(kind),
-                      "Bash",  std::move(detail), risk};
+    AuditEntry e{at(iso), std::move(agent),  "s1", "app", AuditKind::tool,
+                 "Bash",  std::move(detail), risk};
+    e.setKind(kind);
+    return e;
 }
 
 // Berlin in winter is UTC+1: local midnight of 2026-01-15 is 2026-01-14T23:00:00Z.
@@ -57,7 +59,7 @@ TEST_F(AuditLogTest, RecordAppendsTheExactLineToTheEntrysOwnDay) {
               R"("kind":"approved","tool":"Bash","detail":"a \"b\"\tc","risk":2})"
               "\n");
     ASSERT_EQ(log.today().size(), 2u);
-    EXPECT_EQ(log.today()[0].kind, "approved");
+    EXPECT_EQ(log.today()[0].kind, AuditKind::approved);
     struct stat info {};
     ASSERT_EQ(::stat(home_.file(dayFile("2026-01-15")).c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -82,7 +84,7 @@ TEST_F(AuditLogTest, ExistingDayFilesAreAppendedToNeverReplaced) {
     EXPECT_TRUE(text.starts_with(earlier + "{\"ts\":\"2026-01-15T07:01:00Z\",\"ag\n"));
     AuditLog reloaded(clock_);
     ASSERT_EQ(reloaded.today().size(), 2u);  // the new line was not glued to the torn one
-    EXPECT_EQ(reloaded.today()[0].kind, "denied");
+    EXPECT_EQ(reloaded.today()[0].kind, AuditKind::denied);
 }
 
 // Who decided is one more field at the end: older lines, without it, still
@@ -137,7 +139,12 @@ TEST_F(AuditLogTest, LoadKeepsOnlyWellFormedLinesNewestFirst) {
     EXPECT_EQ(log.today()[0].risk, 1);
     EXPECT_EQ(log.today()[1].ts, at("2026-01-15T07:00:03Z"));
     EXPECT_EQ(log.today()[1].risk, std::nullopt);
-    EXPECT_EQ(log.today()[2].kind, "tool");
+    // A kind this version does not know is kept as written.
+    EXPECT_EQ(log.today()[1].kind, AuditKind::other);
+    EXPECT_EQ(
+        encodeAuditLine(log.today()[1]),
+        R"({"ts":"2026-01-15T07:00:03Z","agent":"a","sessionID":"s","project":"p","kind":"k","tool":"t","detail":""})");
+    EXPECT_EQ(log.today()[2].kind, AuditKind::tool);
 }
 
 // A full disk can tear the last line inside a character: that line goes, the day stays.

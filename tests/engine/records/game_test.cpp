@@ -18,8 +18,10 @@ WallTime at(const char* iso) {
     return *parseISO8601(iso);
 }
 
-AuditEntry decision(const char* iso, std::string kind, std::optional<int> risk = 0) {
-    return AuditEntry{at(iso), "claude", "s", "p", std::move(kind), "Bash", "x", risk};
+AuditEntry decision(const char* iso, std::string_view kind, std::optional<int> risk = 0) {
+    AuditEntry entry{at(iso), "claude", "s", "p", AuditKind::tool, "Bash", "x", risk};
+    entry.setKind(kind);
+    return entry;
 }
 
 // Fixed zone UTC+1 without daylight saving, so local hours are easy to read.

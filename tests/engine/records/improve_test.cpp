@@ -5,10 +5,12 @@
 namespace vorla {
 namespace {
 
-AuditEntry decided(std::string kind, std::string detail, std::optional<int> risk = 0,
+AuditEntry decided(std::string_view kind, std::string detail, std::optional<int> risk = 0,
                    std::string tool = "Bash") {
-    return AuditEntry{WallTime{},      "claude",          "s", "p", std::move(kind),
-                      std::move(tool), std::move(detail), risk};
+    AuditEntry entry{WallTime{},      "claude",          "s", "p", AuditKind::tool,
+                     std::move(tool), std::move(detail), risk};
+    entry.setKind(kind);
+    return entry;
 }
 
 TEST(ImproveEngineTest, ApprovalsSharingTheFirstTwoWordsCountTogether) {

@@ -13,7 +13,7 @@ WallTime at(const char* iso) {
 }
 
 AuditEntry seen(const char* iso, std::string session, std::string project = "app") {
-    return AuditEntry{at(iso), "claude", std::move(session), std::move(project), "tool",
+    return AuditEntry{at(iso), "claude", std::move(session), std::move(project), AuditKind::tool,
                       "Bash",  "",       std::nullopt};
 }
 

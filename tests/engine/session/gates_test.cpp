@@ -70,7 +70,7 @@ TEST_F(GatesTest, RulesAnswerBeforeThePolicyWhateverTheRisk) {
     EXPECT_EQ(only()->activity(), "Running Bash");
     EXPECT_EQ(only()->toolCount(), 0);
     ASSERT_EQ(audited.size(), 1u);
-    EXPECT_EQ(audited[0].kind, "auto-allowed");
+    EXPECT_EQ(audited[0].kind, AuditKind::autoAllowed);
     EXPECT_EQ(audited[0].risk, 3);
     EXPECT_TRUE(closedWith.empty());
 
@@ -79,7 +79,7 @@ TEST_F(GatesTest, RulesAnswerBeforeThePolicyWhateverTheRisk) {
     EXPECT_EQ(only()->state(), SpriteKind::error);
     EXPECT_EQ(only()->activity(), "Blocked WebFetch");
     ASSERT_EQ(audited.size(), 2u);
-    EXPECT_EQ(audited[1].kind, "auto-denied");
+    EXPECT_EQ(audited[1].kind, AuditKind::autoDenied);
     EXPECT_EQ(audited[1].detail, "");
 }
 
@@ -93,7 +93,7 @@ TEST_F(GatesTest, ThePolicyAllowsUpToItsLevelAndCountsTheTool) {
     EXPECT_EQ(only()->toolCount(), 1);
     EXPECT_EQ(only()->state(), SpriteKind::reading);
     EXPECT_EQ(gatesOpened, 0);
-    EXPECT_EQ(audited.at(0).kind, "auto-allowed");
+    EXPECT_EQ(audited.at(0).kind, AuditKind::autoAllowed);
     EXPECT_EQ(audited.at(0).risk, 0);
 
     auto install = gate({.tool = "Bash", .command = "npm install"});
@@ -120,7 +120,7 @@ TEST_F(GatesTest, TwoGatesOfOneSessionKeepItWaitingUntilTheLastCloses) {
     EXPECT_EQ(only()->activity(), "Running Edit");
     EXPECT_EQ(closedWith, (std::vector{Behavior::allow, Behavior::allow}));
     ASSERT_EQ(audited.size(), 2u);
-    EXPECT_EQ(audited[0].kind, "approved");
+    EXPECT_EQ(audited[0].kind, AuditKind::approved);
     EXPECT_EQ(audited[0].detail, "make");
 }
 
@@ -134,7 +134,7 @@ TEST_F(GatesTest, IslandDenyIsSentWithoutAMessageAndRecordedOnce) {
     EXPECT_EQ(only()->state(), SpriteKind::error);
     EXPECT_EQ(only()->activity(), "Blocked Bash");
     EXPECT_EQ(audited.size(), 1u);
-    EXPECT_EQ(audited.at(0).kind, "denied");
+    EXPECT_EQ(audited.at(0).kind, AuditKind::denied);
     EXPECT_EQ(closedWith.size(), 1u);
 }
 
@@ -198,7 +198,7 @@ TEST_F(GatesTest, RuleCheckDeniesOnADenyRuleAndOtherwisePassesWithoutCountingAnA
     EXPECT_EQ(only()->state(), SpriteKind::error);
     EXPECT_EQ(only()->activity(), "Blocked Bash");
     ASSERT_EQ(audited.size(), 1u);
-    EXPECT_EQ(audited[0].kind, "auto-denied");
+    EXPECT_EQ(audited[0].kind, AuditKind::autoDenied);
     EXPECT_EQ(audited[0].agent, "codex");
     EXPECT_EQ(audited[0].risk, 3);
     EXPECT_TRUE(store.gates().empty());

@@ -77,7 +77,7 @@ TEST_F(SessionStoreTest, PostToolUseForANewSessionCountsOneAndAuditsOneTool) {
     EXPECT_EQ(entry.agent, "kiro");
     EXPECT_EQ(entry.sessionID, "new");
     EXPECT_EQ(entry.project, "proj");
-    EXPECT_EQ(entry.kind, "tool");
+    EXPECT_EQ(entry.kind, AuditKind::tool);
     EXPECT_EQ(entry.tool, "Bash");
     EXPECT_EQ(entry.detail, "ls -la");
     EXPECT_FALSE(entry.risk.has_value());
