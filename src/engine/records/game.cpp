@@ -87,9 +87,6 @@ Game::Game(const Clock& clock, std::string path)
 void Game::agentCompleted() {
     coins_ += 1;
     bumpStreak();
-    if (onCoin) {
-        onCoin();
-    }
     if (coins_ >= 100) {
         unlock("century");
     }
@@ -100,9 +97,6 @@ void Game::bossBeaten() {
     bossesBeaten_ += 1;
     coins_ += 5;
     unlock("boss-slayer");
-    if (onCoin) {
-        onCoin();
-    }
     save();
 }
 

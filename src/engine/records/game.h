@@ -48,9 +48,8 @@ class Game {
     [[nodiscard]] int bossesBeaten() const { return bossesBeaten_; }
     [[nodiscard]] const std::vector<Achievement>& achievements() const { return achievements_; }
 
-    // Set once by the composition root. onCoin: coins were awarded.
-    // onAchievement: called once, ever, per achievement, when it is earned.
-    std::function<void()> onCoin;
+    // Set once by the composition root: called once, ever, per achievement,
+    // when it is earned.
     std::function<void(const Achievement&)> onAchievement;
 
     // One finished agent run: a coin, a streak day, maybe "century".

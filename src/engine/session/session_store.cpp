@@ -290,9 +290,6 @@ void SessionStore::openGate(const Event& event, std::shared_ptr<GateBox> box) {
         session->setState(spriteFor(tool));
         session->setActivity("Running " + shortTool(tool));
         session->setToolCount(session->toolCount() + 1);
-        if (onWorkFlowed) {
-            onWorkFlowed();
-        }
         recordDecision(*session, AuditKind::autoAllowed, tool, detail, verdict.level,
                        AuditBy::policy);
         emitState();

@@ -68,7 +68,6 @@ class SessionStore {
         peekRule;                                               // the same, counting nothing
     std::function<void(const AuditEntry&)> audit;               // every audit record
     std::function<bool(const RiskVerdict&)> shouldAutoApprove;  // the policy
-    std::function<void()> onWorkFlowed;                         // the policy allowed a gate
     // Whether anyone (window, phone, terminal) can answer a gate now; unset:
     // yes. When not, a gate that needs a person is handed back unanswered.
     std::function<bool()> personCanAnswer;
