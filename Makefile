@@ -39,7 +39,7 @@ test: check-format asan lint fuzz-smoke tsan package-test
 test-debug: build node-deps
 	@ctest --preset debug
 
-# The app on headless sway and KWin (Wayland, through XWayland): where the
+# The app on headless sway, KWin and GNOME Shell (Wayland, through XWayland): where the
 # island lands, that it stays above a full-screen window while a gate waits,
 # and a real click on Allow. Not part of `make test` (README: "Desktops").
 test-desktops: deps

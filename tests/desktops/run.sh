@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# The desktop app on real Wayland compositors running headless: sway and KWin
-# (whichever are installed: scripts/install-deps.sh desktops). For each, as an
-# unprivileged user (sway refuses root) on a private session bus: the app
-# chooses XWayland, its island hangs at the top centre, stays above a window
-# that fills the screen while a gate waits, and a real pointer click on Allow
-# answers the waiting bridge. A screenshot of each lands in the work folder.
+# The desktop app on real Wayland compositors running headless: sway, KWin and
+# GNOME Shell (whichever are installed: scripts/install-deps.sh desktops). For
+# each, as an unprivileged user (sway refuses root) on a private session bus:
+# the app chooses XWayland, its island hangs at the top centre (under GNOME's
+# top bar), stays above a window that fills the screen while a gate waits, and
+# a real pointer click on Allow answers the waiting bridge. A screenshot of each lands in the work folder.
 #
-#   tests/desktops/run.sh [sway] [kwin]     (make test-desktops)
+#   tests/desktops/run.sh [sway] [kwin] [gnome]     (make test-desktops)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -73,6 +73,44 @@ CFG
       shot() { import -window "$(xdotool search --onlyvisible --pid "$apppid" | head -1)" "$1"; }
       shotOfIsland=1
       ;;
+    gnome)
+      export XDG_CURRENT_DESKTOP=GNOME
+      # The Shell dies without a system bus (its login manager): a private one.
+      dbus-daemon --session --address="unix:path=$work/run/system-bus" --nofork --nopidfile \
+        > "$work/system-bus.log" 2>&1 &
+      pids+=($!)
+      waitfor 10 test -S "$work/run/system-bus" || fail "no private system bus"
+      export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/run/system-bus"
+      # --unsafe-mode lets Eval read XWayland's variables and the top bar's height.
+      gnome-shell --wayland --headless --virtual-monitor ${width}x${height} --unsafe-mode \
+        --wayland-display=wl-vorla > "$work/compositor.log" 2>&1 &
+      pids+=($!)
+      shellEval() {
+        gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+          --method org.gnome.Shell.Eval "$1" | sed -E "s/^\(true, '\"?([^\"']*)\"?'\)$/\1/"
+      }
+      waitfor 60 sh -c "gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+        --method org.gnome.Shell.Eval 'global.display ? 1 : 0' | grep -q \"'1'\"" \
+        || fail "gnome-shell did not start: $(tail -3 "$work/compositor.log")"
+      # The Shell opens its overview when it starts (which hides X windows)
+      # and shows a banner about the screen lock under the top bar.
+      waitfor 20 sh -c "gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+        --method org.gnome.Shell.Eval 'Main.layoutManager._startingUp ? 0 : 1' | grep -q \"'1'\""
+      shellEval 'Main.messageTray.bannerBlocked = true; Main.overview.hide(); 1' > /dev/null
+      waitfor 10 sh -c "gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+        --method org.gnome.Shell.Eval 'Main.overview.visible ? 0 : 1' | grep -q \"'1'\""
+      sleep 0.5
+      export WAYLAND_DISPLAY=wl-vorla
+      export DISPLAY="$(shellEval 'imports.gi.GLib.getenv("DISPLAY")')"
+      export XAUTHORITY="$(shellEval 'imports.gi.GLib.getenv("XAUTHORITY")')"
+      top=$(shellEval 'Main.panel.height')
+      [[ "$top" =~ ^[0-9]+$ && $top -gt 0 ]] || fail "no top bar height: $top"
+      click() { xdotool mousemove "$1" "$2" click 1; }
+      shot() {
+        gdbus call --session --dest org.gnome.Shell.Screenshot --object-path /org/gnome/Shell/Screenshot \
+          --method org.gnome.Shell.Screenshot.Screenshot false false "$1" > /dev/null
+      }
+      ;;
     *) fail "unknown desktop" ;;
   esac
 
@@ -92,7 +130,7 @@ CFG
   }
   waitfor 20 island || fail "no island window"
   read -r x y w h < <(island)
-  [[ $y -eq 0 && $((x + w / 2)) -eq $((width / 2)) ]] || fail "island at $x,$y size ${w}x$h"
+  [[ $y -eq ${top:-0} && $((x + w / 2)) -eq $((width / 2)) ]] || fail "island at $x,$y size ${w}x$h"
 
   # A window that fills the screen, opened after the island.
   xmessage -geometry ${width}x${height}+0+0 "a window over everything" &
@@ -119,7 +157,7 @@ CFG
   click $((x + bx + bw / 2)) $((y + h - 70 + by + bh / 2))
   for ((i = 0; i < 100; i++)); do kill -0 $asker 2>/dev/null || break; sleep 0.1; done
   grep -q '"behavior":"allow"' "$work/answer.json" || fail "the bridge got: $(cat "$work/answer.json")"
-  echo "$desktop: ok (island at $x,0 above a full-screen window; Allow clicked)"
+  echo "$desktop: ok (island at $x,$y above a full-screen window; Allow clicked)"
   exit 0
 fi
 
@@ -129,6 +167,7 @@ desktops=("$@")
 if [[ ${#desktops[@]} -eq 0 ]]; then
   command -v sway > /dev/null && desktops+=(sway)
   command -v kwin_wayland > /dev/null && desktops+=(kwin)
+  command -v gnome-shell > /dev/null && desktops+=(gnome)
 fi
 [[ ${#desktops[@]} -gt 0 ]] || { echo "no compositor installed: scripts/install-deps.sh desktops" >&2; exit 1; }
 
