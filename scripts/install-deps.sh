@@ -40,7 +40,7 @@ packages=(
 # `install-deps.sh desktops`: the Wayland compositors make test-desktops runs
 # the app on, headless, with their screenshot tools.
 if [[ "${1:-}" == desktops ]]; then
-  packages+=(sway grim xwayland kwin-wayland gnome-shell libgl1-mesa-dri)
+  packages+=(sway grim xwayland kwin-wayland gnome-shell libgl1-mesa-dri libglib2.0-bin)
 fi
 
 # npm drives the browser test; a machine that already has Node (for instance
