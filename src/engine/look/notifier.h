@@ -33,6 +33,7 @@ class NotificationPoster {
     virtual void post(std::string title, std::string body) = 0;
     // "Needs you" for the open gate `gateId`: where the service can, with
     // buttons that answer it. By default an ordinary notification.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): overrides keep the id
     virtual void postGate(std::string title, std::string body, std::string gateId) {
         (void)gateId;
         post(std::move(title), std::move(body));
