@@ -1,12 +1,12 @@
 // vorla-agents-app: the composition root (started by the vorla-agents
 // command). Subcommands are a table of name, help and function; each lives in
-// its own file under src/app/.
+// its own file under src/app/cli/.
 #include <sys/prctl.h>
 
 #include <cstdio>
 #include <string_view>
 
-#include "app/commands.h"
+#include "app/cli/commands.h"
 #include "engine/support/data_folder.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/app_core.h"
-#include "app/commands.h"
+#include "app/cli/commands.h"
 #include "app/display_env.h"
 #include "app/outputs.h"
 #include "app/termination_signals.h"

@@ -1,4 +1,4 @@
-#include "app/commands.h"
+#include "app/cli/commands.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "app/cli_support.h"
+#include "app/cli/cli_support.h"
 
 #include <sys/ioctl.h>
 #include <sys/socket.h>

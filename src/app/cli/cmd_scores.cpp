@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/cli_support.h"
-#include "app/commands.h"
+#include "app/cli/cli_support.h"
+#include "app/cli/commands.h"
 #include "engine/records/audit_log.h"
 #include "engine/records/game.h"
 #include "engine/support/calendar.h"

@@ -1,5 +1,5 @@
 // The command-line surface of vorla-agents: a table of subcommands, each
-// implemented in its own file under src/app/ and listed in commands.cpp.
+// implemented in its own file under src/app/cli/ and listed in commands.cpp.
 #pragma once
 
 #include <cstdio>

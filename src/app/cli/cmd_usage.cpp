@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/cli_support.h"
-#include "app/commands.h"
+#include "app/cli/cli_support.h"
+#include "app/cli/commands.h"
 #include "core/text.h"
 #include "engine/usage/compact.h"
 #include "engine/usage/usage_store.h"

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/cli_support.h"
-#include "app/commands.h"
+#include "app/cli/cli_support.h"
+#include "app/cli/commands.h"
 #include "core/paths.h"
 #include "core/unique_fd.h"
 #include "engine/records/audit_log.h"

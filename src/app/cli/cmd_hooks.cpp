@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/commands.h"
+#include "app/cli/commands.h"
 #include "core/paths.h"
 #include "engine/installer/bridge_location.h"
 #include "engine/installer/installer.h"

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/cli_support.h"
-#include "app/commands.h"
+#include "app/cli/cli_support.h"
+#include "app/cli/commands.h"
 #include "core/paths.h"
 #include "engine/policy/risk.h"
 #include "engine/support/clock.h"
