@@ -4,8 +4,8 @@
 # holding the programs, Qt with its platform, image-format, input and
 # platform-theme plugins, and every shared library they load except glibc,
 # libstdc++ and the X, Wayland, GL, font and D-Bus client libraries that every
-# desktop has (and what those load themselves). The app finds the bundled
-# libraries through its RPATH ($ORIGIN), so no environment variable reaches
+# desktop has (and what those load themselves). The programs find the bundled
+# libraries through their RPATH ($ORIGIN), so no environment variable reaches
 # the agents' hooks; the bridge stays static. Built on Debian 12, it needs
 # glibc 2.36 or newer.
 set -euo pipefail
@@ -22,7 +22,9 @@ stage=$build/stage/$name
 rm -rf "$build/stage"
 DESTDIR=$PWD/$build/stage cmake --install "$build" --prefix "/$name" >/dev/null
 app=$stage/libexec/vorla-agents/vorla-agents-app
+front=$stage/bin/vorla-agents
 [[ -x $app ]] || fail "no vorla-agents-app in $stage"
+[[ -x $front ]] || fail "no vorla-agents in $stage"
 
 qt_plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || echo /usr/lib/x86_64-linux-gnu/qt6/plugins)
 plugin_dirs=(platforms/libqxcb.so platforms/libqoffscreen.so platforms/libqminimal.so
@@ -37,7 +39,7 @@ printf '[Paths]\nPrefix = ../..\nPlugins = plugins\n' >"$stage/libexec/vorla-age
 
 # Libraries every desktop has, and everything they load in turn: left out.
 desktop_lib='^(linux-vdso|ld-linux|libc|libm|libpthread|libdl|librt|libresolv|libutil|libstdc\+\+|libgcc_s|libX11|libX11-xcb|libXau|libXdmcp|libXext|libXi|libXrender|libXfixes|libxcb|libxcb-(dri2|dri3|glx|present|randr|render|shape|shm|sync|xfixes|xinerama|xinput|xkb)|libxkbcommon|libxkbcommon-x11|libGL|libEGL|libGLX|libGLdispatch|libOpenGL|libwayland-[a-z]+|libdrm|libgbm|libfontconfig|libfreetype|libdbus-1)\.so'
-objects=("$app" "$stage/libexec/vorla-agents/vorla-bridge")
+objects=("$app" "$front" "$stage/libexec/vorla-agents/vorla-bridge")
 while IFS= read -r -d '' plugin; do objects+=("$plugin"); done < <(find "$stage/plugins" -name '*.so' -print0)
 declare -A wanted=() provided=()
 for object in "${objects[@]}"; do
@@ -62,7 +64,9 @@ for lib in "$stage"/lib/*; do
         patchelf --set-rpath '$ORIGIN' "$lib"
     fi
 done
-ldd "$app" | grep -q 'not found' && fail "vorla-agents-app misses a library: $(ldd "$app" | grep 'not found')"
+for program in "$app" "$front"; do
+    ldd "$program" | grep -q 'not found' && fail "$program misses a library: $(ldd "$program" | grep 'not found')"
+done
 
 rm -rf "$stage/share/lintian"  # only meaningful inside the Debian package
 

@@ -37,8 +37,10 @@ step "unpack $(basename "$tarball") under /opt"
 tar -C "$root/opt" -xzf "$tarball"
 top=/opt/$(basename "$tarball" .tar.gz)
 in_root "$top/bin/vorla-agents" --version | grep -q '^vorla-agents ' || fail "--version"
-missing=$(in_root ldd "$top/libexec/vorla-agents/vorla-agents-app" | grep 'not found' || true)
-[[ -z $missing ]] || fail "libraries missing: $missing"
+for program in bin/vorla-agents libexec/vorla-agents/vorla-agents-app; do
+    missing=$(in_root ldd "$top/$program" | grep 'not found' || true)
+    [[ -z $missing ]] || fail "$program misses libraries: $missing"
+done
 for plugin in platforms/libqxcb.so xcbglintegrations/libqxcb-glx-integration.so; do
     missing=$(in_root sh -c "LD_LIBRARY_PATH=$top/lib ldd $top/plugins/$plugin" | grep 'not found' || true)
     [[ -z $missing ]] || fail "$plugin misses: $missing"

@@ -238,14 +238,34 @@ TEST_F(TerminalCommandsTest, ClearFailuresWithoutAnApp) {
     }
     EXPECT_FALSE(std::filesystem::exists(home.file(".vorla-agents")));  // nothing was written
 
-    // The command copied without the app program: what needs the app says so.
+    // The command copied without the app program answers every subcommand
+    // itself; only the application needs vorla-agents-app, and says so.
     std::filesystem::create_directories(home.file("lone"));
     std::filesystem::copy_file(VORLA_APP_PATH, home.file("lone/vorla-agents"));
-    ChildOptions alone;
-    alone.args = {home.file("lone/vorla-agents"), "hooks"};
-    auto lone = runChild(alone);
-    EXPECT_EQ(lone.exitCode, 127);
-    EXPECT_NE(lone.err.find("vorla-agents-app is missing"), std::string::npos) << lone.err;
+    auto lone = [&](std::vector<std::string> args) {
+        ChildOptions options;
+        options.args = {home.file("lone/vorla-agents")};
+        options.args.insert(options.args.end(), args.begin(), args.end());
+        return runChild(options);
+    };
+    auto hooks = lone({"hooks"});
+    EXPECT_EQ(hooks.exitCode, 0) << hooks.err;
+    EXPECT_NE(hooks.out.find("Claude Code"), std::string::npos) << hooks.out;
+    auto usage = lone({"usage", "--json"});
+    EXPECT_EQ(usage.exitCode, 0) << usage.err;
+    EXPECT_TRUE(json::parse(usage.out, nullptr, false).is_object()) << usage.out;
+    EXPECT_EQ(lone({"bogus"}).err,
+              "vorla-agents: unknown command 'bogus'\nTry 'vorla-agents --help'.\n");
+    auto headless = lone({"--headless"});
+    EXPECT_EQ(headless.exitCode, 127);
+    EXPECT_NE(headless.err.find("vorla-agents-app is missing"), std::string::npos) << headless.err;
+    // Nor does it load the window toolkit or ICU, which cost more than the
+    // commands themselves.
+    ChildOptions ldd;
+    ldd.args = {"/usr/bin/ldd", VORLA_APP_PATH};
+    auto loaded = runChild(ldd);
+    EXPECT_EQ(loaded.out.find("libQt"), std::string::npos) << loaded.out;
+    EXPECT_EQ(loaded.out.find("libicu"), std::string::npos) << loaded.out;
 
     // Not a terminal: --watch prints one table and exits.
     start();

@@ -122,6 +122,10 @@ TEST_F(WhoMayAnswerTest, ADataFolderOfAnotherUserIsRefusedALooseOneOfOursTighten
                                "trusted. Move it out of the way (mv " +
                                root + " " + root + ".untrusted) and start again.\n");
     EXPECT_FALSE(std::filesystem::exists(socket()));
+    options.args = {VORLA_APP_PATH, "rules"};  // a command that reads the folder too
+    auto rules = runChild(options);
+    EXPECT_EQ(rules.exitCode, 1);
+    EXPECT_EQ(rules.err, refused.err);
 
     ASSERT_EQ(::chown(root.c_str(), 0, 0), 0);
     auto app = startApp(home);

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "engine/support/data_folder.h"
+
 namespace vorla::app {
 
 int runHooks(int argc, char** argv);    // cmd_hooks.cpp
@@ -16,36 +18,48 @@ int runSuggest(int argc, char** argv);  // cmd_suggest.cpp
 
 namespace {
 
-// The front command (vorla-agents) runs only the commands that talk to the
-// running app; it hands the others, whose code needs the whole engine, to
-// vorla-agents-app (null here).
-#if VORLA_FRONT
-#define VORLA_APP_ONLY(run) nullptr
-#else
-#define VORLA_APP_ONLY(run) run
-#endif
-
 // Subcommands. Add a row here and a file of its own for each new one.
 const std::array<Command, 9> kCommands = {
     Command{"status", "status [--json | --watch]",
-            "live sessions and the approvals waiting (running app)", runStatus},
+            "live sessions and the approvals waiting (running app)", runStatus, false},
     Command{"allow", "allow <approval> [--always]",
-            "allow a waiting approval; --always also learns the rule", runAllow},
-    Command{"deny", "deny <approval>", "deny a waiting approval", runDeny},
-    Command{"rules", "rules [forget <key>]", "the learned rules; forget one",
-            VORLA_APP_ONLY(runRules)},
+            "allow a waiting approval; --always also learns the rule", runAllow, false},
+    Command{"deny", "deny <approval>", "deny a waiting approval", runDeny, false},
+    Command{"rules", "rules [forget <key>]", "the learned rules; forget one", runRules, true},
     Command{"audit", "audit [--day DAY] | audit export [PATH]",
-            "a day of the audit log; or the whole log as CSV", VORLA_APP_ONLY(runAudit)},
+            "a day of the audit log; or the whole log as CSV", runAudit, true},
     Command{"scores", "scores [--json]", "today's scoreboard, coins, streak and achievements",
-            VORLA_APP_ONLY(runScores)},
-    Command{"suggest", "suggest [--json]", "rules worth learning, from your approvals",
-            VORLA_APP_ONLY(runSuggest)},
+            runScores, true},
+    Command{"suggest", "suggest [--json]", "rules worth learning, from your approvals", runSuggest,
+            true},
     Command{"hooks", "hooks [install|remove|evict <agent>]",
-            "show or change the hooks each agent runs (claude, codex, grok)",
-            VORLA_APP_ONLY(runHooks)},
+            "show or change the hooks each agent runs (claude, codex, grok)", runHooks, true},
     Command{"usage", "usage [--json | --by-day]",
-            "token usage and estimated cost of the last 7 days", VORLA_APP_ONLY(runUsage)},
+            "token usage and estimated cost of the last 7 days", runUsage, true},
 };
+
+// A command line that asks for help reads and writes nothing.
+bool asksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            return true;
+        }
+    }
+    return false;
+}
+
+// 0 when ~/.vorla-agents may be used, else the exit status after saying why.
+int secureDataFolderFor(int argc, char** argv) {
+    if (asksForHelp(argc, argv)) {
+        return 0;
+    }
+    if (auto secured = secureDataFolder(); !secured) {
+        std::fprintf(stderr, "%s\n", secured.error().message.c_str());
+        return 1;
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -53,7 +67,7 @@ std::span<const Command> commands() {
     return kCommands;
 }
 
-int dispatch(int argc, char** argv, int (*otherwise)(int argc, char** argv)) {
+int dispatch(int argc, char** argv, int (*application)(int argc, char** argv)) {
     const std::string_view first = argc > 1 ? argv[1] : "";
     if (first == "--help" || first == "-h" || first == "help") {
         printUsage(stdout);
@@ -64,11 +78,24 @@ int dispatch(int argc, char** argv, int (*otherwise)(int argc, char** argv)) {
         return 0;
     }
     for (const Command& command : commands()) {
-        if (first == command.name && command.run != nullptr) {
+        if (first == command.name) {
+            if (command.usesDataFolder) {
+                if (int refused = secureDataFolderFor(argc, argv); refused != 0) {
+                    return refused;
+                }
+            }
             return command.run(argc - 1, argv + 1);
         }
     }
-    return otherwise(argc, argv);
+    if (first.empty() || first == "--headless" || first == "--hold") {
+        if (int refused = secureDataFolderFor(argc, argv); refused != 0) {
+            return refused;
+        }
+        return application(argc, argv);
+    }
+    std::fprintf(stderr, "vorla-agents: unknown command '%s'\nTry 'vorla-agents --help'.\n",
+                 argv[1]);
+    return 2;
 }
 
 void printUsage(std::FILE* out) {

@@ -1,7 +1,6 @@
-// vorla-agents, the command people type. It answers the commands that only
-// talk to the running app here, because they must start in a few
-// milliseconds; everything else (the app itself, and the commands that need
-// the whole engine) it hands to vorla-agents-app.
+// vorla-agents, the command people type. It answers every subcommand itself,
+// without Qt, so that they start in a few milliseconds; only the application
+// (no subcommand, --headless) is handed to vorla-agents-app.
 #include "app/cli/commands.h"
 #include "app/front/hand_over.h"
 
