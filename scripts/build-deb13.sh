@@ -16,7 +16,7 @@ fail() { printf 'Debian 13 build FAILED: %s\n' "$*" >&2; exit 1; }
 
 build_deps=(g++ cmake ninja-build pkg-config make ccache dpkg-dev file
     nlohmann-json3-dev rapidjson-dev libsimdjson-dev libre2-dev libqrencode-dev libexpected-dev
-    libicu-dev libssl-dev libsqlite3-dev qt6-base-dev libsdl2-dev libx11-dev libxi-dev)
+    libicu-dev libssl-dev nettle-dev libsqlite3-dev qt6-base-dev libsdl2-dev libx11-dev libxi-dev)
 root=$root_cache/trixie-build
 stamp=$root/.vorla-build-deps
 trap 'debian_root_release "$root"' EXIT

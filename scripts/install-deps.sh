@@ -9,7 +9,7 @@ packages=(
   # libraries
   nlohmann-json3-dev rapidjson-dev libsimdjson-dev libre2-dev libqrencode-dev libexpected-dev
   libicu-dev
-  libssl-dev
+  libssl-dev nettle-dev
   libsqlite3-dev
   # the desktop app: Qt Widgets and D-Bus, SDL2 audio, Xlib for the pointer position,
   # the X shape extension for the island's click-through input region

@@ -1,11 +1,12 @@
 #include "engine/installer/codex_trust.h"
 
-#include <openssl/evp.h>
+#include <nettle/sha2.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <optional>
 #include <set>
 
@@ -23,16 +24,16 @@ constexpr int kDefaultTimeout = 600;
 constexpr int kSessionEndTimeoutLimit = 3;
 
 std::string sha256Hex(std::string_view text) {
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned int length = 0;
-    if (EVP_Digest(text.data(), text.size(), digest.data(), &length, EVP_sha256(), nullptr) != 1) {
-        return {};
-    }
+    sha256_ctx context{};
+    sha256_init(&context);
+    sha256_update(&context, text.size(), reinterpret_cast<const std::uint8_t*>(text.data()));
+    std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest{};
+    sha256_digest(&context, digest.size(), digest.data());
     static constexpr char kHex[] = "0123456789abcdef";
     std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 0x0f];
+    for (std::uint8_t byte : digest) {
+        hex += kHex[byte >> 4];
+        hex += kHex[byte & 0x0f];
     }
     return hex;
 }
