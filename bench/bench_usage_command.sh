@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# `vorla-agents usage --json` as a whole command, with hyperfine, on a 355 MB
+# set of generated transcripts (bench/gen_transcripts.py, into bench/data/):
+#   warm: the usage cache is current, so no transcript is read;
+#   cold: no usage cache and an empty page cache, next to `cat` of the same
+#         files from an empty page cache.
+# Pass a second build folder (an older commit's) to compare before and after.
+#
+#   bench/bench_usage_command.sh [build/release] [before-build] [cold runs]
+#
+# Cold runs drop the page cache (as root); without that right they start
+# from a warm page cache, and the script says so.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+program() { local p; p=$(cd "$1" && pwd)/src/app/vorla-agents; [[ -x $p ]] || { echo "build $p first" >&2; exit 1; }; echo "$p"; }
+after=$(program "${1:-build/release}")
+before=${2:+$(program "$2")}
+cold_runs=${3:-5}
+home="$here/data/usage-355m"
+cache="$home/.vorla-agents/data/usage-cache.json"
+export TZ=UTC
+
+# Regenerated when older than 6 days, so every timestamp stays in the window.
+if [[ ! -f "$home/.generated" ]] || (( $(date +%s) - $(cat "$home/.generated") >= 6 * 86400 )); then
+  rm -rf "$home"
+  python3 "$here/gen_transcripts.py" "$home" --claude-mb 248 --files 1000 --codex-mb 32 --seed 5
+  date +%s > "$home/.generated"
+fi
+size=$(find "$home/.claude" "$home/.codex" -name '*.jsonl' -printf '%s\n' |
+  awk '{n++; s+=$1} END {printf "%d transcripts, %.0f MiB", n, s/1048576}')
+echo "== $size; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+
+commands=("$after usage --json")
+[[ -n $before ]] && commands=("$before usage --json" "${commands[@]}")
+
+echo "== warm (usage cache current)"
+HOME="$home" "$after" usage --json > /dev/null
+HOME="$home" hyperfine -N --warmup 5 --runs 100 "${commands[@]}"
+
+drop='sync; echo 3 > /proc/sys/vm/drop_caches'
+if ! sh -c "$drop" 2>/dev/null; then
+  drop=':'
+  echo "(cannot drop the page cache: the cold runs below read from a warm one)"
+fi
+echo "== cold (no usage cache, page cache dropped before every run)"
+HOME="$home" hyperfine --runs "$cold_runs" --prepare "$drop; rm -f '$cache'" \
+  "find '$home/.claude' '$home/.codex' -name '*.jsonl' -print0 | xargs -0 cat > /dev/null" \
+  "${commands[@]}"
