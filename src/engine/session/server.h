@@ -85,6 +85,8 @@ class Server {
     [[nodiscard]] std::size_t openConnections() const;
     // Connection threads alive, busy or idle.
     [[nodiscard]] std::size_t threadCount() const;
+    // Accepts that failed for want of descriptors or memory, and were retried.
+    [[nodiscard]] std::uint64_t failedAccepts() const { return listener_.failedAccepts(); }
 
   private:
     struct Connection {

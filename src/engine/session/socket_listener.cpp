@@ -115,7 +115,11 @@ void SocketListener::run(const Loop& loop) {
         if (error == EINTR || error == EAGAIN || error == EWOULDBLOCK) {
             continue;
         }
-        if (isListenerGone(error) || !pause(loop.backoff)) {
+        if (isListenerGone(error)) {
+            return;
+        }
+        failedAccepts_.fetch_add(1);
+        if (!pause(loop.backoff)) {
             return;
         }
     }

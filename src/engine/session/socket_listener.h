@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -50,6 +51,9 @@ class SocketListener {
     void wake();
     [[nodiscard]] bool woken() const { return woken_.load(); }
 
+    // Transient accept failures so far (each one paused the loop); any thread.
+    [[nodiscard]] std::uint64_t failedAccepts() const { return failedAccepts_.load(); }
+
     // Closes the socket and removes its file if it is still ours (another
     // instance may have taken the path over). Call after run() returned.
     void close();
@@ -69,6 +73,7 @@ class SocketListener {
     dev_t socketDevice_ = 0;
     ino_t socketInode_ = 0;
     std::atomic<bool> woken_{false};
+    std::atomic<std::uint64_t> failedAccepts_{0};
     bool toldRefusal_ = false;  // run()'s thread only
 };
 

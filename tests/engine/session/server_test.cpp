@@ -166,7 +166,8 @@ TEST_F(ServerTest, AcceptingResumesAfterTheDescriptorTableWasFull) {
         hogs.pop_back();
         early.emplace(socket);
         early->send(encode(makeEvent({.kind = Canonical::sessionStart, .sessionID = "early"})));
-        std::this_thread::sleep_for(300ms);  // several failed accepts and back-offs
+        // Several failed accepts and back-offs, and the client still waiting.
+        ASSERT_TRUE(eventually([&] { return engine.server->failedAccepts() >= 3; }));
         EXPECT_TRUE(harness.onMain([&] { return harness.store.sessions().empty(); }));
         for (int fd : hogs) {
             ::close(fd);
