@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "engine/session/state_snapshot.h"
+#include "engine/support/log.h"
 
 namespace vorla {
 
@@ -57,7 +58,15 @@ void SnapshotWriter::run() {
         lock.unlock();
         if (!repeatsLastWrite(job)) {
             written_.reset();
-            if (writeSnapshot(job.path, job.text)) {
+            if (auto wrote = writeSnapshot(job.path, job.text); !wrote) {
+                // Once per failing stretch: the next refresh tries again.
+                if (!toldFailure_) {
+                    logLine("Vorla Agents: could not write " + job.path + ": " +
+                            wrote.error().message);
+                }
+                toldFailure_ = true;
+            } else {
+                toldFailure_ = false;
                 written_ = std::move(job);
             }
         }

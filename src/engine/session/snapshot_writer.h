@@ -58,6 +58,7 @@ class SnapshotWriter {
     bool writing_ VORLA_GUARDED_BY(mutex_) = false;
     bool stopping_ VORLA_GUARDED_BY(mutex_) = false;
     std::optional<Job> written_;  // writer thread only
+    bool toldFailure_ = false;    // writer thread only
 
     std::thread thread_;  // last: starts once the rest is ready
 };

@@ -106,8 +106,8 @@ std::string defaultSnapshotPath() {
     return runDir() + "/state.json";
 }
 
-bool writeSnapshot(const std::string& path, std::string_view text) {
-    return writeFileAtomically(path, text).has_value();
+Result<> writeSnapshot(const std::string& path, std::string_view text) {
+    return writeFileAtomically(path, text);
 }
 
 }  // namespace vorla

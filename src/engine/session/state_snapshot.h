@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/result.h"
 #include "engine/session/gates.h"
 #include "engine/session/session.h"
 
@@ -30,8 +31,8 @@ namespace vorla {
 // ~/.vorla-agents/run/state.json (follows $HOME at each call).
 [[nodiscard]] std::string defaultSnapshotPath();
 
-// Replaces the file atomically (mode 0600), creating the folder. False when
-// it could not (the caller carries on; the next write tries again).
-bool writeSnapshot(const std::string& path, std::string_view text);
+// Replaces the file atomically (mode 0600), creating the folder; the error
+// says why it could not (the caller carries on; the next write tries again).
+[[nodiscard]] Result<> writeSnapshot(const std::string& path, std::string_view text);
 
 }  // namespace vorla

@@ -5,6 +5,9 @@
 #include <array>
 #include <charconv>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "core/paths.h"
 #include "engine/support/calendar.h"
@@ -99,18 +102,25 @@ void appendKeyed(std::string& out, const std::vector<TranscriptScan::KeyedRespon
     out += '"';
 }
 
+// Reads the packed responses; after a malformed digit or an overlong number
+// every read gives 0 and failed() stays true.
 class HexReader {
   public:
     explicit HexReader(std::string_view text) : text_(text) {}
-    [[nodiscard]] bool atEnd() const { return at_ >= text_.size(); }
+    [[nodiscard]] bool atEnd() const { return failed_ || at_ >= text_.size(); }
+    [[nodiscard]] bool failed() const { return failed_; }
 
     unsigned byte() {
-        if (at_ + 2 > text_.size()) {
-            throw simdjson::simdjson_error(simdjson::INCORRECT_TYPE);
+        if (failed_ || at_ + 2 > text_.size()) {
+            return failure();
         }
-        unsigned value = digit(text_[at_]) << 4 | digit(text_[at_ + 1]);
+        const unsigned high = digit(text_[at_]);
+        const unsigned low = digit(text_[at_ + 1]);
+        if (high > 0xF || low > 0xF) {
+            return failure();
+        }
         at_ += 2;
-        return value;
+        return high << 4 | low;
     }
     std::uint64_t fixed64() {
         std::uint64_t value = 0;
@@ -121,10 +131,10 @@ class HexReader {
     }
     std::int64_t varint() {
         std::uint64_t zigzag = 0;
-        for (int shift = 0;; shift += 7) {
+        for (int shift = 0; !failed_; shift += 7) {
             unsigned b = byte();
             if (shift > 63) {
-                throw simdjson::simdjson_error(simdjson::NUMBER_ERROR);
+                return failure();
             }
             zigzag |= static_cast<std::uint64_t>(b & 0x7F) << shift;
             if ((b & 0x80) == 0) {
@@ -135,6 +145,11 @@ class HexReader {
     }
 
   private:
+    unsigned failure() {
+        failed_ = true;
+        return 0;
+    }
+    // 0...15, or 0xFF for a character that is not a hex digit.
     static unsigned digit(char c) {
         static constexpr auto kValues = [] {
             std::array<std::uint8_t, 256> values{};
@@ -144,23 +159,29 @@ class HexReader {
             }
             return values;
         }();
-        std::uint8_t value = kValues[static_cast<unsigned char>(c)];
-        if (value == 0xFF) {
-            throw simdjson::simdjson_error(simdjson::INCORRECT_TYPE);
-        }
-        return value;
+        return kValues[static_cast<unsigned char>(c)];
     }
 
     std::string_view text_;
     std::size_t at_ = 0;
+    bool failed_ = false;
 };
 
-// Throws simdjson_error on any mismatch; the caller turns that into nullopt.
-DayUsage decodeUsage(od::object object) {
-    DayUsage usage;
+// simdjson's error codes, tested in a condition: false on any mismatch.
+template <typename Result, typename T>
+[[nodiscard]] bool take(Result&& result, T& into) {
+    return std::forward<Result>(result).get(into) == simdjson::SUCCESS;
+}
+
+// Every decoder below returns false on any mismatch; the caller turns that
+// into nullopt.
+bool decodeUsage(od::object object, DayUsage& usage) {
     for (auto field : object) {
-        std::string_view key = field.unescaped_key();
-        std::int64_t value = field.value().get_int64();
+        std::string_view key;
+        std::int64_t value = 0;
+        if (!take(field.unescaped_key(), key) || !take(field.value().get_int64(), value)) {
+            return false;
+        }
         if (key == "input") {
             usage.input = value;
         } else if (key == "output") {
@@ -173,28 +194,45 @@ DayUsage decodeUsage(od::object object) {
             usage.messages = value;
         }
     }
-    return usage;
+    return true;
 }
 
-UsageBuckets decodeBuckets(od::object days) {
-    UsageBuckets buckets;
+// {"<day>":{"<model>":<value>}}, each value handed to `decodeValue`.
+template <typename Into, typename DecodeValue>
+bool decodeDaysAndModels(od::object days, Into& into, DecodeValue decodeValue) {
     for (auto day : days) {
-        auto& models = buckets[std::string(std::string_view(day.unescaped_key()))];
-        for (auto model : day.value().get_object()) {
-            models[std::string(std::string_view(model.unescaped_key()))] =
-                decodeUsage(model.value().get_object());
+        std::string_view dayKey;
+        od::object models;
+        if (!take(day.unescaped_key(), dayKey) || !take(day.value().get_object(), models)) {
+            return false;
+        }
+        auto& byModel = into[std::string(dayKey)];
+        for (auto model : models) {
+            std::string_view name;
+            od::value value;
+            if (!take(model.unescaped_key(), name) || !take(model.value(), value) ||
+                !decodeValue(value, byModel[std::string(name)])) {
+                return false;
+            }
         }
     }
-    return buckets;
+    return true;
 }
 
-TranscriptScan::KeyedBuckets decodeKeyed(od::object days) {
-    TranscriptScan::KeyedBuckets keyed;
-    for (auto day : days) {
-        auto& models = keyed[std::string(std::string_view(day.unescaped_key()))];
-        for (auto model : day.value().get_object()) {
-            auto& responses = models[std::string(std::string_view(model.unescaped_key()))];
-            std::string_view packed = model.value().get_string();
+bool decodeBuckets(od::object days, UsageBuckets& buckets) {
+    return decodeDaysAndModels(days, buckets, [](od::value value, DayUsage& usage) {
+        od::object object;
+        return take(value.get_object(), object) && decodeUsage(object, usage);
+    });
+}
+
+bool decodeKeyed(od::object days, TranscriptScan::KeyedBuckets& keyed) {
+    return decodeDaysAndModels(
+        days, keyed, [](od::value value, std::vector<TranscriptScan::KeyedResponse>& responses) {
+            std::string_view packed;
+            if (!take(value.get_string(), packed)) {
+                return false;
+            }
             // At least 12 bytes (24 digits) per response.
             responses.reserve(packed.size() / 24);
             HexReader reader(packed);
@@ -207,39 +245,53 @@ TranscriptScan::KeyedBuckets decodeKeyed(od::object days) {
                 r.cacheRead = reader.varint();
                 responses.push_back(r);
             }
-        }
-    }
-    return keyed;
+            return !reader.failed();
+        });
 }
 
-FileUsage decodeEntry(od::object object) {
+std::optional<FileUsage> decodeEntry(od::object object) {
     FileUsage entry;
     bool hasTime = false;
     bool hasSize = false;
     bool hasBuckets = false;
     for (auto field : object) {
-        std::string_view key = field.unescaped_key();
+        std::string_view key;
+        if (!take(field.unescaped_key(), key)) {
+            return std::nullopt;
+        }
         if (key == "mtime") {
-            auto time = parseISO8601(std::string_view(field.value().get_string()));
+            std::string_view text;
+            if (!take(field.value().get_string(), text)) {
+                return std::nullopt;
+            }
+            auto time = parseISO8601(text);
             if (!time) {
-                throw simdjson::simdjson_error(simdjson::INCORRECT_TYPE);
+                return std::nullopt;
             }
             entry.mtime = *time;
             hasTime = true;
         } else if (key == "size") {
-            entry.size = field.value().get_int64();
+            if (!take(field.value().get_int64(), entry.size)) {
+                return std::nullopt;
+            }
             hasSize = true;
         } else if (key == "buckets") {
-            entry.buckets = decodeBuckets(field.value().get_object());
+            od::object days;
+            if (!take(field.value().get_object(), days) || !decodeBuckets(days, entry.buckets)) {
+                return std::nullopt;
+            }
             hasBuckets = true;
         } else if (key == "keyed") {
-            entry.keyed = decodeKeyed(field.value().get_object());
+            od::object days;
+            if (!take(field.value().get_object(), days) || !decodeKeyed(days, entry.keyed)) {
+                return std::nullopt;
+            }
         }
     }
     // Without any of the three, the entry cannot say whether a file changed
     // or what it used.
     if (!hasTime || !hasSize || !hasBuckets) {
-        throw simdjson::simdjson_error(simdjson::NO_SUCH_FIELD);
+        return std::nullopt;
     }
     return entry;
 }
@@ -276,17 +328,26 @@ namespace {
 
 std::optional<UsageCache> decodePadded(const simdjson::padded_string& padded) {
     od::parser parser;
-    try {
-        UsageCache cache;
-        od::document doc = parser.iterate(padded);
-        for (auto member : doc.get_object()) {
-            std::string path(std::string_view(member.unescaped_key()));
-            cache[std::move(path)] = decodeEntry(member.value().get_object());
-        }
-        return cache;
-    } catch (const simdjson::simdjson_error&) {
+    od::document doc;
+    od::object root;
+    if (!take(parser.iterate(padded), doc) || !take(doc.get_object(), root)) {
         return std::nullopt;
     }
+    UsageCache cache;
+    for (auto member : root) {
+        std::string_view key;
+        od::object object;
+        if (!take(member.unescaped_key(), key) || !take(member.value().get_object(), object)) {
+            return std::nullopt;
+        }
+        std::string path(key);
+        auto entry = decodeEntry(object);
+        if (!entry) {
+            return std::nullopt;
+        }
+        cache[std::move(path)] = std::move(*entry);
+    }
+    return cache;
 }
 
 }  // namespace
