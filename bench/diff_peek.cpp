@@ -18,7 +18,7 @@ constexpr int kFiles = 5000;
 void git(const std::string& repo, std::vector<std::string> arguments) {
     std::vector<std::string> full = {"-c", "user.name=Bench", "-c", "user.email=bench@example.com"};
     full.insert(full.end(), arguments.begin(), arguments.end());
-    (void)vorla::Shell::execute("/usr/bin/git", full, repo, 120);
+    (void)vorla::Shell::execute("git", full, repo, 120);
 }
 
 void writeFiles(const std::string& repo, const std::string& line) {

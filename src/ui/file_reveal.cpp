@@ -4,8 +4,10 @@
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QProcess>
 #include <QUrl>
+
+#include "engine/repo/shell.h"
+#include "engine/support/log.h"
 
 namespace vorla::ui {
 
@@ -20,7 +22,10 @@ void openFolder(const std::string& folder) {
     // Platforms without desktop services (offscreen, some minimal window
     // managers) refuse; xdg-open is what the desktop one would run anyway.
     if (!QDesktopServices::openUrl(url)) {
-        QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+        auto launched = Shell::launch("xdg-open", {url.toString(QUrl::FullyEncoded).toStdString()});
+        if (!launched) {
+            logLine("Vorla Agents: " + launched.error().message);
+        }
     }
 }
 

@@ -17,7 +17,7 @@ inline std::string git(const std::string& dir, const std::vector<std::string>& a
         "-c", "user.name=Test",          "-c", "user.email=test@example.com",
         "-c", "init.defaultBranch=main", "-c", "commit.gpgsign=false"};
     full.insert(full.end(), arguments.begin(), arguments.end());
-    Shell::Outcome result = Shell::execute("/usr/bin/git", full, dir, 30);
+    Shell::Outcome result = Shell::execute("git", full, dir, 30);
     EXPECT_EQ(result.exitStatus, 0) << "git " << arguments.front() << " in " << dir;
     return result.output;
 }

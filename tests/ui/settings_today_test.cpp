@@ -31,21 +31,36 @@ TEST_F(TodaySettings, ShowsTilesAndATrackPerProject) {
     EXPECT_EQ(hourLabel(13), "1p");
 }
 
-TEST_F(TodaySettings, ATrackWithoutALiveSessionRunsNoGit) {
-    const std::string bin = home_.file("bin");
+// git comes from the search path, and runs only in the folder of a live
+// session: the fake records where it ran.
+TEST_F(TodaySettings, GitFromThePathRunsOnlyWhereASessionLives) {
     const std::string calls = home_.file("git-calls");
-    home_.write("bin/git", "#!/bin/sh\necho \"$@\" >> '" + calls + "'\n");
-    std::filesystem::permissions(bin + "/git", std::filesystem::perms::owner_all);
-    vorla::test::ScopedEnv path("PATH", bin + ":" + std::getenv("PATH"));
-
+    home_.write("bin/git", "#!/bin/sh\npwd >> '" + calls + "'\n");
+    std::filesystem::permissions(home_.file("bin/git"), std::filesystem::perms::owner_all);
+    vorla::test::ScopedEnv path("PATH", home_.file("bin") + ":" + std::getenv("PATH"));
+    const std::string shop = home_.file("shop");
+    std::filesystem::create_directories(shop);
+    startSession("s1", shop);
     record("tool", "Read", "a", 30, "blog", "s2");
+    record("tool", "Edit", "b", 20, "shop", "s1");
+
     auto* page = show<TodayPage>(SettingsTab::today);
-    ProjectTrack* track = page->track("blog");
-    ASSERT_NE(track, nullptr);
-    track->setExpanded(true);
-    EXPECT_EQ(track->peekLines(), QStringList{"No live session — nothing to diff."});
-    QTest::qWait(50);
-    EXPECT_FALSE(std::filesystem::exists(calls));
+    ProjectTrack* blog = page->track("blog");
+    ProjectTrack* shopTrack = page->track("shop");
+    ASSERT_NE(blog, nullptr);
+    ASSERT_NE(shopTrack, nullptr);
+    blog->setExpanded(true);
+    EXPECT_EQ(blog->peekLines(), QStringList{"No live session — nothing to diff."});
+    shopTrack->setExpanded(true);
+    ASSERT_TRUE(
+        waitFor([&] { return shopTrack->peekLines() == QStringList{"Not a git repository."}; }));
+    std::ifstream recorded(calls);
+    std::string line;
+    std::vector<std::string> folders;
+    while (std::getline(recorded, line)) {
+        folders.push_back(line);
+    }
+    EXPECT_EQ(folders, std::vector<std::string>{shop});
 }
 
 TEST_F(TodaySettings, TwelveChangedFilesListSixAndCountTheRest) {

@@ -12,11 +12,10 @@ namespace vorla {
 
 namespace {
 
-constexpr const char* kGit = "/usr/bin/git";
-constexpr double kGitTimeoutSeconds = 5.0;
-
+// What git wrote, whatever its exit status: a repository without commits
+// still names its branch.
 std::string git(const std::string& cwd, const std::vector<std::string>& arguments) {
-    return Shell::run(kGit, arguments, cwd, kGitTimeoutSeconds);
+    return Shell::textOf(Shell::git(arguments, cwd));
 }
 
 // A decimal count, or 0 for anything else (git writes "-" for binary files).

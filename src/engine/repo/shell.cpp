@@ -26,6 +26,7 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr auto kGracePeriod = std::chrono::milliseconds(500);
 // How often a silent child is looked at.
 constexpr int kPollMillis = 50;
+constexpr double kShortRunSeconds = 5.0;
 
 class FileActions {
   public:
@@ -105,7 +106,7 @@ Outcome execute(const std::string& executable, const std::vector<std::string>& a
 
     pid_t pid = -1;
     int spawned =
-        posix_spawn(&pid, executable.c_str(), actions.get(), nullptr, argv.data(), environ);
+        posix_spawnp(&pid, executable.c_str(), actions.get(), nullptr, argv.data(), environ);
     writeEnd.reset();  // else the read end never sees the child's end of output
     if (spawned != 0) {
         return result;
@@ -175,11 +176,31 @@ Outcome execute(const std::string& executable, const std::vector<std::string>& a
 
 std::string run(const std::string& executable, const std::vector<std::string>& arguments,
                 const std::optional<std::string>& cwd, double timeoutSeconds) {
-    Outcome result = execute(executable, arguments, cwd, timeoutSeconds);
-    if (!simdjson::validate_utf8(result.output.data(), result.output.size())) {
+    return textOf(execute(executable, arguments, cwd, timeoutSeconds));
+}
+
+std::string textOf(Outcome outcome) {
+    if (!simdjson::validate_utf8(outcome.output.data(), outcome.output.size())) {
         return {};
     }
-    return std::move(result.output);
+    return std::move(outcome.output);
+}
+
+Outcome git(const std::vector<std::string>& arguments, const std::optional<std::string>& cwd) {
+    return execute("git", arguments, cwd, kShortRunSeconds);
+}
+
+Result<> launch(const std::string& executable, const std::vector<std::string>& arguments) {
+    // A shell that puts the program in the background and exits at once: we
+    // reap the shell, and init adopts the program. The program and its
+    // arguments stay positional parameters, never shell text.
+    std::vector<std::string> shellArguments{"-c", "\"$@\" >/dev/null &", "sh", executable};
+    shellArguments.insert(shellArguments.end(), arguments.begin(), arguments.end());
+    Outcome shell = execute("/bin/sh", shellArguments, std::nullopt, kShortRunSeconds);
+    if (!shell.started || shell.exitStatus != 0) {
+        return fail("Could not start " + executable + ".");
+    }
+    return {};
 }
 
 }  // namespace vorla::Shell

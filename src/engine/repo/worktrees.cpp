@@ -11,13 +11,9 @@ namespace vorla {
 
 namespace {
 
-constexpr double kGitTimeoutSeconds = 5.0;
-
-// git through the search path; nullopt unless it ran and exited 0.
-std::optional<std::string> runGit(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "git");
-    Shell::Outcome result =
-        Shell::execute("/usr/bin/env", arguments, std::nullopt, kGitTimeoutSeconds);
+// nullopt unless git ran and exited 0.
+std::optional<std::string> runGit(const std::vector<std::string>& arguments) {
+    Shell::Outcome result = Shell::git(arguments, std::nullopt);
     if (!result.started || result.timedOut || result.exitStatus != 0) {
         return std::nullopt;
     }
@@ -63,43 +59,6 @@ bool isInside(std::string_view cwd, std::string_view root) {
 }
 
 }  // namespace
-
-WorktreeScanner::WorktreeScanner(MainQueue& mainQueue) : mainQueue_(mainQueue) {}
-
-WorktreeScanner::~WorktreeScanner() {
-    lifetime_.end();
-    for (Worker& worker : workers_) {
-        worker.thread.join();
-    }
-}
-
-void WorktreeScanner::scan(std::vector<WorktreeSession> sessions) {
-    std::uint64_t generation = ++generation_;
-    WeakSelf<WorktreeScanner> weak = lifetime_.weak();
-    // Finished workers are joined here so the list stays short.
-    std::erase_if(workers_, [](Worker& worker) {
-        if (!worker.done->load()) {
-            return false;
-        }
-        worker.thread.join();
-        return true;
-    });
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread thread([this, sessions = std::move(sessions), generation, weak, done]() {
-        std::vector<Worktree> found = discover(sessions);
-        mainQueue_.post([weak, generation, found = std::move(found)]() mutable {
-            WorktreeScanner* scanner = weak.get();
-            if (scanner == nullptr || generation != scanner->generation_) {
-                return;
-            }
-            if (assignIfChanged(scanner->worktrees_, std::move(found))) {
-                scanner->changes_.notify();
-            }
-        });
-        done->store(true);
-    });
-    workers_.push_back(Worker{std::move(thread), std::move(done)});
-}
 
 std::vector<Worktree> WorktreeScanner::discover(const std::vector<WorktreeSession>& sessions) {
     std::set<std::string> commonDirs;

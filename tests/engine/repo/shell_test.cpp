@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "support/eventually.h"
 #include "support/temp_home.h"
 
 namespace vorla {
@@ -63,6 +64,20 @@ TEST(Shell, OutputThatIsNotUtf8ReadsAsEmptyText) {
     EXPECT_EQ(Shell::run("/usr/bin/printf", {"ok\\377"}, std::nullopt, 5.0), "");
     EXPECT_EQ(Shell::run("/usr/bin/printf", {"caf\\303\\251"}, std::nullopt, 5.0), "café");
     EXPECT_EQ(Shell::execute("/bin/sh", {"-c", "exit 3"}, std::nullopt, 5.0).exitStatus, 3);
+}
+
+// launch() returns while the program still waits for the test's go-ahead, and
+// hands it its arguments as they are, shell characters and all.
+TEST(Shell, LaunchReturnsAtOnceAndPassesArgumentsUntouched) {
+    test::TempHome home;
+    const std::string script =
+        "while [ ! -e \"$3\" ]; do sleep 0.01; done; printf %s \"$1\" > \"$2\"";
+    const std::string argument = "$(echo hi) `echo hi`; * \"'";
+    ASSERT_TRUE(
+        Shell::launch("sh", {"-c", script, "sh", argument, home.file("out"), home.file("go")}));
+    EXPECT_FALSE(home.read("out"));
+    home.write("go", "");
+    ASSERT_TRUE(test::eventually([&] { return home.read("out") == argument; }));
 }
 
 }  // namespace

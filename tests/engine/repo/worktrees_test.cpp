@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "git_fixture.h"
-#include "support/eventually.h"
 
 namespace vorla {
 namespace {
@@ -58,23 +55,6 @@ TEST_F(WorktreeTest, ActiveTreesComeFirstNewestSessionFirst) {
     EXPECT_EQ(found[1].lastSeen, at(100));
     EXPECT_EQ(found[2].path, home().file("project-feature"));
     EXPECT_FALSE(found[2].activeAgent.has_value());
-}
-
-TEST_F(WorktreeTest, ScanPublishesOnTheMainQueue) {
-    makeThreeWorktrees();
-    LoopMainQueue queue;
-    WorktreeScanner scanner(queue);
-    int notified = 0;
-    Subscription subscription = scanner.subscribe([&] { ++notified; });
-    scanner.scan({{repo(), Source::claude, at(5)}});
-    EXPECT_TRUE(scanner.worktrees().empty());  // nothing changes until the main queue runs
-    ASSERT_TRUE(test::eventually([&] {
-        queue.runPending();
-        return notified > 0;
-    }));
-    ASSERT_EQ(notified, 1);
-    ASSERT_EQ(scanner.worktrees().size(), 3u);
-    EXPECT_EQ(scanner.worktrees()[0].activeAgent, "Claude Code");
 }
 
 TEST(WorktreePorcelain, BareRepositoriesAreSkippedAndBranchPrefixesRemoved) {
