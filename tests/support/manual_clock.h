@@ -1,6 +1,8 @@
-// A Clock that stands still until the test moves it. Tests only; not
-// thread-safe beyond what the test itself arranges.
+// A Clock that stands still until the test moves it. Tests only; safe from
+// any thread, as every Clock is (background work reads it while a test moves it).
 #pragma once
+
+#include <atomic>
 
 #include "engine/support/clock.h"
 
@@ -10,17 +12,17 @@ class ManualClock final : public Clock {
   public:
     explicit ManualClock(WallTime now = WallTime{}) : now_(now) {}
 
-    [[nodiscard]] WallTime now() const override { return now_; }
+    [[nodiscard]] WallTime now() const override { return now_.load(); }
     [[nodiscard]] SteadyTime steadyNow() const override {
-        return SteadyTime{} + (now_ - WallTime{});
+        return SteadyTime{} + (now_.load() - WallTime{});
     }
 
-    void set(WallTime now) { now_ = now; }
+    void set(WallTime now) { now_.store(now); }
     // Any duration: seconds, milliseconds, ...
-    void advance(WallTime::duration by) { now_ += by; }
+    void advance(WallTime::duration by) { now_.store(now_.load() + by); }
 
   private:
-    WallTime now_;
+    std::atomic<WallTime> now_;
 };
 
 }  // namespace vorla::test

@@ -113,6 +113,17 @@ std::string displayNameOf(const std::string& agent) {
     return source ? std::string(displayName(*source)) : agent;
 }
 
+std::string dayFile(const std::string& directory, WallTime time) {
+    return directory + "/" + dayKey(time) + ".jsonl";
+}
+
+// Appends the entries of `file`, in file order.
+void readDayFile(const std::string& file, std::vector<AuditEntry>& into) {
+    if (auto text = readOwnFile(file)) {
+        decodeAuditLines(*text, [&](AuditEntry&& entry) { into.push_back(std::move(entry)); });
+    }
+}
+
 }  // namespace
 
 int AuditLog::Score::trustPercent() const {
@@ -128,13 +139,7 @@ AuditLog::AuditLog(const Clock& clock, std::string directory)
 }
 
 std::string AuditLog::fileFor(WallTime time) const {
-    return directory_ + "/" + dayKey(time) + ".jsonl";
-}
-
-void AuditLog::readDay(WallTime time, std::vector<AuditEntry>& into) const {
-    if (auto text = readOwnFile(fileFor(time))) {
-        decodeAuditLines(*text, [&](AuditEntry&& entry) { into.push_back(std::move(entry)); });
-    }
+    return dayFile(directory_, time);
 }
 
 void AuditLog::load() {
@@ -161,11 +166,10 @@ void AuditLog::record(const AuditEntry& entry) {
     changes_.notify();
 }
 
-std::vector<AuditEntry> AuditLog::recent(int days) const {
+std::vector<AuditEntry> readRecentAudit(const std::string& directory, WallTime now, int days) {
     std::vector<AuditEntry> read;
-    const WallTime now = clock_.now();
     for (int i = 0; i < days; ++i) {
-        readDay(now - std::chrono::seconds(std::int64_t{86400} * i), read);
+        readDayFile(dayFile(directory, now - std::chrono::seconds(std::int64_t{86400} * i)), read);
     }
     // Sort small (stamp, position) pairs and move each entry once: sorting
     // the entries themselves moved seven strings per step.
@@ -184,6 +188,10 @@ std::vector<AuditEntry> AuditLog::recent(int days) const {
     return result;
 }
 
+std::vector<AuditEntry> AuditLog::recent(int days) const {
+    return readRecentAudit(directory_, clock_.now(), days);
+}
+
 std::string auditCSV(const std::vector<std::string>& files) {
     std::string csv = "timestamp,agent,project,event,tool,risk,detail";
     for (const std::string& file : files) {
@@ -200,8 +208,12 @@ std::string auditCSV(const std::vector<std::string>& files) {
 }
 
 Result<std::string> AuditLog::exportCSV() const {
-    (void)ensurePrivateDirectory(directory_);
-    auto names = listNames(directory_);
+    return exportAuditCSV(directory_);
+}
+
+Result<std::string> exportAuditCSV(const std::string& directory) {
+    (void)ensurePrivateDirectory(directory);
+    auto names = listNames(directory);
     if (!names) {
         return fail("Could not export: the audit folder cannot be read.");
     }
@@ -209,7 +221,7 @@ Result<std::string> AuditLog::exportCSV() const {
     std::sort(names->begin(), names->end());
     std::vector<std::string> files;
     for (const std::string& name : *names) {
-        files.push_back(directory_ + "/" + name);
+        files.push_back(directory + "/" + name);
     }
     const char* name = "vorla-agents-audit.csv";
     std::string target = desktopDirectory() + "/" + name;

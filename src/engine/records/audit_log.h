@@ -59,14 +59,8 @@ class AuditLog {
     // creating the file if needed.
     void record(const AuditEntry& entry);
 
-    // The entries of the files of the last `days` days (now, now - 86,400 s,
-    // ...), newest first; equal timestamps keep their reading order.
+    // readRecentAudit() and exportAuditCSV() (below) of this log's folder, now.
     [[nodiscard]] std::vector<AuditEntry> recent(int days) const;
-
-    // Writes the whole history as CSV to <desktop>/vorla-agents-audit.csv and
-    // returns that path. Fails with the sentence to show: "Could not export:
-    // the audit folder cannot be read." or "Could not save
-    // vorla-agents-audit.csv to your Desktop."
     [[nodiscard]] Result<std::string> exportCSV() const;
 
     // Sorted by toolsRun, largest first; ties keep first-seen order.
@@ -84,14 +78,25 @@ class AuditLog {
     }
 
   private:
-    // Appends the entries of the file of `time`'s day, in file order.
-    void readDay(WallTime time, std::vector<AuditEntry>& into) const;
-
     const Clock& clock_;
     std::string directory_;
     std::vector<AuditEntry> today_;
     ChangeNotifier changes_;
 };
+
+// Readers of an audit folder for background work: they take every input as
+// a value and touch no AuditLog, so any thread may call them.
+
+// The entries of the files of the last `days` days (now, now - 86,400 s,
+// ...), newest first; equal timestamps keep their reading order.
+[[nodiscard]] std::vector<AuditEntry> readRecentAudit(const std::string& directory, WallTime now,
+                                                      int days);
+
+// Writes the whole history as CSV to <desktop>/vorla-agents-audit.csv and
+// returns that path. Fails with the sentence to show: "Could not export: the
+// audit folder cannot be read." or "Could not save vorla-agents-audit.csv to
+// your Desktop."
+[[nodiscard]] Result<std::string> exportAuditCSV(const std::string& directory);
 
 // The CSV export's text for the entries of the given files (in that order):
 // header "timestamp,agent,project,event,tool,risk,detail", no final line feed.

@@ -42,14 +42,12 @@ ActivityPage::ActivityPage(SettingsContext& context, QWidget* parent)
 }
 
 void ActivityPage::exportCSV() {
-    // exportCSV() only reads the day files and the log's fixed folder, and
-    // the log lives as long as the application.
-    const AuditLog* log = &context_.auditLog;
+    // The worker gets values only: the log itself is the interface thread's.
     runInBackground<QString>(
         this,
-        [log] {
+        [directory = context_.auditLog.directory()] {
             QDir().mkpath(QString::fromStdString(desktopDirectory()));
-            return exportOutcome(log->exportCSV());
+            return exportOutcome(exportAuditCSV(directory));
         },
         [this](QString message) {
             exportMessage_ = std::move(message);

@@ -6,6 +6,7 @@
 
 #include "engine/policy/rule_store.h"
 #include "engine/records/audit_log.h"
+#include "engine/support/clock.h"
 #include "ui/settings/background.h"
 #include "ui/settings/settings_look.h"
 #include "ui/widgets/card.h"
@@ -26,13 +27,12 @@ ImprovePage::ImprovePage(SettingsContext& context, QWidget* parent)
 void ImprovePage::appeared() {
     loading_ = true;
     rebuild();
-    // recent() only reads the day files and the log's fixed folder, and the
-    // log lives as long as the application, so it may run off the interface
-    // thread.
-    const AuditLog* log = &context_.auditLog;
+    // The worker gets values only: the log itself is the interface thread's.
+    const std::string directory = context_.auditLog.directory();
+    const WallTime now = context_.clock.now();
     const std::uint64_t started = visit();
     runInBackground<std::vector<Suggestion>>(
-        this, [log] { return ImproveEngine::mine(log->recent(7)); },
+        this, [directory, now] { return ImproveEngine::mine(readRecentAudit(directory, now, 7)); },
         [this, started](std::vector<Suggestion> mined) {
             if (started != visit()) {
                 return;
