@@ -1,7 +1,11 @@
 // The terminal subcommands (status, allow, deny, rules, audit) as real
 // processes against the real `vorla-agents --headless` and real bridges.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -20,6 +24,80 @@ using nlohmann::json;
 json permission(const std::string& command) {
     return toolPayload("PermissionRequest", "s1", "Bash", {{"command", command}});
 }
+
+// A command on a terminal of its own (120 columns), as a person runs it;
+// killed when the object goes.
+class OnTerminal {
+  public:
+    explicit OnTerminal(std::vector<std::string> args) {
+        winsize size{};
+        size.ws_col = 120;
+        size.ws_row = 40;
+        std::vector<char*> argv;
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        pid_ = ::forkpty(&terminal_, nullptr, nullptr, &size);
+        if (pid_ == 0) {
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        if (terminal_ >= 0) {
+            ::fcntl(terminal_, F_SETFL, ::fcntl(terminal_, F_GETFL) | O_NONBLOCK);
+        }
+    }
+    ~OnTerminal() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (terminal_ >= 0) {
+            ::close(terminal_);
+        }
+    }
+    OnTerminal(const OnTerminal&) = delete;
+    OnTerminal& operator=(const OnTerminal&) = delete;
+
+    [[nodiscard]] bool started() const { return pid_ > 0 && terminal_ >= 0; }
+
+    // Everything written to the terminal so far.
+    const std::string& screen() {
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(terminal_, buffer, sizeof buffer)) > 0;) {
+            screen_.append(buffer, static_cast<std::size_t>(n));
+        }
+        return screen_;
+    }
+    // True once the terminal showed `text` since the last call that found something.
+    bool shows(const std::string& text) {
+        const std::size_t at = screen().find(text, seen_);
+        if (at == std::string::npos) {
+            return false;
+        }
+        seen_ = at + text.size();
+        return true;
+    }
+
+    // Ctrl-C; the exit status, or -1 when it did not end within 10 s.
+    int interrupt() {
+        ::kill(pid_, SIGINT);
+        int status = 0;
+        const bool ended = eventually([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; },
+                                      std::chrono::seconds(10));
+        if (!ended) {
+            return -1;
+        }
+        pid_ = -1;
+        return status;
+    }
+
+  private:
+    int terminal_ = -1;
+    pid_t pid_ = -1;
+    std::string screen_;
+    std::size_t seen_ = 0;
+};
 
 class TerminalCommandsTest : public ::testing::Test {
   protected:
@@ -216,6 +294,24 @@ TEST_F(TerminalCommandsTest, AgentTextIsPrintedWithItsControlCharactersVisible) 
     ASSERT_TRUE(eventually([&] { return auditText(home).find("denied") != std::string::npos; }));
     auto audit = cli({"audit"});
     EXPECT_NE(audit.out.find(shown), std::string::npos) << audit.out;
+}
+
+// On a terminal, --watch waits for the app to start, then redraws as
+// approvals come and go, until Ctrl-C.
+TEST_F(TerminalCommandsTest, WatchWaitsForTheAppAndRedrawsAsApprovalsComeAndGo) {
+    OnTerminal watch({VORLA_APP_PATH, "status", "--watch"});
+    ASSERT_TRUE(watch.started());
+    EXPECT_TRUE(eventually([&] { return watch.shows("not running; waiting for it to start"); }));
+    start();
+    EXPECT_TRUE(eventually([&] { return watch.shows("No approvals waiting."); }));
+    RunningChild bridge(bridgeOptions(permission("make build")));
+    auto ids = pendingIDs(1);
+    EXPECT_TRUE(eventually([&] { return watch.shows("Bash: make build"); }));
+    ASSERT_EQ(cli({"allow", ids[0]}).exitCode, 0);
+    EXPECT_TRUE(eventually([&] { return watch.shows("No approvals waiting."); }));
+    const int status = watch.interrupt();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status << watch.screen();
+    EXPECT_EQ(bridge.wait(20s).exitCode, 0);
 }
 
 TEST_F(TerminalCommandsTest, ClearFailuresWithoutAnApp) {

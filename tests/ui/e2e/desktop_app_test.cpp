@@ -387,26 +387,39 @@ TEST_F(DesktopAppTest, UnderAWindowManagerAGateComesAboveAMaximisedWindow) {
     EXPECT_EQ(app->wait(kDeadline).exitCode, 0);
 }
 
-// Ctrl+Q pressed in the settings window quits the whole app, as in other
-// Linux apps (the island has no keyboard of its own).
-TEST_F(DesktopAppTest, CtrlQInTheSettingsWindowQuitsTheApp) {
+// Starting the app again opens the running one's settings window (the
+// second start ends at once), and Ctrl+Q pressed there quits the whole app,
+// as in other Linux apps (the island has no keyboard of its own).
+TEST_F(DesktopAppTest, ASecondStartOpensSettingsWhereCtrlQQuitsTheApp) {
     ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
-    auto app = startApp(x.display(), std::nullopt, true);
-    std::string settings;
-    ASSERT_TRUE(eventually(
-        [&] {
-            auto found =
-                x.run({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(app->pid())});
-            std::istringstream ids(found.out);
-            for (std::string id; ids >> id;) {
-                auto shape = x.run({"xdotool", "getwindowgeometry", "--shell", id});
-                if (shape.out.find("WIDTH=920") != std::string::npos) {
-                    settings = id;
-                }
+    auto app = startApp(x.display());
+    ASSERT_TRUE(island(app->pid()).has_value());
+    const auto settingsWindow = [&] {
+        auto found =
+            x.run({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(app->pid())});
+        std::istringstream ids(found.out);
+        for (std::string id; ids >> id;) {
+            auto shape = x.run({"xdotool", "getwindowgeometry", "--shell", id});
+            if (shape.out.find("WIDTH=920") != std::string::npos) {
+                return id;
             }
-            return !settings.empty();
-        },
-        kDeadline));
+        }
+        return std::string();
+    };
+    EXPECT_EQ(settingsWindow(), "");
+
+    ChildOptions again;
+    again.args = {VORLA_APP_PATH};
+    again.env = {{"DISPLAY", x.display()},           {"HOME", home.path()},
+                 {"QT_QPA_PLATFORM", std::nullopt},  {"WAYLAND_DISPLAY", std::nullopt},
+                 {"XDG_SESSION_TYPE", std::nullopt}, {"VORLA_SETTINGS", std::nullopt}};
+    auto second = runChild(again);
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_NE(second.err.find("already running: opened its settings"), std::string::npos)
+        << second.err;
+    std::string settings;
+    ASSERT_TRUE(eventually([&] { return !(settings = settingsWindow()).empty(); }, kDeadline));
+
     (void)x.run({"xdotool", "windowfocus", "--sync", settings});
     (void)x.run({"xdotool", "key", "ctrl+q"});
     auto result = app->wait(kDeadline);
