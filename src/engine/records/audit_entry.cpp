@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "engine/support/calendar.h"
 
@@ -33,17 +34,30 @@ constexpr std::array<TextField, 6> kTextFields{{{"agent", &AuditEntry::agent},
                                                 {"tool", &AuditEntry::tool},
                                                 {"detail", &AuditEntry::detail}}};
 
-// Fills `entry` from one object; false when a required key is missing or
-// any known key has the wrong type. Throws simdjson_error on malformed JSON.
+// simdjson's error codes, tested in a condition: false on any mismatch.
+template <typename Result, typename T>
+[[nodiscard]] bool take(Result&& result, T& into) {
+    return std::forward<Result>(result).get(into) == simdjson::SUCCESS;
+}
+
+// Fills `entry` from one object; false when the JSON is malformed, a required
+// key is missing or any known key has the wrong type.
 bool decodeObject(od::object object, AuditEntry& entry) {
     // One bit per required key: "ts", then the text fields in table order.
     constexpr unsigned kAll = (2U << kTextFields.size()) - 1;
     unsigned seen = 0;
     for (auto field : object) {
-        std::string_view key = field.unescaped_key();
-        od::value value = field.value();
+        std::string_view key;
+        od::value value;
+        if (!take(field.unescaped_key(), key) || !take(field.value(), value)) {
+            return false;
+        }
         if (key == "ts") {
-            auto when = parseISO8601(std::string_view(value.get_string()));
+            std::string_view text;
+            if (!take(value.get_string(), text)) {
+                return false;
+            }
+            auto when = parseISO8601(text);
             if (!when) {
                 return false;
             }
@@ -51,21 +65,33 @@ bool decodeObject(od::object object, AuditEntry& entry) {
             entry.ts = std::chrono::floor<std::chrono::seconds>(*when);
             seen |= 1U;
         } else if (key == "risk") {
-            if (value.is_null()) {
+            bool null = false;
+            if (!take(value.is_null(), null)) {
+                return false;
+            }
+            if (null) {
                 entry.risk.reset();
                 continue;
             }
-            double number = value.get_double();
-            if (std::trunc(number) != number || std::fabs(number) > 1e9) {
+            double number = 0;
+            if (!take(value.get_double(), number) || std::trunc(number) != number ||
+                std::fabs(number) > 1e9) {
                 return false;
             }
             entry.risk = static_cast<int>(number);
         } else if (key == "by") {
-            entry.by = std::string(std::string_view(value.get_string()));
+            std::string_view text;
+            if (!take(value.get_string(), text)) {
+                return false;
+            }
+            entry.by = std::string(text);
         } else {
             for (std::size_t i = 0; i < kTextFields.size(); ++i) {
                 if (key == kTextFields[i].key) {
-                    const std::string_view text = value.get_string();
+                    std::string_view text;
+                    if (!take(value.get_string(), text)) {
+                        return false;
+                    }
                     if (kTextFields[i].member == nullptr) {
                         entry.setKind(text);
                     } else {
@@ -89,16 +115,14 @@ std::optional<AuditEntry> decodeLine(od::parser& parser, const char* data, std::
     if (last == std::string_view::npos || line[last] != '}') {
         return std::nullopt;
     }
-    try {
-        od::document document = parser.iterate(data, length, capacity);
-        AuditEntry entry;
-        if (!decodeObject(document.get_object(), entry)) {
-            return std::nullopt;
-        }
-        return entry;
-    } catch (const simdjson::simdjson_error&) {
+    od::document document;
+    od::object object;
+    AuditEntry entry;
+    if (!take(parser.iterate(data, length, capacity), document) ||
+        !take(document.get_object(), object) || !decodeObject(object, entry)) {
         return std::nullopt;
     }
+    return entry;
 }
 
 }  // namespace
