@@ -52,9 +52,10 @@ test-desktops: deps
 contract: build node-deps
 	@ctest --preset debug -L contract
 
-# Only the suites labelled concurrent or e2e run under ThreadSanitizer
-# (tests/CMakeLists.txt), so only they are built.
-TSAN_TARGETS = vorla-bridge vorla-agents e2e_tests $(foreach s,session phone support usage repo,engine_$(s)_tests)
+# Only the suites labelled concurrent, ui-concurrent or e2e run under
+# ThreadSanitizer (tests/CMakeLists.txt), so only they are built.
+TSAN_TARGETS = vorla-bridge vorla-agents e2e_tests ui_concurrent_tests \
+	$(foreach s,session phone support usage repo,engine_$(s)_tests)
 
 tsan: deps node-deps
 	@cmake --preset tsan >/dev/null
