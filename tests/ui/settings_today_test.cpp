@@ -32,7 +32,7 @@ TEST_F(TodaySettings, ShowsTilesAndATrackPerProject) {
 }
 
 // git comes from the search path, and runs only in the folder of a live
-// session: the fake records where it ran.
+// session, not in one whose agent has finished: the fake records where it ran.
 TEST_F(TodaySettings, GitFromThePathRunsOnlyWhereASessionLives) {
     const std::string calls = home_.file("git-calls");
     home_.write("bin/git", "#!/bin/sh\npwd >> '" + calls + "'\n");
@@ -40,7 +40,16 @@ TEST_F(TodaySettings, GitFromThePathRunsOnlyWhereASessionLives) {
     vorla::test::ScopedEnv path("PATH", home_.file("bin") + ":" + std::getenv("PATH"));
     const std::string shop = home_.file("shop");
     std::filesystem::create_directories(shop);
+    std::filesystem::create_directories(home_.file("blog"));
     startSession("s1", shop);
+    startSession("s2", home_.file("blog"));
+    Event stop;
+    stop.id = "s2-stop";
+    stop.event = Canonical::stop;
+    stop.rawEvent = "Stop";
+    stop.sessionID = "s2";
+    stop.ts = toEpochSeconds(clock_.now());
+    store_.apply(stop);
     record("tool", "Read", "a", 30, "blog", "s2");
     record("tool", "Edit", "b", 20, "shop", "s1");
 

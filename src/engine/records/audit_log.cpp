@@ -221,7 +221,8 @@ Result<std::string> exportAuditCSV(const std::string& directory) {
     std::sort(names->begin(), names->end());
     std::vector<std::string> files;
     for (const std::string& name : *names) {
-        files.push_back(directory + "/" + name);
+        files.push_back(directory);
+        files.back().append("/").append(name);
     }
     const char* name = "vorla-agents-audit.csv";
     std::string target = desktopDirectory() + "/" + name;
