@@ -53,8 +53,10 @@ class JSONValue {
 };
 
 // Keys that name what a tool is about to touch, in the order preview() tries them.
-inline constexpr std::string_view kPreviewKeys[] = {"command", "file_path", "path", "pattern",
-                                                    "url"};
+// OpenCode names its files filePath and its patches patchText, Gemini CLI its
+// folders dir_path.
+inline constexpr std::string_view kPreviewKeys[] = {
+    "command", "file_path", "filePath", "path", "dir_path", "pattern", "url", "patchText"};
 
 // Shortest text that reads back to the same double, with ".0" after an
 // integral value (3 -> "3.0", 2.5 -> "2.5").

@@ -30,9 +30,9 @@ class TempHome {
     std::string path_;
     std::optional<std::string> previousHome_;
     std::vector<std::pair<std::string, std::string>> previousAgentFolders_;
-    static constexpr const char* kAgentFolderVariables[] = {"CODEX_HOME",      "CLAUDE_CONFIG_DIR",
-                                                            "GEMINI_CLI_HOME", "COPILOT_HOME",
-                                                            "QWEN_HOME",       "XDG_DATA_HOME"};
+    static constexpr const char* kAgentFolderVariables[] = {
+        "CODEX_HOME", "CLAUDE_CONFIG_DIR", "GEMINI_CLI_HOME",     "COPILOT_HOME",
+        "QWEN_HOME",  "XDG_DATA_HOME",     "OPENCODE_CONFIG_DIR", "XDG_CONFIG_HOME"};
 };
 
 }  // namespace vorla::test

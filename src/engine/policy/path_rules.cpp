@@ -31,7 +31,7 @@ struct Place {
     const char* reason;   // a trailing "(" is closed with the group's text
 };
 
-constexpr std::array<Place, 14> kPlaces = {{
+constexpr std::array<Place, 20> kPlaces = {{
     {Bounds::component, R"(\.vorla-agents)", "touches Vorla Agents' own files (~/.vorla-agents)"},
     {Bounds::component, R"(\.claude(?:\.json)?)",
      "touches Claude Code's settings and hooks (~/.claude)"},
@@ -41,6 +41,15 @@ constexpr std::array<Place, 14> kPlaces = {{
     {Bounds::none, R"(\$\{?CODEX_HOME\b)", "touches Codex's settings and hooks (~/.codex)"},
     {Bounds::component, R"(\.grok)", "touches Grok's settings and hooks (~/.grok)"},
     {Bounds::component, R"(\.kiro)", "touches Kiro's settings and hooks (~/.kiro)"},
+    {Bounds::component, R"(\.gemini)", "touches Gemini CLI's settings and hooks (~/.gemini)"},
+    {Bounds::component, R"(\.qwen)", "touches Qwen Code's settings and hooks (~/.qwen)"},
+    {Bounds::component, R"(\.copilot)", "touches Copilot CLI's settings and hooks (~/.copilot)"},
+    {Bounds::none, R"(\$\{?COPILOT_HOME\b)",
+     "touches Copilot CLI's settings and hooks (~/.copilot)"},
+    {Bounds::end, R"(\.config/opencode)",
+     "touches OpenCode's settings and plugins (~/.config/opencode)"},
+    {Bounds::none, R"(\$\{?OPENCODE_CONFIG_DIR\b|XDG_CONFIG_HOME\W{0,3}/opencode)",
+     "touches OpenCode's settings and plugins (~/.config/opencode)"},
     {Bounds::component,
      R"((\.(?:bashrc|bash_profile|bash_login|bash_logout|profile|zshrc|zprofile|zshenv|zlogin|zlogout|inputrc)))",
      "touches a shell start-up file ("},
@@ -192,14 +201,18 @@ std::vector<std::string> protectedReasons(std::string_view text) {
     // Folders the agents were told to use instead of the usual ones (looked
     // up only when set: resolving them costs more than the search above).
     const bool moved =
-        std::getenv("CLAUDE_CONFIG_DIR") != nullptr || std::getenv("CODEX_HOME") != nullptr;
+        std::getenv("CLAUDE_CONFIG_DIR") != nullptr || std::getenv("CODEX_HOME") != nullptr ||
+        std::getenv("COPILOT_HOME") != nullptr || std::getenv("OPENCODE_CONFIG_DIR") != nullptr ||
+        std::getenv("XDG_CONFIG_HOME") != nullptr;
     if (!moved) {
         return reasons;
     }
     const std::string home = homeDirectory();
     for (const auto& [folder, usual, agent] :
          {std::tuple(claudeConfigDir(home), home + "/.claude", "Claude Code"),
-          std::tuple(codexHome(home), home + "/.codex", "Codex")}) {
+          std::tuple(codexHome(home), home + "/.codex", "Codex"),
+          std::tuple(copilotHome(home), home + "/.copilot", "Copilot CLI"),
+          std::tuple(openCodeConfigDir(home), home + "/.config/opencode", "OpenCode")}) {
         if (folder != usual && text.find(folder) != std::string_view::npos) {
             reasons.push_back(std::string("touches ") + agent + "'s settings and hooks (" + folder +
                               ")");

@@ -9,30 +9,75 @@ namespace vorla {
 
 namespace {
 
-constexpr std::array<std::string_view, 16> kReadTools = {
+// Each agent's built-in tools by exact name. Names shared between agents
+// mean the same there (read_file reads in Codex, Gemini CLI and Qwen Code).
+// Tools that read several files at once (Gemini CLI's read_many_files) are
+// left out: their input names no single path to look at.
+constexpr auto kReadTools = std::to_array<std::string_view>({
     // Claude Code
-    "Read", "Glob", "Grep", "LS", "NotebookRead", "WebSearch", "TodoRead", "BashOutput",
+    "Read",
+    "Glob",
+    "Grep",
+    "LS",
+    "NotebookRead",
+    "WebSearch",
+    "TodoRead",
+    "BashOutput",
     // Codex
-    "read_file", "list_dir", "grep_files", "view_image", "web_search",
+    "read_file",
+    "list_dir",
+    "grep_files",
+    "view_image",
+    "web_search",
     // Grok
-    "view_file", "search",
+    "view_file",
+    "search",
     // Kiro
-    "fs_read"};
+    "fs_read",
+    // Gemini CLI and Qwen Code (also read_file, web_search)
+    "list_directory",
+    "glob",
+    "grep_search",
+    "google_web_search",
+    // Copilot CLI (also glob); read_bash reads a running shell's output
+    "view",
+    "grep",
+    "read_bash",
+    // OpenCode (also glob, grep)
+    "read",
+    "list",
+});
 
-constexpr std::array<std::string_view, 9> kShellTools = {"Bash",
-                                                         "bash",
-                                                         "shell",
-                                                         "exec_command",
-                                                         "local_shell",
-                                                         "shell_command",
-                                                         "execute_bash",
-                                                         "run_shell_command",
-                                                         "run_terminal_cmd"};
+constexpr auto kShellTools = std::to_array<std::string_view>({
+    "Bash", "bash", "shell", "exec_command", "local_shell", "shell_command", "execute_bash",
+    "run_shell_command",  // Gemini CLI, Qwen Code
+    "run_terminal_cmd",
+    "powershell",  // Copilot CLI
+});
 
-constexpr std::array<std::string_view, 10> kWriteTools = {
-    "Write",       "Edit",        "MultiEdit",          "NotebookEdit",
-    "apply_patch", "create_file", "str_replace_editor", "fs_write",
-    "write_file",  "edit_file"};
+constexpr auto kWriteTools = std::to_array<std::string_view>({
+    "Write",
+    "Edit",
+    "MultiEdit",
+    "NotebookEdit",
+    "apply_patch",
+    "create_file",
+    "str_replace_editor",
+    "fs_write",
+    "write_file",
+    "edit_file",
+    // Gemini CLI
+    "replace",
+    // Copilot CLI
+    "create",
+    "edit",
+    // Qwen Code (also write_file, edit)
+    "notebook_edit",
+    // OpenCode (also edit, apply_patch)
+    "write",
+    "multiedit",
+    "patch",
+});
 
 constexpr std::array<std::string_view, 1> kPlanTools = {"ExitPlanMode"};
 constexpr std::array<std::string_view, 1> kQuestionTools = {"AskUserQuestion"};

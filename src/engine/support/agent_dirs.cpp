@@ -58,4 +58,9 @@ std::string opencodeDataDir(const std::string& home) {
     return fromEnvironment("XDG_DATA_HOME", home + "/.local/share") + "/opencode";
 }
 
+std::string openCodeConfigDir(const std::string& home) {
+    const std::string config = fromEnvironment("XDG_CONFIG_HOME", home + "/.config");
+    return fromEnvironment("OPENCODE_CONFIG_DIR", config + "/opencode");
+}
+
 }  // namespace vorla

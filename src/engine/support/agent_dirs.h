@@ -20,5 +20,8 @@ namespace vorla {
 [[nodiscard]] std::string qwenHome(const std::string& home);
 // $XDG_DATA_HOME/opencode or <home>/.local/share/opencode.
 [[nodiscard]] std::string opencodeDataDir(const std::string& home);
+// $OPENCODE_CONFIG_DIR when set and not empty, else $XDG_CONFIG_HOME/opencode,
+// else <home>/.config/opencode: where OpenCode loads its plugins from.
+[[nodiscard]] std::string openCodeConfigDir(const std::string& home);
 
 }  // namespace vorla

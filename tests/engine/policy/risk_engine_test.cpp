@@ -219,10 +219,12 @@ TEST(RiskEngineTest, OwnFilesHooksAndStartUpFilesAreNeverAutoApproved) {
 
 TEST(RiskEngineTest, ToolsAreClassedByExactName) {
     const RiskVerdict readOnly{Risk::trivial, {"read-only tool"}};
-    for (const char* tool :
-         {"Read", "Grep", "Glob", "LS", "NotebookRead", "read_file", "fs_read"}) {
+    for (const char* tool : {"Read", "Grep", "Glob", "LS", "NotebookRead", "read_file", "fs_read",
+                             "grep_search", "list_directory", "view", "read", "glob"}) {
         EXPECT_EQ(RiskEngine::assess(tool, "src/a.cpp", kProject), readOnly) << tool;
     }
+    // Gemini CLI's read_many_files names no one path to check: it asks.
+    EXPECT_EQ(RiskEngine::assess("read_many_files", "include", kProject).level, Risk::normal);
     // Names that merely contain a read word are not read-only.
     EXPECT_EQ(RiskEngine::assess("mcp__slack__delete_thread", "x", kProject),
               (RiskVerdict{Risk::normal, {"mcp__slack__delete_thread"}}));
@@ -289,6 +291,32 @@ TEST(RiskEngineTest, CommandsGivenAsWordListsAreGradedAsTheyRun) {
               Risk::critical);
     EXPECT_EQ(RiskEngine::gradedText(input(R"({"command":"ls\nrm x"})")), "ls\nrm x");
     EXPECT_EQ(RiskEngine::gradedText(input(R"({"file_path":"/p/a"})")), "/p/a");
+}
+
+// Each agent names the file its write tool touches in its own key; a key
+// that was not looked at left the path ungraded.
+TEST(RiskEngineTest, EveryAgentsWriteToolIsGradedByThePathItWrites) {
+    test::TempHome home;
+    const auto grade = [](const char* tool, const char* json) {
+        return RiskEngine::assess(tool, RiskEngine::gradedText(*JSONValue::parse(json)), kProject)
+            .level;
+    };
+    EXPECT_EQ(grade("write", R"({"filePath":"/root/.bashrc","content":"x"})"), Risk::critical);
+    EXPECT_EQ(grade("apply_patch", R"({"patchText":"*** Begin Patch\n*** Add File: )"
+                                   R"(/p/../root/.ssh/config\n+x\n*** End Patch"})"),
+              Risk::critical);
+    EXPECT_EQ(grade("replace", R"({"file_path":"~/.gemini/settings.json","new_string":"{}"})"),
+              Risk::critical);
+    EXPECT_EQ(grade("create", R"({"path":"/p/src/a.cpp","file_text":"x"})"), Risk::normal);
+    EXPECT_EQ(grade("edit", R"({"filePath":"/p/a.cpp","oldString":"a","newString":"b"})"),
+              Risk::normal);
+    EXPECT_EQ(shell("cat > ~/.config/opencode/plugins/x.js"),
+              (RiskVerdict{Risk::critical,
+                           {"touches OpenCode's settings and plugins (~/.config/opencode)"}}));
+    EXPECT_EQ(shell("rm $COPILOT_HOME/hooks/vorla-agents.json").level, Risk::critical);
+    EXPECT_EQ(grade("list_directory", R"({"dir_path":"/root/.ssh"})"), Risk::elevated);
+    test::ScopedEnv moved("COPILOT_HOME", "/opt/copilot-home");
+    EXPECT_EQ(grade("create", R"({"path":"/opt/copilot-home/hooks/x.json"})"), Risk::critical);
 }
 
 TEST(RiskEngineTest, HugeHostileCommandIsGraded) {
