@@ -40,7 +40,11 @@ TEST(InstallerCli, showsStatusInstallsEvictsAndRemovesOnlyWhatItShould) {
     EXPECT_EQ(status.out,
               "Claude Code  installed\n"
               "Codex        not found (no ~/.codex folder)\n"
-              "Grok Build   not installed (vorla-agents hooks install grok)\n");
+              "Grok Build   not installed (vorla-agents hooks install grok)\n"
+              "Gemini CLI   not found (no ~/.gemini folder)\n"
+              "Copilot CLI  not found (no ~/.copilot folder)\n"
+              "Qwen Code    not found (no ~/.qwen folder)\n"
+              "OpenCode     not found (no ~/.config/opencode folder)\n");
 
     auto evicted = hooks({"evict", "claude"});
     EXPECT_EQ(evicted.exitCode, 0);

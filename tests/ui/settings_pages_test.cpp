@@ -24,7 +24,8 @@ using Settings = SettingsFixture;
 
 TEST_F(Settings, AgentsPageShowsEachAgentAndStoresTheApprovalLevel) {
     auto* page = show<AgentsPage>(SettingsTab::agents);
-    EXPECT_EQ(shownTexts(page).count(QStringLiteral("not installed on this computer")), 3);
+    EXPECT_EQ(shownTexts(page).count(QStringLiteral("not installed on this computer")),
+              static_cast<qsizetype>(installer_.agents().size()));
 
     home_.write(".claude/settings.json", "{}");
     installer_.refresh();

@@ -15,7 +15,8 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: vorla-agents hooks                   show whose hooks each agent runs\n"
-    "       vorla-agents hooks install <agent>   install our hooks (claude, codex, grok)\n"
+    "       vorla-agents hooks install <agent>   install our hooks (claude, codex, grok,\n"
+    "                                            gemini, copilot, qwen, opencode)\n"
     "       vorla-agents hooks remove <agent>    remove our hooks\n"
     "       vorla-agents hooks evict <agent>     remove another notch app's hooks\n";
 
@@ -82,7 +83,9 @@ int runHooks(int argc, char** argv) {
     }
     auto agent = sourceFromRaw(argv[2]);
     if (!agent) {
-        std::fprintf(stderr, "vorla-agents hooks: unknown agent '%s' (claude, codex, grok, kiro)\n",
+        std::fprintf(stderr,
+                     "vorla-agents hooks: unknown agent '%s' (claude, codex, grok, gemini, "
+                     "copilot, qwen, opencode)\n",
                      argv[2]);
         return 2;
     }

@@ -12,6 +12,7 @@ using nlohmann::json;
 
 constexpr int kGateTimeout = 86400;  // the bridge blocks here until the user answers
 constexpr int kQuickTimeout = 5;
+constexpr int kMillisecondsPerSecond = 1000;
 constexpr int kCodexSessionEndTimeout = 3;  // Codex cuts longer ones to 3 s, with a warning
 constexpr std::string_view kAny = "*";
 constexpr std::string_view kEmpty;
@@ -94,6 +95,51 @@ json grokHooks(const std::string& home) {
         {"SessionEnd", one(std::nullopt, kQuickTimeout)},
         {"Stop", one(std::nullopt, kQuickTimeout)},
     };
+}
+
+json geminiHooks(const std::string& home) {
+    auto one = [&](std::optional<std::string_view> matcher, int seconds) {
+        return json::array(
+            {group(home, Source::gemini, matcher, seconds * kMillisecondsPerSecond)});
+    };
+    return json{
+        {"BeforeTool", one(kEmpty, kGateTimeout)},
+        {"AfterTool", one(kEmpty, kQuickTimeout)},
+        {"BeforeAgent", one(std::nullopt, kQuickTimeout)},
+        {"AfterAgent", one(std::nullopt, kQuickTimeout)},
+        {"SessionStart", one(std::nullopt, kQuickTimeout)},
+        {"SessionEnd", one(std::nullopt, kQuickTimeout)},
+        {"Notification", one(std::nullopt, kQuickTimeout)},
+    };
+}
+
+json qwenHooks(const std::string& home) {
+    auto one = [&](int seconds) {
+        return json::array(
+            {group(home, Source::qwen, std::nullopt, seconds * kMillisecondsPerSecond)});
+    };
+    return json{
+        {"PreToolUse", one(kGateTimeout)},        {"PostToolUse", one(kQuickTimeout)},
+        {"UserPromptSubmit", one(kQuickTimeout)}, {"SessionStart", one(kQuickTimeout)},
+        {"SessionEnd", one(kQuickTimeout)},       {"Stop", one(kQuickTimeout)},
+        {"Notification", one(kQuickTimeout)},
+    };
+}
+
+json copilotHookFile(const std::string& home) {
+    json hooks = json::object();
+    for (const auto& [event, seconds] : {std::pair<const char*, int>{"preToolUse", kGateTimeout},
+                                         {"postToolUse", kQuickTimeout},
+                                         {"userPromptSubmitted", kQuickTimeout},
+                                         {"sessionStart", kQuickTimeout},
+                                         {"sessionEnd", kQuickTimeout},
+                                         {"agentStop", kQuickTimeout}}) {
+        hooks[event] =
+            json::array({{{"type", "command"},
+                          {"bash", ourCommand(home, Source::copilot) + " --event " + event},
+                          {"timeoutSec", seconds}}});
+    }
+    return json{{"version", 1}, {"hooks", std::move(hooks)}};
 }
 
 std::string commandOf(const json& entry) {

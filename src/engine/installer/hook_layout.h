@@ -29,6 +29,16 @@ namespace vorla::installer {
 [[nodiscard]] nlohmann::json claudeHooks(const std::string& home);
 [[nodiscard]] nlohmann::json codexHooks(const std::string& home);
 [[nodiscard]] nlohmann::json grokHooks(const std::string& home);
+// Gemini CLI's own event names; time-outs in milliseconds, a matcher is a
+// regular expression ("" matches every tool).
+[[nodiscard]] nlohmann::json geminiHooks(const std::string& home);
+// Claude Code's event names; Qwen Code reads a time-out of 1000 or more as
+// milliseconds.
+[[nodiscard]] nlohmann::json qwenHooks(const std::string& home);
+// Copilot CLI's whole hook file, {"version": 1, "hooks": {...}}. Its hooks
+// learn nothing of the event they run for: each command names it with
+// "--event <name>".
+[[nodiscard]] nlohmann::json copilotHookFile(const std::string& home);
 
 // The "command" text of a hook entry ("" when missing or not text).
 [[nodiscard]] std::string commandOf(const nlohmann::json& entry);

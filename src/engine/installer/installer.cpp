@@ -12,6 +12,7 @@
 #include "engine/installer/bridge_location.h"
 #include "engine/installer/codex_trust.h"
 #include "engine/installer/hook_layout.h"
+#include "engine/installer/opencode_plugin.h"
 #include "engine/support/agent_dirs.h"
 #include "engine/support/atomic_file.h"
 
@@ -26,6 +27,11 @@ namespace {
 constexpr const char* kGrokHooks = ".grok/hooks/vorla.json";
 constexpr const char* kGrokPebbleHooks = ".grok/hooks/pebble-harbor.json";
 constexpr const char* kGrokConfig = ".grok/config.toml";
+constexpr const char* kGeminiDir = ".gemini";
+constexpr const char* kGeminiSettings = ".gemini/settings.json";
+constexpr const char* kQwenDir = ".qwen";
+constexpr const char* kQwenSettings = ".qwen/settings.json";
+constexpr const char* kCopilotHookFile = "/hooks/vorla-agents.json";
 
 bool isDirectory(const std::string& path) {
     std::error_code error;
@@ -105,6 +111,8 @@ Installer::Installer(std::string home, std::vector<std::string> bridgeCandidates
     : home_(std::move(home)),
       claudeDir_(underHome(home_, claudeConfigDir(home_))),
       codexDir_(underHome(home_, codexHome(home_))),
+      copilotDir_(underHome(home_, copilotHome(home_))),
+      openCodeDir_(underHome(home_, openCodeConfigDir(home_))),
       bridgeCandidates_(std::move(bridgeCandidates)),
       clock_(clock) {
     refresh();
@@ -120,6 +128,43 @@ std::string Installer::claudeSettings() const {
 
 std::string Installer::codexHooksFile() const {
     return codexDir_ + "/hooks.json";
+}
+
+std::optional<std::string> Installer::mergedFile(Source agent) const {
+    switch (agent) {
+        case Source::claude:
+            return claudeSettings();
+        case Source::codex:
+            return codexHooksFile();
+        case Source::gemini:
+            return kGeminiSettings;
+        case Source::qwen:
+            return kQwenSettings;
+        case Source::grok:
+        case Source::kiro:
+        case Source::copilot:
+        case Source::opencode:
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> Installer::ownFile(Source agent) const {
+    switch (agent) {
+        case Source::grok:
+            return kGrokHooks;
+        case Source::copilot:
+            return copilotDir_ + kCopilotHookFile;
+        case Source::opencode:
+            return openCodeDir_ + "/plugins/" + installer::kOpenCodePluginName;
+        case Source::claude:
+        case Source::codex:
+        case Source::kiro:
+        case Source::gemini:
+        case Source::qwen:
+            return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 std::string Installer::codexConfigFile() const {
@@ -138,6 +183,12 @@ void Installer::refresh() {
         {Source::claude, "Claude Code", claudeDir_, jsonStatus(claudeDir_, claudeSettings())},
         {Source::codex, "Codex", codexDir_, codexStatus()},
         {Source::grok, "Grok Build", ".grok", grokStatus()},
+        {Source::gemini, "Gemini CLI", kGeminiDir, jsonStatus(kGeminiDir, kGeminiSettings)},
+        {Source::copilot, "Copilot CLI", copilotDir_,
+         ownFileStatus(copilotDir_, *ownFile(Source::copilot))},
+        {Source::qwen, "Qwen Code", kQwenDir, jsonStatus(kQwenDir, kQwenSettings)},
+        {Source::opencode, "OpenCode", openCodeDir_,
+         ownFileStatus(openCodeDir_, *ownFile(Source::opencode))},
     };
     agents_ = std::move(agents);
     changed_.notify();
@@ -204,27 +255,20 @@ Installer::Status Installer::grokStatus() const {
     return Status::notInstalled();
 }
 
+Installer::Status Installer::ownFileStatus(const std::string& dir, const std::string& file) const {
+    if (!isDirectory(path(dir))) {
+        return Status::notFound();
+    }
+    return exists(path(file)) ? Status::installed() : Status::notInstalled();
+}
+
 std::optional<std::string> Installer::foreignOwner(Source agent) const {
-    switch (agent) {
-        case Source::claude:
-            return installer::scan(hooksOf(installer::loadConfig(path(claudeSettings())).root),
-                                   home_)
-                .foreignOwner;
-        case Source::codex:
-            return installer::scan(hooksOf(installer::loadConfig(path(codexHooksFile())).root),
-                                   home_)
-                .foreignOwner;
-        case Source::grok:
-            if (exists(path(kGrokPebbleHooks))) {
-                return std::string(installer::kPebbleHarbor);
-            }
-            return std::nullopt;
-        case Source::kiro:
-        case Source::gemini:
-        case Source::copilot:
-        case Source::qwen:
-        case Source::opencode:
-            return std::nullopt;
+    if (auto file = mergedFile(agent)) {
+        return installer::scan(hooksOf(installer::loadConfig(path(*file)).root), home_)
+            .foreignOwner;
+    }
+    if (agent == Source::grok && exists(path(kGrokPebbleHooks))) {
+        return std::string(installer::kPebbleHarbor);
     }
     return std::nullopt;
 }
@@ -270,11 +314,19 @@ Result<std::string> Installer::install(Source agent) {
                 outcome = fail("Kiro adapter isn't wired up yet.");
                 break;
             case Source::gemini:
-            case Source::copilot:
+                merged = mergeHooks(kGeminiSettings, installer::geminiHooks(home_));
+                success += mergeLine(kGeminiSettings, merged);
+                break;
             case Source::qwen:
+                merged = mergeHooks(kQwenSettings, installer::qwenHooks(home_));
+                success += mergeLine(kQwenSettings, merged);
+                break;
+            case Source::copilot:
+                outcome = writeOwnFile(*ownFile(agent),
+                                       installer::copilotHookFile(home_).dump(2) + "\n", true);
+                break;
             case Source::opencode:
-                outcome = fail("Hooks for " + std::string(displayName(agent)) +
-                               " can't be installed yet.");
+                outcome = writeOwnFile(*ownFile(agent), installer::openCodePlugin(home_), false);
                 break;
         }
     }
@@ -303,7 +355,9 @@ Result<std::string> Installer::uninstall(Source agent) {
     };
     switch (agent) {
         case Source::claude:
-            file = claudeSettings();
+        case Source::gemini:
+        case Source::qwen:
+            file = *mergedFile(agent);
             stripped = stripHooks(file, ours);
             break;
         case Source::codex: {
@@ -318,13 +372,11 @@ Result<std::string> Installer::uninstall(Source agent) {
             break;
         }
         case Source::grok:
-            removeFile(kGrokHooks);
+        case Source::copilot:
+        case Source::opencode:
+            removeFile(*ownFile(agent));
             break;
         case Source::kiro:
-        case Source::gemini:
-        case Source::copilot:
-        case Source::qwen:
-        case Source::opencode:
             break;
     }
     std::string success = "Removed hooks for " + std::string(rawValue(agent)) + ".";
@@ -358,16 +410,16 @@ Result<std::string> Installer::evict(const std::string& owner, Source agent) {
             }
             break;
         case Source::codex:
-            file = codexHooksFile();
+        case Source::gemini:
+        case Source::qwen:
+            file = *mergedFile(agent);
             stripped = stripHooks(file, theirs);
             break;
         case Source::grok:
             removeFile(kGrokPebbleHooks);
             break;
         case Source::kiro:
-        case Source::gemini:
         case Source::copilot:
-        case Source::qwen:
         case Source::opencode:
             break;
     }
@@ -475,6 +527,17 @@ Result<> Installer::writeGrokFile() const {
     }
     disableGrokClaudeCompat();
     return {};
+}
+
+Result<> Installer::writeOwnFile(const std::string& relative, const std::string& text,
+                                 bool isJson) const {
+    if (isJson && installer::loadConfig(path(relative)).state == ConfigFile::State::invalid) {
+        return fail(refusal(relative));
+    }
+    if (auto step = installer::backup(home_, relative, clock_.now()); !step) {
+        return step;
+    }
+    return installer::writeText(path(relative), text);
 }
 
 void Installer::disableGrokClaudeCompat() const {

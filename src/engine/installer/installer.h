@@ -55,9 +55,9 @@ class Installer {
     };
 
     // `bridgeCandidates`: where to look for the program to stage, in order
-    // (see installer/bridge_location.h). Claude Code's and Codex's folders
-    // are taken from $CLAUDE_CONFIG_DIR and $CODEX_HOME when set. Computes
-    // `agents` at once.
+    // (see installer/bridge_location.h). The agents' folders are taken from
+    // their variables when set (see support/agent_dirs.h). Computes `agents`
+    // at once.
     Installer(std::string home, std::vector<std::string> bridgeCandidates,
               const Clock& clock = SystemClock::shared());
 
@@ -68,7 +68,8 @@ class Installer {
         return changed_.subscribe(std::move(onChange));
     }
 
-    // Claude Code, Codex and Grok Build, in that order, with their status.
+    // Claude Code, Codex, Grok Build, Gemini CLI, Copilot CLI, Qwen Code and
+    // OpenCode, in that order, with their status.
     void refresh();
 
     // Our entries are the ones whose command is exactly ours (see
@@ -81,6 +82,8 @@ class Installer {
     // Stages the bridge and writes our hooks. "Installed hooks for <agent>."
     // For Codex also trusts exactly our hook entries in its config.toml, as
     // Codex's own review would ("... and trusted them in <config.toml>.").
+    // Grok, Copilot CLI and OpenCode get a file of their own (OpenCode's is a
+    // plugin); the others' settings are merged.
     [[nodiscard]] Result<std::string> install(Source agent);
     // Removes our hooks (and Codex's trust in them). "Removed hooks for <agent>."
     [[nodiscard]] Result<std::string> uninstall(Source agent);
@@ -102,6 +105,11 @@ class Installer {
     [[nodiscard]] std::string path(const std::string& relative) const;
     [[nodiscard]] std::string claudeSettings() const;
     [[nodiscard]] std::string codexHooksFile() const;
+    // The settings file our hooks are merged into; nullopt for agents that
+    // get a file of their own.
+    [[nodiscard]] std::optional<std::string> mergedFile(Source agent) const;
+    // The file that is wholly ours (Grok, Copilot CLI, OpenCode).
+    [[nodiscard]] std::optional<std::string> ownFile(Source agent) const;
     [[nodiscard]] std::string codexConfigFile() const;
     // hooks.json's absolute path as Codex names it in its trust tables.
     [[nodiscard]] std::string codexHooksKeyPath() const;
@@ -112,6 +120,8 @@ class Installer {
                                            const nlohmann::json& hooks) const;
     [[nodiscard]] Status jsonStatus(const std::string& dir, const std::string& file) const;
     [[nodiscard]] Status grokStatus() const;
+    // notFound without the folder, else installed when our own file is there.
+    [[nodiscard]] Status ownFileStatus(const std::string& dir, const std::string& file) const;
 
     [[nodiscard]] Result<> stageBridge() const;
     [[nodiscard]] Result<HookChanges> mergeHooks(const std::string& relative,
@@ -119,6 +129,10 @@ class Installer {
     [[nodiscard]] static std::string mergeLine(const std::string& file,
                                                const Result<HookChanges>& merged);
     [[nodiscard]] Result<> writeGrokFile() const;
+    // Backs up and rewrites our own file; an existing one of ours that is not
+    // a JSON object (`isJson`) is someone's edit and is left alone.
+    [[nodiscard]] Result<> writeOwnFile(const std::string& relative, const std::string& text,
+                                        bool isJson) const;
     void disableGrokClaudeCompat() const;
     // Takes out the entries `remove` picks; the file is not touched when
     // there are none.
@@ -137,6 +151,8 @@ class Installer {
     const std::string home_;
     const std::string claudeDir_;  // relative to home_ when inside it, like configDir
     const std::string codexDir_;
+    const std::string copilotDir_;
+    const std::string openCodeDir_;
     const std::vector<std::string> bridgeCandidates_;
     const Clock& clock_;
 

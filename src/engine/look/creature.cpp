@@ -193,4 +193,26 @@ Frames frames(Source agent, SpriteKind state) {
     return merged;
 }
 
+std::optional<Rgb> colour(Source agent) {
+    switch (agent) {
+        case Source::claude:
+            return Accent::pink;
+        case Source::codex:
+            return Accent::green;
+        case Source::grok:
+            return Accent::yellow;
+        case Source::kiro:
+            return std::nullopt;
+        case Source::gemini:
+            return Rgb{0.45, 0.67, 0.98};
+        case Source::copilot:
+            return Rgb{0.74, 0.62, 0.98};
+        case Source::qwen:
+            return Rgb{0.98, 0.66, 0.38};
+        case Source::opencode:
+            return Rgb{0.40, 0.86, 0.82};
+    }
+    return std::nullopt;
+}
+
 }  // namespace vorla::Creature

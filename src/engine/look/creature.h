@@ -8,9 +8,11 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "core/protocol.h"
+#include "engine/look/rgb.h"
 #include "engine/session/sprite_kind.h"
 
 namespace vorla::Creature {
@@ -24,5 +26,9 @@ using Frames = std::array<Grid, 2>;  // frame A, frame B
 [[nodiscard]] Frames crown(SpriteKind kind);
 // Body i over crown i: a cell takes the body's character unless that is ".".
 [[nodiscard]] Frames frames(Source agent, SpriteKind state);
+// The agent's own colour where the interface tells agents apart by colour (the
+// day timeline); nullopt for Kiro, drawn in the plain text colour. Sprites
+// themselves are drawn in their activity's tint.
+[[nodiscard]] std::optional<Rgb> colour(Source agent);
 
 }  // namespace vorla::Creature

@@ -15,22 +15,39 @@ namespace vorla {
 
 namespace {
 
-// The global files, in their order: each under the home folder, Claude Code's
-// configuration folder or Codex's.
-enum class Base { home, claude, codex };
-constexpr std::array<std::pair<Base, const char*>, 7> kGlobalFiles = {{
+// The global files, in their order: each under the home folder or an agent's
+// configuration folder (which the agent may have been told to move).
+enum class Base { home, claude, codex, copilot, opencode };
+constexpr std::array<std::pair<Base, const char*>, 16> kGlobalFiles = {{
     {Base::home, "CLAUDE.md"},
     {Base::claude, "CLAUDE.md"},
     {Base::claude, "settings.json"},
     {Base::codex, "AGENTS.md"},
     {Base::codex, "config.toml"},
     {Base::home, ".grok/config.toml"},
+    {Base::home, ".gemini/GEMINI.md"},
+    {Base::home, ".gemini/settings.json"},
+    {Base::copilot, "copilot-instructions.md"},
+    {Base::copilot, "config.json"},
+    {Base::home, ".qwen/QWEN.md"},
+    {Base::home, ".qwen/settings.json"},
+    {Base::opencode, "AGENTS.md"},
+    {Base::opencode, "opencode.json"},
+    {Base::opencode, "plugins/vorla-agents.js"},
     {Base::home, "AGENTS.md"},
 }};
 
-constexpr std::array<const char*, 5> kProjectFiles = {"CLAUDE.md", "AGENTS.md",
-                                                      ".claude/settings.json", ".cursorrules",
-                                                      ".claude/settings.local.json"};
+constexpr std::array<const char*, 11> kProjectFiles = {"CLAUDE.md",
+                                                       "AGENTS.md",
+                                                       ".claude/settings.json",
+                                                       ".cursorrules",
+                                                       ".claude/settings.local.json",
+                                                       "GEMINI.md",
+                                                       ".gemini/settings.json",
+                                                       "QWEN.md",
+                                                       ".qwen/settings.json",
+                                                       ".github/copilot-instructions.md",
+                                                       "opencode.json"};
 
 void addIfPresent(std::vector<ContextFile>& files, const std::string& path,
                   const std::string& scope) {
@@ -61,10 +78,14 @@ std::vector<ContextFile> scan(const std::vector<std::string>& projects, const Cl
     const std::string home = homeDirectory();
     const std::string claude = claudeConfigDir(home);
     const std::string codex = codexHome(home);
+    const std::string copilot = copilotHome(home);
+    const std::string opencode = openCodeConfigDir(home);
     for (const auto& [base, relative] : kGlobalFiles) {
-        const std::string& folder = base == Base::claude  ? claude
-                                    : base == Base::codex ? codex
-                                                          : home;
+        const std::string& folder = base == Base::claude     ? claude
+                                    : base == Base::codex    ? codex
+                                    : base == Base::copilot  ? copilot
+                                    : base == Base::opencode ? opencode
+                                                             : home;
         addIfPresent(files, folder + "/" + relative, "Global");
     }
     for (const std::string& project : std::set<std::string>(projects.begin(), projects.end())) {

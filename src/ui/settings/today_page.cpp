@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "engine/look/creature.h"
 #include "engine/records/audit_log.h"
 #include "engine/records/timeline.h"
 #include "engine/session/session_store.h"
@@ -23,16 +24,9 @@ namespace {
 using std::chrono::hours;
 
 QColor agentColor(const std::string& agent) {
-    if (agent == "claude") {
-        return look::pink();
-    }
-    if (agent == "codex") {
-        return look::green();
-    }
-    if (agent == "grok") {
-        return look::yellow();
-    }
-    return look::text2();
+    const auto source = sourceFromRaw(agent);
+    const auto colour = source ? Creature::colour(*source) : std::nullopt;
+    return colour ? Palette::fromRgb(*colour) : look::text2();
 }
 
 // Whole hours from the first span (or the start of the day) to now or the

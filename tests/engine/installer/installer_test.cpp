@@ -32,7 +32,7 @@ class InstallerTest : public ::testing::Test {
     json read(const std::string& relative) const {
         return json::parse(home.read(relative).value_or("null"));
     }
-    // Agents are listed as claude, codex, grok.
+    // Agents are listed as claude, codex, grok, gemini, copilot, qwen, opencode.
     static Installer::Status statusOf(Installer& installer, std::size_t agent) {
         installer.refresh();
         return installer.agents()[agent].status;
@@ -396,6 +396,75 @@ TEST_F(InstallerTest, agentFoldersMovedByTheirVariablesAreTheOnesWritten) {
     EXPECT_EQ(statusOf(installer, 1), Installer::Status::installed());
 }
 
+TEST_F(InstallerTest, geminiAndQwenSettingsAreMergedWithTimeOutsInMilliseconds) {
+    const json gemini = {{"general", {{"vimMode", true}}},
+                         {"hooks", {{"BeforeTool", json::array({kForeignGroup})}}}};
+    home.write(".gemini/settings.json", gemini.dump());
+    fs::create_directories(home.file(".qwen"));
+    Installer installer = make();
+    EXPECT_EQ(statusOf(installer, 3), Installer::Status::notInstalled());
+    EXPECT_EQ(statusOf(installer, 5), Installer::Status::notInstalled());
+
+    ASSERT_TRUE(installer.install(Source::gemini));
+    ASSERT_TRUE(installer.install(Source::qwen));
+    json settings = read(".gemini/settings.json");
+    EXPECT_EQ(settings["general"], gemini["general"]);
+    ASSERT_EQ(settings["hooks"]["BeforeTool"].size(), 2U);
+    EXPECT_EQ(settings["hooks"]["BeforeTool"][0], kForeignGroup);
+    EXPECT_EQ(settings["hooks"]["BeforeTool"][1]["hooks"][0]["timeout"], 86400000);
+    EXPECT_EQ(settings["hooks"]["AfterTool"][0]["hooks"][0]["timeout"], 5000);
+    EXPECT_EQ(read(".qwen/settings.json")["hooks"]["PreToolUse"][0]["hooks"][0]["timeout"],
+              86400000);
+    EXPECT_EQ(statusOf(installer, 3), Installer::Status::installed());
+    EXPECT_EQ(statusOf(installer, 5), Installer::Status::installed());
+
+    ASSERT_TRUE(installer.uninstall(Source::gemini));
+    EXPECT_EQ(read(".gemini/settings.json"), gemini);
+    // Gemini CLI allows comments in its settings; such a file is never rewritten.
+    home.write(".gemini/settings.json", "{ // mine\n}");
+    EXPECT_FALSE(installer.install(Source::gemini));
+    EXPECT_EQ(home.read(".gemini/settings.json"), "{ // mine\n}");
+}
+
+TEST_F(InstallerTest, copilotAndOpenCodeGetFilesOfTheirOwnWhereTheirVariablesSay) {
+    test::ScopedEnv copilotHome("COPILOT_HOME", home.file("dot/copilot"));
+    test::ScopedEnv xdg("XDG_CONFIG_HOME", home.file("xdg"));
+    Installer installer = make();
+    EXPECT_EQ(statusOf(installer, 4), Installer::Status::notFound());
+    fs::create_directories(home.file("dot/copilot"));
+    fs::create_directories(home.file("xdg/opencode"));
+    EXPECT_EQ(statusOf(installer, 4), Installer::Status::notInstalled());
+    EXPECT_EQ(installer.agents()[6].configDir, "xdg/opencode");
+
+    ASSERT_TRUE(installer.install(Source::copilot));
+    ASSERT_TRUE(installer.install(Source::opencode));
+    const json hooks = read("dot/copilot/hooks/vorla-agents.json");
+    EXPECT_EQ(hooks, installer::copilotHookFile(home.path()));
+    EXPECT_EQ(hooks["version"], 1);
+    const json pre = hooks["hooks"]["preToolUse"][0];
+    EXPECT_EQ(pre["bash"],
+              installer::ourCommand(home.path(), Source::copilot) + " --event preToolUse");
+    EXPECT_EQ(pre["timeoutSec"], 86400);
+    const auto plugin = home.read("xdg/opencode/plugins/vorla-agents.js");
+    ASSERT_TRUE(plugin);
+    EXPECT_NE(plugin->find(json(installer::stagedBridgePath(home.path())).dump()),
+              std::string::npos);
+    EXPECT_EQ(statusOf(installer, 4), Installer::Status::installed());
+    EXPECT_EQ(statusOf(installer, 6), Installer::Status::installed());
+
+    // Our Copilot file edited into something that is not JSON is left alone.
+    home.write("dot/copilot/hooks/vorla-agents.json", "{ broken");
+    EXPECT_FALSE(installer.install(Source::copilot));
+    EXPECT_EQ(home.read("dot/copilot/hooks/vorla-agents.json"), "{ broken");
+
+    ASSERT_TRUE(installer.uninstall(Source::copilot));
+    ASSERT_TRUE(installer.uninstall(Source::opencode));
+    EXPECT_FALSE(fs::exists(home.file("dot/copilot/hooks/vorla-agents.json")));
+    EXPECT_FALSE(fs::exists(home.file("xdg/opencode/plugins/vorla-agents.js")));
+    test::ScopedEnv openCodeDir("OPENCODE_CONFIG_DIR", home.file("oc"));
+    EXPECT_EQ(make().agents()[6].configDir, "oc");
+}
+
 // The command text we write must really start the staged bridge from a shell.
 TEST_F(InstallerTest, writtenHookCommandsRunTheStagedBridge) {
     Installer installer = make();
@@ -404,20 +473,26 @@ TEST_F(InstallerTest, writtenHookCommandsRunTheStagedBridge) {
     const std::vector<std::pair<Source, std::string>> agents = {
         {Source::claude, ".claude/settings.json"},
         {Source::codex, ".codex/hooks.json"},
-        {Source::grok, ".grok/hooks/vorla.json"}};
+        {Source::grok, ".grok/hooks/vorla.json"},
+        {Source::gemini, ".gemini/settings.json"},
+        {Source::qwen, ".qwen/settings.json"},
+        {Source::copilot, ".copilot/hooks/vorla-agents.json"}};
     for (const auto& [agent, file] : agents) {
         fs::create_directories(home.file(file.substr(0, file.find('/'))));
         ASSERT_TRUE(installer.install(agent));
+        const json config = read(file);
+        const json& first = config["hooks"].front()[0];
         test::ChildOptions options;
         options.args = {"/bin/sh", "-c",
-                        read(file)["hooks"].front()[0]["hooks"][0]["command"].get<std::string>()};
+                        agent == Source::copilot ? first["bash"].get<std::string>()
+                                                 : first["hooks"][0]["command"].get<std::string>()};
         options.input = R"({"hook_event_name":"Stop","session_id":"s1"})";
         auto result = test::runChild(options);
         EXPECT_EQ(result.exitCode, 0) << result.err;
     }
 
-    auto lines = app.waitForLines(3);
-    ASSERT_EQ(lines.size(), 3U);
+    auto lines = app.waitForLines(agents.size());
+    ASSERT_EQ(lines.size(), agents.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(json::parse(lines[i])["source"], std::string(rawValue(agents[i].first)));
     }

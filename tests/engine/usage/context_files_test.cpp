@@ -68,12 +68,18 @@ TEST_F(ContextFilesTest, AgentFoldersMovedByTheirVariablesAreTheOnesListed) {
     touch(".codex/AGENTS.md", clock.now());  // not Codex's folder any more
     test::ScopedEnv claude("CLAUDE_CONFIG_DIR", home.file("cfg/claude"));
     test::ScopedEnv codex("CODEX_HOME", home.file("cfg/codex"));
+    touch("cfg/copilot/copilot-instructions.md", clock.now());
+    touch("xdg/opencode/AGENTS.md", clock.now());
+    test::ScopedEnv copilot("COPILOT_HOME", home.file("cfg/copilot"));
+    test::ScopedEnv xdg("XDG_CONFIG_HOME", home.file("xdg"));
     std::vector<std::string> paths;
     for (const auto& file : ContextScanner::scan({}, clock)) {
         paths.push_back(file.path.substr(home.path().size() + 1));
     }
     std::sort(paths.begin(), paths.end());
-    EXPECT_EQ(paths, (std::vector<std::string>{"cfg/claude/CLAUDE.md", "cfg/codex/AGENTS.md"}));
+    EXPECT_EQ(paths, (std::vector<std::string>{"cfg/claude/CLAUDE.md", "cfg/codex/AGENTS.md",
+                                               "cfg/copilot/copilot-instructions.md",
+                                               "xdg/opencode/AGENTS.md"}));
 }
 
 }  // namespace
