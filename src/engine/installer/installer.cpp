@@ -27,10 +27,6 @@ namespace {
 constexpr const char* kGrokHooks = ".grok/hooks/vorla.json";
 constexpr const char* kGrokPebbleHooks = ".grok/hooks/pebble-harbor.json";
 constexpr const char* kGrokConfig = ".grok/config.toml";
-constexpr const char* kGeminiDir = ".gemini";
-constexpr const char* kGeminiSettings = ".gemini/settings.json";
-constexpr const char* kQwenDir = ".qwen";
-constexpr const char* kQwenSettings = ".qwen/settings.json";
 constexpr const char* kCopilotHookFile = "/hooks/vorla-agents.json";
 
 bool isDirectory(const std::string& path) {
@@ -111,6 +107,8 @@ Installer::Installer(std::string home, std::vector<std::string> bridgeCandidates
     : home_(std::move(home)),
       claudeDir_(underHome(home_, claudeConfigDir(home_))),
       codexDir_(underHome(home_, codexHome(home_))),
+      geminiDir_(underHome(home_, geminiDir(home_))),
+      qwenDir_(underHome(home_, qwenHome(home_))),
       copilotDir_(underHome(home_, copilotHome(home_))),
       openCodeDir_(underHome(home_, openCodeConfigDir(home_))),
       bridgeCandidates_(std::move(bridgeCandidates)),
@@ -137,9 +135,9 @@ std::optional<std::string> Installer::mergedFile(Source agent) const {
         case Source::codex:
             return codexHooksFile();
         case Source::gemini:
-            return kGeminiSettings;
+            return geminiDir_ + "/settings.json";
         case Source::qwen:
-            return kQwenSettings;
+            return qwenDir_ + "/settings.json";
         case Source::grok:
         case Source::kiro:
         case Source::copilot:
@@ -183,10 +181,11 @@ void Installer::refresh() {
         {Source::claude, "Claude Code", claudeDir_, jsonStatus(claudeDir_, claudeSettings())},
         {Source::codex, "Codex", codexDir_, codexStatus()},
         {Source::grok, "Grok Build", ".grok", grokStatus()},
-        {Source::gemini, "Gemini CLI", kGeminiDir, jsonStatus(kGeminiDir, kGeminiSettings)},
+        {Source::gemini, "Gemini CLI", geminiDir_,
+         jsonStatus(geminiDir_, *mergedFile(Source::gemini))},
         {Source::copilot, "Copilot CLI", copilotDir_,
          ownFileStatus(copilotDir_, *ownFile(Source::copilot))},
-        {Source::qwen, "Qwen Code", kQwenDir, jsonStatus(kQwenDir, kQwenSettings)},
+        {Source::qwen, "Qwen Code", qwenDir_, jsonStatus(qwenDir_, *mergedFile(Source::qwen))},
         {Source::opencode, "OpenCode", openCodeDir_,
          ownFileStatus(openCodeDir_, *ownFile(Source::opencode))},
     };
@@ -314,12 +313,12 @@ Result<std::string> Installer::install(Source agent) {
                 outcome = fail("Kiro adapter isn't wired up yet.");
                 break;
             case Source::gemini:
-                merged = mergeHooks(kGeminiSettings, installer::geminiHooks(home_));
-                success += mergeLine(kGeminiSettings, merged);
+                merged = mergeHooks(*mergedFile(agent), installer::geminiHooks(home_));
+                success += mergeLine(*mergedFile(agent), merged);
                 break;
             case Source::qwen:
-                merged = mergeHooks(kQwenSettings, installer::qwenHooks(home_));
-                success += mergeLine(kQwenSettings, merged);
+                merged = mergeHooks(*mergedFile(agent), installer::qwenHooks(home_));
+                success += mergeLine(*mergedFile(agent), merged);
                 break;
             case Source::copilot:
                 outcome = writeOwnFile(*ownFile(agent),

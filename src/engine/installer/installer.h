@@ -48,7 +48,7 @@ class Installer {
         Source id = Source::claude;
         std::string name;
         // Relative to home (".claude"), or absolute when the agent's folder
-        // was moved out of it ($CLAUDE_CONFIG_DIR, $CODEX_HOME).
+        // was moved out of it ($CLAUDE_CONFIG_DIR, $CODEX_HOME, $QWEN_HOME, ...).
         std::string configDir;
         Status status;
         friend bool operator==(const Agent&, const Agent&) = default;
@@ -151,6 +151,8 @@ class Installer {
     const std::string home_;
     const std::string claudeDir_;  // relative to home_ when inside it, like configDir
     const std::string codexDir_;
+    const std::string geminiDir_;
+    const std::string qwenDir_;
     const std::string copilotDir_;
     const std::string openCodeDir_;
     const std::vector<std::string> bridgeCandidates_;

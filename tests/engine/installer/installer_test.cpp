@@ -396,6 +396,27 @@ TEST_F(InstallerTest, agentFoldersMovedByTheirVariablesAreTheOnesWritten) {
     EXPECT_EQ(statusOf(installer, 1), Installer::Status::installed());
 }
 
+// The same folders the usage readers look in: GEMINI_CLI_HOME stands in for
+// the home, QWEN_HOME is the folder itself ("~/..." allowed).
+TEST_F(InstallerTest, geminiAndQwenFoldersMovedByTheirVariablesAreTheOnesWritten) {
+    test::ScopedEnv gemini("GEMINI_CLI_HOME", home.file("dot"));
+    test::ScopedEnv qwen("QWEN_HOME", "~/dot/qwen");
+    fs::create_directories(home.file("dot/.gemini"));
+    fs::create_directories(home.file("dot/qwen"));
+    Installer installer = make();
+    EXPECT_EQ(installer.agents()[3].configDir, "dot/.gemini");
+    EXPECT_EQ(installer.agents()[5].configDir, "dot/qwen");
+    ASSERT_TRUE(installer.install(Source::gemini));
+    ASSERT_TRUE(installer.install(Source::qwen));
+    EXPECT_TRUE(read("dot/.gemini/settings.json")["hooks"].contains("BeforeTool"));
+    EXPECT_TRUE(read("dot/qwen/settings.json")["hooks"].contains("PreToolUse"));
+    EXPECT_FALSE(fs::exists(home.file(".gemini")) || fs::exists(home.file(".qwen")));
+    EXPECT_EQ(statusOf(installer, 3), Installer::Status::installed());
+    EXPECT_EQ(statusOf(installer, 5), Installer::Status::installed());
+    ASSERT_TRUE(installer.uninstall(Source::qwen));
+    EXPECT_FALSE(read("dot/qwen/settings.json").contains("hooks"));
+}
+
 TEST_F(InstallerTest, geminiAndQwenSettingsAreMergedWithTimeOutsInMilliseconds) {
     const json gemini = {{"general", {{"vimMode", true}}},
                          {"hooks", {{"BeforeTool", json::array({kForeignGroup})}}}};
