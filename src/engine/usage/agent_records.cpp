@@ -2,13 +2,14 @@
 
 #include <simdjson.h>
 
-#include <cmath>
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "engine/usage/line_stream.h"
+#include "engine/usage/token_count.h"
 
 namespace vorla::AgentRecords {
 
@@ -16,24 +17,10 @@ namespace {
 
 namespace dom = simdjson::dom;
 
-// A token count under `key`: an integer, or a whole non-negative double;
-// anything else (missing, text, negative, fractional) is 0.
+// The token count under `key` (see tokenCount).
 template <typename Node>
 std::int64_t count(Node object, std::string_view key) {
-    dom::element value;
-    if (object[key].get(value) != simdjson::SUCCESS) {
-        return 0;
-    }
-    std::int64_t whole = 0;
-    if (value.get_int64().get(whole) == simdjson::SUCCESS) {
-        return std::max<std::int64_t>(whole, 0);
-    }
-    double number = 0;
-    if (value.get_double().get(number) == simdjson::SUCCESS && std::trunc(number) == number &&
-        number >= 0 && number <= 9.2e18) {
-        return static_cast<std::int64_t>(number);
-    }
-    return 0;
+    return tokenCount(object[key]);
 }
 
 template <typename Node>

@@ -3,11 +3,10 @@
 #include <simdjson.h>
 #include <sqlite3.h>
 
-#include <algorithm>
-#include <cmath>
 #include <memory>
 #include <string_view>
 
+#include "engine/usage/token_count.h"
 #include "engine/usage/transcript_scan.h"
 
 namespace vorla::OpenCodeDB {
@@ -28,19 +27,6 @@ struct FinalizeStatement {
 using Database = std::unique_ptr<sqlite3, CloseDatabase>;
 using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
-std::int64_t count(simdjson::simdjson_result<dom::element> node) {
-    std::int64_t whole = 0;
-    if (node.get_int64().get(whole) == simdjson::SUCCESS) {
-        return std::max<std::int64_t>(whole, 0);
-    }
-    double number = 0;
-    if (node.get_double().get(number) == simdjson::SUCCESS && std::trunc(number) == number &&
-        number >= 0 && number <= 9.2e18) {
-        return static_cast<std::int64_t>(number);
-    }
-    return 0;
-}
-
 // The tokens of one message's JSON, or nothing when it is not an answer.
 bool readMessage(dom::parser& parser, std::string_view json, std::string& model, DayUsage& out) {
     dom::element root;
@@ -55,14 +41,14 @@ bool readMessage(dom::parser& parser, std::string_view json, std::string& model,
     // An identifier is never that long: a longer one is cut, not carried along.
     model = TranscriptScan::shortModel(
         root["modelID"].get(id) == simdjson::SUCCESS ? id.substr(0, 128) : "");
-    std::int64_t input = count(tokens["input"]);
-    std::int64_t output = count(tokens["output"]);
-    std::int64_t reasoning = count(tokens["reasoning"]);
-    std::int64_t cacheRead = count(tokens["cache"]["read"]);
-    std::int64_t cacheWrite = count(tokens["cache"]["write"]);
+    std::int64_t input = tokenCount(tokens["input"]);
+    std::int64_t output = tokenCount(tokens["output"]);
+    std::int64_t reasoning = tokenCount(tokens["reasoning"]);
+    std::int64_t cacheRead = tokenCount(tokens["cache"]["read"]);
+    std::int64_t cacheWrite = tokenCount(tokens["cache"]["write"]);
     // Reasoning is billed as output; where the total already holds it in
     // the output count it is not added twice.
-    bool inside = count(tokens["total"]) == input + output + cacheRead + cacheWrite;
+    bool inside = tokenCount(tokens["total"]) == input + output + cacheRead + cacheWrite;
     out = DayUsage{input, output + (inside ? 0 : reasoning), cacheWrite, cacheRead, 1};
     return true;
 }
