@@ -125,6 +125,11 @@ std::string previewOf(const nlohmann::json& json) {
                     return previewOf(*it);
                 }
             }
+            // Text typed into a running shell (Copilot CLI's write_bash) is
+            // what the call does; its key names would hide it from the grade.
+            if (auto typed = json.find("input"); typed != json.end() && typed->is_string()) {
+                return typed->get<std::string>();
+            }
             // nlohmann keeps object keys in a std::map: byte order, which for
             // UTF-8 is code-point order.
             std::string keys;

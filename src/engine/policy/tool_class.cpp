@@ -39,7 +39,9 @@ constexpr auto kReadTools = std::to_array<std::string_view>({
     "glob",
     "grep_search",
     "google_web_search",
-    // Copilot CLI (also glob); read_bash reads a running shell's output
+    // Copilot CLI (also glob); read_bash reads a running shell's output.
+    // write_bash types into that shell, or into whatever program runs there:
+    // shell-like by its name, its text is graded but never taken as read-only.
     "view",
     "grep",
     "read_bash",
