@@ -17,7 +17,8 @@ class AgentContract : public AgentHarness {
   protected:
     // The one audit record of `kind`, checked for the payload fields the
     // engine reads: session id, working folder, tool name and its input.
-    void expectRecord(const std::string& kind, const std::string& agent) {
+    void expectRecord(const std::string& kind, const std::string& agent,
+                      const std::string& tool = "Bash") {
         std::vector<json> found;
         for (const json& entry : audit()) {
             if (entry.value("kind", "") == kind) {
@@ -28,7 +29,7 @@ class AgentContract : public AgentHarness {
         const json& entry = found[0];
         EXPECT_EQ(entry.value("agent", ""), agent);
         EXPECT_EQ(entry.value("project", ""), project());
-        EXPECT_EQ(entry.value("tool", ""), "Bash");
+        EXPECT_EQ(entry.value("tool", ""), tool);
         EXPECT_EQ(entry.value("detail", ""), kContractCommand);
         std::string session = entry.value("sessionID", "");
         EXPECT_FALSE(session.empty() || session == agent + "-unknown") << session;
@@ -118,6 +119,53 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-p", kPrompt, "--allowedTools", "Bash"}},
         AgentCase{"ClaudePhoneApproval", Agent::claude, "", Escalate::no, {"-p", kPrompt}}),
     [](const ::testing::TestParamInfo<AgentCase>& p) { return std::string(p.param.name); });
+
+// Gemini CLI, Copilot CLI, Qwen Code and OpenCode gate at their pre-tool
+// event (headless, none of them asks for permission): a deny rule, or a
+// person allowing from the terminal, answers it before the shell tool runs.
+// Between them the two cases cover each agent's deny and allow answers (an
+// allow rule gives the same answer as a person's allow, so it is not run
+// again: each case costs seconds of a real agent).
+struct HookedCase {
+    const char* name;
+    AgentHarness::Agent agent;
+    const char* tool;  // the agent's own name for its shell tool
+    bool denyRule;     // else a person allows from the terminal
+};
+
+class HookedAgentRun : public AgentContract, public ::testing::WithParamInterface<HookedCase> {};
+
+TEST_P(HookedAgentRun, AnswersThePreToolGateAndRecordsIt) {
+    const HookedCase& run = GetParam();
+    if (run.denyRule) {
+        learnRule("deny", run.tool);
+    }
+    startApp();
+    startModel();
+    installHooks(run.agent);
+    auto agent = startAgent(run.agent, headlessArgs(run.agent, kPrompt));
+    if (!run.denyRule) {
+        EXPECT_TRUE(answerFromTerminal("allow"));
+    }
+    auto result = agent->wait(180s);
+    EXPECT_EQ(commandRan(), !run.denyRule) << result.out << result.err;
+    expectRecord(run.denyRule ? "auto-denied" : "approved", name(run.agent), run.tool);
+    if (run.denyRule) {
+        EXPECT_TRUE(modelSawOurReason());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Agents, HookedAgentRun,
+    ::testing::Values(HookedCase{"GeminiDenyRule", Agent::gemini, "run_shell_command", true},
+                      HookedCase{"GeminiTerminalAllow", Agent::gemini, "run_shell_command", false},
+                      HookedCase{"CopilotDenyRule", Agent::copilot, "bash", true},
+                      HookedCase{"CopilotTerminalAllow", Agent::copilot, "bash", false},
+                      HookedCase{"QwenDenyRule", Agent::qwen, "run_shell_command", true},
+                      HookedCase{"QwenTerminalAllow", Agent::qwen, "run_shell_command", false},
+                      HookedCase{"OpenCodeDenyRule", Agent::opencode, "bash", true},
+                      HookedCase{"OpenCodeTerminalAllow", Agent::opencode, "bash", false}),
+    [](const ::testing::TestParamInfo<HookedCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace vorla::test

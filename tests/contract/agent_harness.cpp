@@ -145,12 +145,11 @@ std::map<std::string, std::optional<std::string>> AgentHarness::environment() co
     return env;
 }
 
-void AgentHarness::learnRule(const std::string& behavior) {
-    nlohmann::json rules =
-        nlohmann::json::array({{{"key", std::string("Bash: ") + kContractCommand},
-                                {"behavior", behavior},
-                                {"createdAt", 0},
-                                {"timesFired", 0}}});
+void AgentHarness::learnRule(const std::string& behavior, const std::string& tool) {
+    nlohmann::json rules = nlohmann::json::array({{{"key", tool + ": " + kContractCommand},
+                                                   {"behavior", behavior},
+                                                   {"createdAt", 0},
+                                                   {"timesFired", 0}}});
     home.write(".vorla-agents/data/rules.json", rules.dump());
 }
 
@@ -205,6 +204,20 @@ void AgentHarness::writeGeminiAndOpenCodeConfig(int port) const {
                                {"provider", {{"mock", provider}}},
                                {"model", "mock/mock-model"}})
                    .dump(2));
+    // Before it loads a plugin OpenCode runs npm in its config folder unless
+    // node_modules is there and the lock file already holds its plugin
+    // package: hand it the pinned copy instead of a long offline wait.
+    const std::string config = home.file(".config/opencode");
+    fs::create_directories(config + "/node_modules/@opencode-ai");
+    fs::create_directory_symlink(kAgents + "/node_modules/@opencode-ai/plugin",
+                                 config + "/node_modules/@opencode-ai/plugin");
+    const nlohmann::json dependencies = {{"@opencode-ai/plugin", "1.18.33"}};
+    home.write(".config/opencode/package.json",
+               nlohmann::json({{"dependencies", dependencies}}).dump());
+    home.write(".config/opencode/package-lock.json",
+               nlohmann::json(
+                   {{"lockfileVersion", 3}, {"packages", {{"", {{"dependencies", dependencies}}}}}})
+                   .dump());
 }
 
 void AgentHarness::writeCodexConfig(int port) const {
@@ -296,11 +309,9 @@ nlohmann::json AgentHarness::usageSnapshot() const {
     return nlohmann::json::parse(result.out, nullptr, false);
 }
 
-bool AgentHarness::approveFromPhone() {
-    std::string port = between(phoneURL_.substr(phoneURL_.find("://") + 3), ":", "/");
-    std::string token = between(phoneURL_, "?t=", "& \n");
+std::string AgentHarness::pendingGate() const {
     std::string id;
-    bool pending = eventually(
+    eventually(
         [&] {
             nlohmann::json now = publishedState(home);
             if (now.is_object() && now["pending"].is_array() && !now["pending"].empty()) {
@@ -309,8 +320,30 @@ bool AgentHarness::approveFromPhone() {
             return !id.empty();
         },
         120s);
-    if (!pending || port.empty()) {
-        ADD_FAILURE() << "no gate to approve; app log: " << home.read("app.err").value_or("");
+    if (id.empty()) {
+        ADD_FAILURE() << "no gate to answer; app log: " << home.read("app.err").value_or("");
+    }
+    return id;
+}
+
+bool AgentHarness::answerFromTerminal(const std::string& verb) {
+    const std::string id = pendingGate();
+    if (id.empty()) {
+        return false;
+    }
+    ChildOptions options;
+    options.args = {VORLA_APP_PATH, verb, id};
+    options.env = environment();
+    ChildResult result = runChild(options);
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    return result.exitCode == 0;
+}
+
+bool AgentHarness::approveFromPhone() {
+    std::string port = between(phoneURL_.substr(phoneURL_.find("://") + 3), ":", "/");
+    std::string token = between(phoneURL_, "?t=", "& \n");
+    const std::string id = pendingGate();
+    if (id.empty() || port.empty()) {
         return false;
     }
     // The page answers only requests that name this computer.

@@ -36,8 +36,9 @@ class AgentHarness : public ::testing::Test {
     AgentHarness();
     ~AgentHarness() override;
 
-    // Writes one learned rule for the contract command (before startApp).
-    void learnRule(const std::string& behavior);
+    // Writes one learned rule for the contract command run through `tool`
+    // (before startApp).
+    void learnRule(const std::string& behavior, const std::string& tool = "Bash");
     // The headless app, with phone approvals on a free port.
     void startApp();
     // The model stand-in; Codex's config.toml points at it.
@@ -55,6 +56,8 @@ class AgentHarness : public ::testing::Test {
 
     // Answers the first pending gate through the phone page's own request.
     bool approveFromPhone();
+    // Answers the first pending gate with `vorla-agents allow|deny <id>`.
+    bool answerFromTerminal(const std::string& verb);
 
     [[nodiscard]] bool commandRan() const;
     // Audit records written so far (today's file).
@@ -70,6 +73,8 @@ class AgentHarness : public ::testing::Test {
     [[nodiscard]] std::map<std::string, std::optional<std::string>> environment() const;
     void writeCodexConfig(int port) const;
     void writeGeminiAndOpenCodeConfig(int port) const;
+    // The id of the first gate waiting for a person (empty after 120 s).
+    [[nodiscard]] std::string pendingGate() const;
 
     std::string project_;
     std::string work_;
