@@ -37,7 +37,7 @@
 #include "engine/session/session_store.h"
 #include "engine/support/calendar.h"
 #include "engine/support/clock.h"
-#include "ui/qt_main_queue.h"
+#include "ui/desktop/qt_main_queue.h"
 #include "ui/settings/page.h"
 
 namespace {

@@ -23,7 +23,7 @@
 #if VORLA_GUI
 #include <SDL.h>
 
-#include "ui/sound_output.h"
+#include "ui/desktop/sound_output.h"
 #endif
 
 namespace {

@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "engine/look/pixel_sprite.h"
-#include "ui/sprite_painter.h"
+#include "ui/island/sprite_painter.h"
 #include "ui/style/palette.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/look/pixel_sprite.h"
-#include "ui/sprite_view.h"
+#include "ui/island/sprite_view.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 
 #include "engine/look/pixel_sprite.h"
-#include "ui/sprite_painter.h"
+#include "ui/desktop/tray_icon_image.h"
+#include "ui/island/sprite_painter.h"
 #include "ui/style/palette.h"
-#include "ui/tray_icon_image.h"
 
 namespace {
 

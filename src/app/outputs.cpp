@@ -6,9 +6,9 @@
 #include "app/front/hand_over.h"
 
 #if VORLA_GUI
-#include "ui/desktop_notifications.h"
-#include "ui/login_item.h"
-#include "ui/sound_output.h"
+#include "ui/desktop/desktop_notifications.h"
+#include "ui/desktop/login_item.h"
+#include "ui/desktop/sound_output.h"
 #endif
 
 namespace vorla::app {

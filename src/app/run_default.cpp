@@ -15,7 +15,7 @@
 #include "engine/support/log.h"
 #include "engine/support/main_queue.h"
 #if VORLA_GUI
-#include "ui/display_probe.h"
+#include "ui/desktop/display_probe.h"
 #endif
 
 namespace vorla::app {

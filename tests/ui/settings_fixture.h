@@ -20,7 +20,7 @@
 #include "support/manual_clock.h"
 #include "support/scoped_env.h"
 #include "support/temp_home.h"
-#include "ui/qt_main_queue.h"
+#include "ui/desktop/qt_main_queue.h"
 #include "ui/settings/settings_context.h"
 #include "ui/settings/settings_window.h"
 

@@ -8,10 +8,10 @@
 #include "engine/installer/bridge_location.h"
 #include "engine/look/desktop_env.h"
 #include "engine/support/log.h"
-#include "ui/file_reveal.h"
-#include "ui/login_item.h"
-#include "ui/single_instance.h"
-#include "ui/tray_icon_image.h"
+#include "ui/desktop/file_reveal.h"
+#include "ui/desktop/login_item.h"
+#include "ui/desktop/single_instance.h"
+#include "ui/desktop/tray_icon_image.h"
 
 namespace vorla::app {
 

@@ -13,10 +13,10 @@
 
 #include "app/app_core.h"
 #include "engine/installer/installer.h"
-#include "ui/desktop_notifications.h"
+#include "ui/desktop/desktop_notifications.h"
+#include "ui/desktop/tray.h"
 #include "ui/island/island.h"
 #include "ui/settings/settings_host.h"
-#include "ui/tray.h"
 
 namespace vorla::app {
 

@@ -11,8 +11,8 @@
 #include "core/paths.h"
 #include "core/unique_fd.h"
 #include "engine/support/log.h"
-#include "ui/qt_main_queue.h"
-#include "ui/single_instance.h"
+#include "ui/desktop/qt_main_queue.h"
+#include "ui/desktop/single_instance.h"
 
 namespace vorla::app {
 

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "ui/sprite_view.h"
+#include "ui/island/sprite_view.h"
 #include "ui/style/palette.h"
 
 namespace vorla::ui {

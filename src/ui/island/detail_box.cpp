@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/look/gate_card_look.h"
-#include "ui/detail_box_metrics.h"
+#include "ui/island/detail_box_metrics.h"
 #include "ui/style/palette.h"
 
 namespace vorla::ui {

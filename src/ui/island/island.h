@@ -25,8 +25,8 @@
 #include "engine/session/session_store.h"
 #include "engine/support/observable.h"
 #include "ui/island/island_view.h"
-#include "ui/notch_window.h"
-#include "ui/pointer_position.h"
+#include "ui/island/notch_window.h"
+#include "ui/island/pointer_position.h"
 
 namespace vorla::ui {
 

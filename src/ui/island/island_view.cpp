@@ -8,11 +8,11 @@
 #include <QPropertyAnimation>
 #include <QTimer>
 
+#include "ui/desktop/tray.h"
 #include "ui/island/collapsed_ears.h"
 #include "ui/island/expanded_panel.h"
+#include "ui/island/island_path.h"
 #include "ui/island/lap_view.h"
-#include "ui/island_path.h"
-#include "ui/tray.h"
 
 namespace vorla::ui {
 

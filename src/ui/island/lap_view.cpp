@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <chrono>
 
-#include "ui/sprite_view.h"
+#include "ui/island/sprite_view.h"
 #include "ui/style/palette.h"
 
 namespace vorla::ui {

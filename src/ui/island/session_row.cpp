@@ -6,7 +6,7 @@
 
 #include "core/paths.h"
 #include "engine/look/context_reading.h"
-#include "ui/sprite_view.h"
+#include "ui/island/sprite_view.h"
 #include "ui/style/palette.h"
 #include "ui/widgets/pixel_bar.h"
 #include "ui/widgets/status_chip.h"

@@ -5,7 +5,7 @@
 #include <QVBoxLayout>
 
 #include "engine/phone/remote_approval.h"
-#include "ui/qr_image.h"
+#include "ui/settings/qr_image.h"
 #include "ui/settings/settings_look.h"
 #include "ui/widgets/card.h"
 #include "ui/widgets/flat_button.h"

@@ -1,6 +1,6 @@
 // The notifier through the real D-Bus client, against a recording fake
 // notification service on the private session bus the ctest command starts.
-#include "ui/desktop_notifications.h"
+#include "ui/desktop/desktop_notifications.h"
 
 #include <gtest/gtest.h>
 
@@ -38,8 +38,8 @@ class DesktopNotificationsTest : public ::testing::Test {
         service_.reset();
         std::filesystem::remove(records_ + ".ready");
         test::ChildOptions options;
-        options.args = {"/usr/bin/python3", VORLA_SOURCE_DIR "/tests/ui/fake_notifications.py",
-                        records_};
+        options.args = {"/usr/bin/python3",
+                        VORLA_SOURCE_DIR "/tests/ui/desktop/fake_notifications.py", records_};
         options.args.insert(options.args.end(), extra.begin(), extra.end());
         service_ = std::make_unique<test::RunningChild>(options);
         bool started = test::eventually([&] {

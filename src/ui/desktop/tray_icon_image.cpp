@@ -1,4 +1,4 @@
-#include "ui/tray_icon_image.h"
+#include "ui/desktop/tray_icon_image.h"
 
 #include <QPainter>
 #include <QPixmap>

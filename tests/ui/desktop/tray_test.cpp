@@ -1,7 +1,7 @@
 // The tray item's menu, and the watch that makes the tray once the desktop
 // has a StatusNotifier host: a watcher service on the private session bus,
 // exported from a connection of its own as a panel would.
-#include "ui/tray.h"
+#include "ui/desktop/tray.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "e2e/e2e_support.h"
-#include "ui/tray_icon_image.h"
+#include "ui/desktop/tray_icon_image.h"
 
 namespace vorla::test {
 namespace {

@@ -11,14 +11,14 @@
 #include <filesystem>
 
 #include "engine/phone/qr_code.h"
-#include "settings_fixture.h"
 #include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_home.h"
-#include "ui/file_reveal.h"
-#include "ui/login_item.h"
-#include "ui/qr_image.h"
+#include "ui/desktop/file_reveal.h"
+#include "ui/desktop/login_item.h"
 #include "ui/settings/agents_page.h"
+#include "ui/settings/qr_image.h"
+#include "ui/settings_fixture.h"
 
 namespace vorla::ui::test {
 namespace {

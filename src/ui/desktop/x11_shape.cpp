@@ -1,4 +1,4 @@
-#include "ui/x11_shape.h"
+#include "ui/desktop/x11_shape.h"
 
 #include <QGuiApplication>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "ui/qr_image.h"
+#include "ui/settings/qr_image.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // The sound engine through the real SDL output, writing to a file through
 // SDL's "disk" driver: cues only while sound is on, and a missing device.
-#include "ui/sound_output.h"
+#include "ui/desktop/sound_output.h"
 
 #include <gtest/gtest.h>
 

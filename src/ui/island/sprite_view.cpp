@@ -1,10 +1,10 @@
-#include "ui/sprite_view.h"
+#include "ui/island/sprite_view.h"
 
 #include <QPainter>
 #include <cmath>
 
 #include "engine/look/pixel_sprite.h"
-#include "ui/sprite_painter.h"
+#include "ui/island/sprite_painter.h"
 
 namespace vorla::ui {
 

@@ -1,6 +1,6 @@
 // One desktop app per user: a second start reaches the first over its socket,
 // and gives up when the lock's holder does not listen.
-#include "ui/single_instance.h"
+#include "ui/desktop/single_instance.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "ui/display_probe.h"
+#include "ui/desktop/display_probe.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>

@@ -1,4 +1,4 @@
-#include "ui/sound_output.h"
+#include "ui/desktop/sound_output.h"
 
 #include <SDL.h>
 

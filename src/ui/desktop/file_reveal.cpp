@@ -1,4 +1,4 @@
-#include "ui/file_reveal.h"
+#include "ui/desktop/file_reveal.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

@@ -1,4 +1,4 @@
-#include "ui/pointer_position.h"
+#include "ui/island/pointer_position.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "ui/single_instance.h"
+#include "ui/desktop/single_instance.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "ui/tray.h"
+#include "ui/desktop/tray.h"
 
 #include <QCursor>
 #include <QDBusConnection>
@@ -7,7 +7,7 @@
 #include <QDBusPendingReply>
 #include <QDBusVariant>
 
-#include "ui/x11_shape.h"
+#include "ui/desktop/x11_shape.h"
 
 namespace vorla::ui {
 

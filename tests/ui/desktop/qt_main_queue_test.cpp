@@ -1,4 +1,4 @@
-#include "ui/qt_main_queue.h"
+#include "ui/desktop/qt_main_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "settings_fixture.h"  // waitFor
+#include "ui/settings_fixture.h"  // waitFor
 
 namespace vorla::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/island_path.h"
+#include "ui/island/island_path.h"
 
 #include <QPolygonF>
 

@@ -1,4 +1,4 @@
-#include "ui/notch_window.h"
+#include "ui/island/notch_window.h"
 
 #include <QGuiApplication>
 #include <QResizeEvent>
@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "ui/x11_shape.h"
+#include "ui/desktop/x11_shape.h"
 
 namespace vorla::ui {
 

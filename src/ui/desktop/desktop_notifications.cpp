@@ -1,4 +1,4 @@
-#include "ui/desktop_notifications.h"
+#include "ui/desktop/desktop_notifications.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

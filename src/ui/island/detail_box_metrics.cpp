@@ -1,4 +1,4 @@
-#include "ui/detail_box_metrics.h"
+#include "ui/island/detail_box_metrics.h"
 
 #include <QFontMetricsF>
 #include <QTextLayout>

@@ -1,4 +1,4 @@
-#include "ui/sprite_painter.h"
+#include "ui/island/sprite_painter.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "ui/qt_main_queue.h"
+#include "ui/desktop/qt_main_queue.h"
 
 #include <QMetaObject>
 #include <QTimer>

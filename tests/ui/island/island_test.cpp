@@ -15,11 +15,11 @@
 #include "engine/records/victory_lap.h"
 #include "support/eventually.h"
 #include "support/temp_home.h"
+#include "ui/desktop/qt_main_queue.h"
 #include "ui/island/lap_view.h"
 #include "ui/island/session_row.h"
-#include "ui/qt_main_queue.h"
-#include "ui/sprite_painter.h"
-#include "ui/sprite_view.h"
+#include "ui/island/sprite_painter.h"
+#include "ui/island/sprite_view.h"
 #include "ui/style/palette.h"
 
 namespace vorla::test {

@@ -1,4 +1,4 @@
-#include "ui/login_item.h"
+#include "ui/desktop/login_item.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
