@@ -5,8 +5,8 @@
 
 #include "settings_fixture.h"
 #include "support/git.h"
+#include "ui/settings/project_track.h"
 #include "ui/settings/today_page.h"
-#include "ui/widgets/project_track.h"
 
 namespace vorla::ui::test {
 namespace {

@@ -7,7 +7,7 @@
 #include "settings_fixture.h"
 #include "ui/settings/settings_host.h"
 #include "ui/settings/settings_tab.h"
-#include "ui/widgets/sidebar_item.h"
+#include "ui/settings/sidebar_item.h"
 
 namespace vorla::ui::test {
 namespace {

@@ -9,7 +9,7 @@
 #include "engine/records/audit_log.h"
 #include "ui/settings/audit_list.h"
 #include "ui/settings/background.h"
-#include "ui/settings/settings_look.h"
+#include "ui/style/palette.h"
 #include "ui/widgets/card.h"
 #include "ui/widgets/flat_button.h"
 
@@ -34,7 +34,7 @@ ActivityPage::ActivityPage(SettingsContext& context, QWidget* parent)
                           "Useful when you walk away mid-run — and it's what you hand someone who "
                           "asks whether agents can be trusted against production."),
            parent) {
-    auto* button = new FlatButton(QStringLiteral("Export CSV"), look::text2());
+    auto* button = new FlatButton(QStringLiteral("Export CSV"), Palette::text2());
     connect(button, &QAbstractButton::clicked, this, &ActivityPage::exportCSV);
     setHeadAccessory(button);
     auditChanges_ = context_.auditLog.subscribe([this] { rebuild(); });
@@ -58,7 +58,7 @@ void ActivityPage::exportCSV() {
 void ActivityPage::rebuild() {
     clearBody();
     if (!exportMessage_.isEmpty()) {
-        body()->addWidget(textLabel(exportMessage_, look::caption(), look::green()));
+        body()->addWidget(textLabel(exportMessage_, Type::caption(), Palette::green()));
     }
     const std::vector<AuditEntry>& entries = context_.auditLog.today();
     if (entries.empty()) {

@@ -6,7 +6,7 @@
 
 #include "engine/installer/installer.h"
 #include "engine/policy/prefs.h"
-#include "ui/settings/settings_look.h"
+#include "ui/style/palette.h"
 #include "ui/widgets/card.h"
 #include "ui/widgets/flat_button.h"
 
@@ -49,11 +49,11 @@ QColor statusColor(const Installer::Status& status) {
     using Case = Installer::Status::Case;
     switch (status.kind) {
         case Case::installed:
-            return look::green();
+            return Palette::green();
         case Case::conflict:
-            return look::yellow();
+            return Palette::yellow();
         default:
-            return look::text3();
+            return Palette::text3();
     }
 }
 
@@ -98,12 +98,12 @@ void AgentsPage::rebuild() {
 void AgentsPage::addAgentRows() {
     Installer& installer = context_.installer;
     for (const Installer::Agent& agent : installer.agents()) {
-        auto* card = new Card(look::cardFill(), 12);
+        auto* card = new Card(Palette::cardFill(), 12);
         auto* row = new QHBoxLayout();
         auto* names = new QVBoxLayout();
-        names->addWidget(textLabel(qstr(agent.name), look::label(), look::text(), card));
+        names->addWidget(textLabel(qstr(agent.name), Type::label(), Palette::text(), card));
         names->addWidget(
-            textLabel(statusText(agent.status), look::caption(), statusColor(agent.status), card));
+            textLabel(statusText(agent.status), Type::caption(), statusColor(agent.status), card));
         row->addLayout(names, 1);
         const Source id = agent.id;
         using Case = Installer::Status::Case;
@@ -115,11 +115,11 @@ void AgentsPage::addAgentRows() {
         };
         // Installing again also renews the agent's trust in our hooks.
         if (agent.status.kind == Case::notInstalled || agent.status.kind == Case::untrusted) {
-            button(QStringLiteral("Install"), look::green(),
+            button(QStringLiteral("Install"), Palette::green(),
                    [this, &installer, id] { act([&] { return installer.install(id); }); });
         } else if (agent.status.kind == Case::conflict) {
             const std::string owner = agent.status.payload;
-            button(QStringLiteral("Replace ") + qstr(owner), look::yellow(),
+            button(QStringLiteral("Replace ") + qstr(owner), Palette::yellow(),
                    [this, &installer, id, owner] {
                        act([&] {
                            auto evicted = installer.evict(owner, id);
@@ -127,14 +127,14 @@ void AgentsPage::addAgentRows() {
                        });
                    });
         } else if (agent.status.kind == Case::installed) {
-            button(QStringLiteral("Remove"), look::pink(),
+            button(QStringLiteral("Remove"), Palette::pink(),
                    [this, &installer, id] { act([&] { return installer.uninstall(id); }); });
         }
         card->content()->addLayout(row);
         body()->addWidget(card);
     }
     if (!outcome_.isEmpty()) {
-        body()->addWidget(textLabel(outcome_, look::caption(), look::text2()));
+        body()->addWidget(textLabel(outcome_, Type::caption(), Palette::text2()));
     }
 }
 
@@ -145,7 +145,7 @@ void AgentsPage::act(const std::function<Result<std::string>()>& action) {
 
 void AgentsPage::addApprovals() {
     body()->addSpacing(14);
-    body()->addWidget(textLabel(QStringLiteral("Approvals"), look::section(), look::text3()));
+    body()->addWidget(textLabel(QStringLiteral("Approvals"), Type::heading(), Palette::text3()));
     body()->addWidget(paragraph(QStringLiteral(
         "How much to let flow without asking. Read-only work flowing freely is what makes the "
         "notch show agents working, instead of stopping you for every command.")));
@@ -157,10 +157,10 @@ void AgentsPage::addApprovals() {
         if (chosen) {
             current = &level;
         }
-        auto* button =
-            new FlatButton(QString::fromUtf8(level.label), chosen ? look::green() : look::text2(),
-                           chosen ? FlatButton::Fill::filled : FlatButton::Fill::outlined,
-                           FlatButton::Width::wide);
+        auto* button = new FlatButton(
+            QString::fromUtf8(level.label), chosen ? Palette::green() : Palette::text2(),
+            chosen ? FlatButton::Fill::filled : FlatButton::Fill::outlined,
+            FlatButton::Width::wide);
         button->setObjectName(QStringLiteral("level%1").arg(level.value));
         const int value = level.value;
         connect(button, &QAbstractButton::clicked, this,
@@ -175,7 +175,7 @@ void AgentsPage::addApprovals() {
 
 void AgentsPage::addBehaviour() {
     body()->addSpacing(14);
-    body()->addWidget(textLabel(QStringLiteral("Behaviour"), look::section(), look::text3()));
+    body()->addWidget(textLabel(QStringLiteral("Behaviour"), Type::heading(), Palette::text3()));
     Prefs& prefs = context_.prefs;
     struct Switch {
         const char* title;
@@ -196,11 +196,11 @@ void AgentsPage::addBehaviour() {
          [&prefs](bool v) { prefs.setLaunchAtLogin(v); }, context_.autostartLine},
     };
     for (const Switch& item : switches) {
-        auto* card = new Card(look::cardFill(), 12);
+        auto* card = new Card(Palette::cardFill(), 12);
         auto* row = new QHBoxLayout();
         auto* texts = new QVBoxLayout();
         texts->addWidget(
-            textLabel(QString::fromUtf8(item.title), look::label(), look::text(), card));
+            textLabel(QString::fromUtf8(item.title), Type::label(), Palette::text(), card));
         QLabel* note = paragraph(QString::fromUtf8(item.note), card);
         texts->addWidget(note);
         if (item.configLine) {
@@ -215,7 +215,7 @@ void AgentsPage::addBehaviour() {
             QStringLiteral("QCheckBox::indicator { width: 16px; height: 16px; border-radius: 4px;"
                            " border: 2px solid rgba(255, 255, 255, 110); }"
                            "QCheckBox::indicator:checked { background: %1; border-color: %1; }")
-                .arg(look::green().name()));
+                .arg(Palette::green().name()));
         connect(box, &QCheckBox::toggled, this, [set = item.set](bool v) { set(v); });
         row->addWidget(box);
         card->content()->addLayout(row);

@@ -7,7 +7,7 @@
 #include "core/protocol.h"
 #include "engine/policy/risk_engine.h"
 #include "ui/settings/page.h"
-#include "ui/settings/settings_look.h"
+#include "ui/style/palette.h"
 
 namespace vorla::ui {
 
@@ -28,23 +28,23 @@ QString clockTime(WallTime time) {
 
 QColor kindColor(AuditKind kind) {
     if (isDenial(kind)) {
-        return look::pink();
+        return Palette::pink();
     }
     if (kind == AuditKind::approved || kind == AuditKind::autoAllowed) {
-        return look::green();
+        return Palette::green();
     }
-    return look::text2();
+    return Palette::text2();
 }
 
 QColor riskColor(int level) {
-    return level >= 3 ? look::pink() : level == 2 ? look::yellow() : look::text3();
+    return level >= 3 ? Palette::pink() : level == 2 ? Palette::yellow() : Palette::text3();
 }
 
 }  // namespace
 
 AuditList::AuditList(QWidget* parent)
-    : QWidget(parent), rowHeight_(QFontMetrics(look::caption()).height() + 8) {
-    setFont(look::caption());
+    : QWidget(parent), rowHeight_(QFontMetrics(Type::caption()).height() + 8) {
+    setFont(Type::caption());
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -103,10 +103,10 @@ void AuditList::paintEvent(QPaintEvent* event) {
             painter.drawText(box, Qt::AlignVCenter | Qt::AlignLeft,
                              painter.fontMetrics().elidedText(text, Qt::ElideRight, box.width()));
         };
-        cell(0, xAgent, r.time, look::text3());
-        cell(xAgent, xKind - xAgent, r.agent, look::text());
+        cell(0, xAgent, r.time, Palette::text3());
+        cell(xAgent, xKind - xAgent, r.agent, Palette::text());
         cell(xKind, xWhat - xKind, r.kind, kindColor(r.kindOf));
-        cell(xWhat, w - riskWidth - xWhat, r.what, look::text2());
+        cell(xWhat, w - riskWidth - xWhat, r.what, Palette::text2());
         cell(w - riskWidth, riskWidth, r.risk, riskColor(r.riskLevel));
     }
 }

@@ -8,7 +8,7 @@
 #include "engine/records/audit_log.h"
 #include "engine/support/clock.h"
 #include "ui/settings/background.h"
-#include "ui/settings/settings_look.h"
+#include "ui/style/palette.h"
 #include "ui/widgets/card.h"
 #include "ui/widgets/flat_button.h"
 
@@ -64,17 +64,17 @@ void ImprovePage::rebuild() {
 }
 
 void ImprovePage::addCard(const Suggestion& suggestion) {
-    auto* card = new Card(look::cardFill(), 12);
+    auto* card = new Card(Palette::cardFill(), 12);
     auto* row = new QHBoxLayout();
     auto* texts = new QVBoxLayout();
-    texts->addWidget(textLabel(qstr(suggestion.title), look::label(), look::text(), card));
-    texts->addWidget(textLabel(qstr(suggestion.reason), look::caption(), look::text2(), card));
+    texts->addWidget(textLabel(qstr(suggestion.title), Type::label(), Palette::text(), card));
+    texts->addWidget(textLabel(qstr(suggestion.reason), Type::caption(), Palette::text2(), card));
     row->addLayout(texts, 1);
     auto* saves = new QVBoxLayout();
-    QLabel* count = textLabel(QString::number(suggestion.approvals), look::mono(16, QFont::Bold),
-                              look::green(), card);
+    QLabel* count = textLabel(QString::number(suggestion.approvals), Type::mono(16, QFont::Bold),
+                              Palette::green(), card);
     count->setAlignment(Qt::AlignRight);
-    QLabel* unit = textLabel(QStringLiteral("clicks"), look::caption(), look::text3(), card);
+    QLabel* unit = textLabel(QStringLiteral("clicks"), Type::caption(), Palette::text3(), card);
     unit->setAlignment(Qt::AlignRight);
     saves->addWidget(count);
     saves->addWidget(unit);
@@ -83,9 +83,9 @@ void ImprovePage::addCard(const Suggestion& suggestion) {
 
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
-    auto* dismiss = new FlatButton(QStringLiteral("Dismiss"), look::text2());
+    auto* dismiss = new FlatButton(QStringLiteral("Dismiss"), Palette::text2());
     auto* teach =
-        new FlatButton(QStringLiteral("Teach it"), look::green(), FlatButton::Fill::filled);
+        new FlatButton(QStringLiteral("Teach it"), Palette::green(), FlatButton::Fill::filled);
     dismiss->setParent(card);
     teach->setParent(card);
     const std::string key = suggestion.key;

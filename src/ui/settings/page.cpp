@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "core/paths.h"
-#include "ui/settings/settings_look.h"
+#include "ui/style/palette.h"
 #include "ui/widgets/card.h"
 
 namespace vorla::ui {
@@ -37,7 +37,7 @@ Page::Page(SettingsContext& context, const QString& head, const QString& blurb, 
     headRow_ = new QWidget(inner);
     auto* headLayout = new QHBoxLayout(headRow_);
     headLayout->setContentsMargins(0, 0, 0, 0);
-    headLayout->addWidget(textLabel(head, look::section(), look::text3(), headRow_));
+    headLayout->addWidget(textLabel(head, Type::heading(), Palette::text3(), headRow_));
     headLayout->addStretch(1);
     column->addWidget(headRow_);
     if (!blurb.isEmpty()) {
@@ -88,20 +88,20 @@ void Page::setHeadAccessory(QWidget* widget) {
 QLabel* textLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setFont(font);
-    label->setStyleSheet(look::css(color));
+    label->setStyleSheet(Palette::css(color));
     label->setTextFormat(Qt::PlainText);
     return label;
 }
 
 QLabel* paragraph(const QString& text, QWidget* parent) {
-    QLabel* label = textLabel(text, look::body(), look::text2(), parent);
+    QLabel* label = textLabel(text, Type::body(), Palette::text2(), parent);
     label->setWordWrap(true);
     return label;
 }
 
 QWidget* emptyBox(const QString& text, QWidget* parent) {
-    auto* card = new Card(look::cardFill(), 22, parent);
-    QLabel* label = textLabel(text, look::caption(), look::text3(), card);
+    auto* card = new Card(Palette::cardFill(), 22, parent);
+    QLabel* label = textLabel(text, Type::caption(), Palette::text3(), card);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
     card->content()->addWidget(label);
@@ -110,15 +110,15 @@ QWidget* emptyBox(const QString& text, QWidget* parent) {
 
 QWidget* tile(const QString& caption, const QString& value, const QString& note,
               const QString& badge, QWidget* parent) {
-    auto* card = new Card(look::cardFill(), 12, parent);
+    auto* card = new Card(Palette::cardFill(), 12, parent);
     card->content()->setSpacing(2);
-    card->content()->addWidget(textLabel(caption, look::section(), look::text3(), card));
-    card->content()->addWidget(textLabel(value, look::figure(), look::text(), card));
+    card->content()->addWidget(textLabel(caption, Type::heading(), Palette::text3(), card));
+    card->content()->addWidget(textLabel(value, Type::figure(), Palette::text(), card));
     if (!note.isEmpty()) {
-        card->content()->addWidget(textLabel(note, look::caption(), look::text3(), card));
+        card->content()->addWidget(textLabel(note, Type::caption(), Palette::text3(), card));
     }
     if (!badge.isEmpty()) {
-        card->content()->addWidget(textLabel(badge, look::mono(10), look::yellow(), card));
+        card->content()->addWidget(textLabel(badge, Type::mono(10), Palette::yellow(), card));
     }
     return card;
 }

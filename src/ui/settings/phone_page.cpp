@@ -6,10 +6,10 @@
 
 #include "engine/phone/remote_approval.h"
 #include "ui/settings/qr_image.h"
-#include "ui/settings/settings_look.h"
+#include "ui/settings/sidebar_item.h"
+#include "ui/style/palette.h"
 #include "ui/widgets/card.h"
 #include "ui/widgets/flat_button.h"
-#include "ui/widgets/sidebar_item.h"
 
 namespace vorla::ui {
 
@@ -41,7 +41,7 @@ void PhonePage::rebuild() {
 
 void PhonePage::addOff() {
     RemoteApproval& remote = context_.remote;
-    auto* enable = new FlatButton(QStringLiteral("Enable phone approvals"), look::green(),
+    auto* enable = new FlatButton(QStringLiteral("Enable phone approvals"), Palette::green(),
                                   FlatButton::Fill::filled, FlatButton::Width::wide);
     connect(enable, &QAbstractButton::clicked, this, [this, &remote] {
         auto enabled = remote.enable();
@@ -50,7 +50,7 @@ void PhonePage::addOff() {
     });
     body()->addWidget(enable);
     if (!failure_.isEmpty()) {
-        body()->addWidget(textLabel(failure_, look::caption(), look::pink()));
+        body()->addWidget(textLabel(failure_, Type::caption(), Palette::pink()));
     }
     struct Note {
         const char* text;
@@ -66,7 +66,7 @@ void PhonePage::addOff() {
     };
     for (const Note& note : notes) {
         auto* row = new QHBoxLayout();
-        QLabel* icon = textLabel(symbolGlyph(note.icon), look::label(), look::pink());
+        QLabel* icon = textLabel(symbolGlyph(note.icon), Type::label(), Palette::pink());
         icon->setFixedWidth(22);
         row->addWidget(icon);
         row->addWidget(paragraph(QString::fromUtf8(note.text)), 1);
@@ -76,7 +76,7 @@ void PhonePage::addOff() {
 
 void PhonePage::addOn() {
     RemoteApproval& remote = context_.remote;
-    auto* card = new Card(look::cardFill(), 18);
+    auto* card = new Card(Palette::cardFill(), 18);
     if (auto matrix = remote.qrCode()) {
         const qreal ratio = devicePixelRatioF();
         const int side = static_cast<int>(kQRSide * ratio);
@@ -88,11 +88,11 @@ void PhonePage::addOn() {
         code->setAlignment(Qt::AlignCenter);
         card->content()->addWidget(code);
     }
-    QLabel* caption = textLabel(QStringLiteral("Scan with your phone's camera"), look::label(),
-                                look::text(), card);
+    QLabel* caption = textLabel(QStringLiteral("Scan with your phone's camera"), Type::label(),
+                                Palette::text(), card);
     caption->setAlignment(Qt::AlignCenter);
     card->content()->addWidget(caption);
-    QLabel* address = textLabel(qstr(remote.pairingURL()), look::caption(), look::text2(), card);
+    QLabel* address = textLabel(qstr(remote.pairingURL()), Type::caption(), Palette::text2(), card);
     address->setAlignment(Qt::AlignCenter);
     address->setTextInteractionFlags(Qt::TextSelectableByMouse);
     card->content()->addWidget(address);
@@ -103,7 +103,7 @@ void PhonePage::addOn() {
                       "Share this address only with your own phone, and turn it off when you are "
                       "done.")
                       .arg(remote.boundPort())));
-    auto* off = new FlatButton(QStringLiteral("Turn off"), look::pink());
+    auto* off = new FlatButton(QStringLiteral("Turn off"), Palette::pink());
     connect(off, &QAbstractButton::clicked, this, [&remote] { remote.disable(); });
     body()->addWidget(off);
 }

@@ -5,7 +5,7 @@
 
 #include "engine/policy/rule_store.h"
 #include "engine/records/audit_log.h"
-#include "ui/settings/settings_look.h"
+#include "ui/style/palette.h"
 #include "ui/widgets/card.h"
 #include "ui/widgets/flat_button.h"
 
@@ -25,12 +25,12 @@ RulesPage::RulesPage(SettingsContext& context, QWidget* parent)
 
 void RulesPage::rebuild() {
     clearBody();
-    auto* figure = new Card(look::cardFill(), 14);
+    auto* figure = new Card(Palette::cardFill(), 14);
     auto* figureRow = new QHBoxLayout();
-    figureRow->addWidget(textLabel(QString::number(context_.auditLog.clicksSaved()), look::figure(),
-                                   look::green(), figure));
+    figureRow->addWidget(textLabel(QString::number(context_.auditLog.clicksSaved()), Type::figure(),
+                                   Palette::green(), figure));
     figureRow->addWidget(textLabel(QStringLiteral("clicks you didn't have to make today"),
-                                   look::caption(), look::text2(), figure),
+                                   Type::caption(), Palette::text2(), figure),
                          1);
     figure->content()->addLayout(figureRow);
     body()->addWidget(figure);
@@ -42,17 +42,17 @@ void RulesPage::rebuild() {
         return;
     }
     for (const Rule& rule : rules.rules()) {
-        auto* card = new Card(look::cardFill(), 10);
+        auto* card = new Card(Palette::cardFill(), 10);
         auto* row = new QHBoxLayout();
-        row->addWidget(textLabel(qstr(rule.key), look::mono(13, QFont::Medium), look::text(), card),
-                       1);
+        row->addWidget(
+            textLabel(qstr(rule.key), Type::mono(13, QFont::Medium), Palette::text(), card), 1);
         const bool allows = rule.behavior == Behavior::allow;
-        row->addWidget(textLabel(qstr(std::string(rawValue(rule.behavior))), look::caption(),
-                                 allows ? look::green() : look::pink(), card));
+        row->addWidget(textLabel(qstr(std::string(rawValue(rule.behavior))), Type::caption(),
+                                 allows ? Palette::green() : Palette::pink(), card));
         row->addWidget(textLabel(
             QStringLiteral("auto-") + QString::number(rule.timesFired) + QStringLiteral("x"),
-            look::caption(), look::text3(), card));
-        auto* forget = new FlatButton(QStringLiteral("Forget"), look::pink());
+            Type::caption(), Palette::text3(), card));
+        auto* forget = new FlatButton(QStringLiteral("Forget"), Palette::pink());
         forget->setParent(card);
         connect(forget, &QAbstractButton::clicked, card, [&rules, rule] { rules.remove(rule); });
         row->addWidget(forget);

@@ -5,7 +5,7 @@
 
 #include "engine/records/audit_log.h"
 #include "engine/records/game.h"
-#include "ui/settings/settings_look.h"
+#include "ui/style/palette.h"
 #include "ui/widgets/card.h"
 #include "ui/widgets/pixel_bar.h"
 
@@ -30,9 +30,9 @@ QWidget* smallFigure(const QString& value, const QString& caption, const QColor&
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    QLabel* number = textLabel(value, look::mono(16, QFont::Bold), color, box);
+    QLabel* number = textLabel(value, Type::mono(16, QFont::Bold), color, box);
     number->setAlignment(Qt::AlignRight);
-    QLabel* under = textLabel(caption, look::caption(), look::text3(), box);
+    QLabel* under = textLabel(caption, Type::caption(), Palette::text3(), box);
     under->setAlignment(Qt::AlignRight);
     column->addWidget(number);
     column->addWidget(under);
@@ -77,25 +77,25 @@ void ScoresPage::addScoreboard() {
     }
     int position = 0;
     for (const AuditLog::Score& score : scores) {
-        auto* card = new Card(look::cardFill(), 10);
+        auto* card = new Card(Palette::cardFill(), 10);
         auto* row = new QHBoxLayout();
         row->addWidget(textLabel(QStringLiteral("#") + QString::number(++position),
-                                 look::mono(16, QFont::Bold), look::yellow(), card));
+                                 Type::mono(16, QFont::Bold), Palette::yellow(), card));
         auto* texts = new QVBoxLayout();
-        texts->addWidget(textLabel(qstr(score.displayName), look::label(), look::text(), card));
-        texts->addWidget(textLabel(scoreLine(score), look::caption(), look::text2(), card));
+        texts->addWidget(textLabel(qstr(score.displayName), Type::label(), Palette::text(), card));
+        texts->addWidget(textLabel(scoreLine(score), Type::caption(), Palette::text2(), card));
         const int trust = score.trustPercent();
         auto* trustBar = new PixelBar(card);
         trustBar->setFraction(trust / 100.0);
-        trustBar->setTint(trust >= 80 ? look::green() : look::yellow());
+        trustBar->setTint(trust >= 80 ? Palette::green() : Palette::yellow());
         trustBar->setSegments(20);
         texts->addWidget(trustBar);
         row->addLayout(texts, 1);
         row->addWidget(smallFigure(QString::number(trust) + QStringLiteral("%"),
                                    QStringLiteral("trust"),
-                                   trust >= 80 ? look::green() : look::yellow(), card));
+                                   trust >= 80 ? Palette::green() : Palette::yellow(), card));
         row->addWidget(smallFigure(QString::number(score.risky), QStringLiteral("risky"),
-                                   score.risky > 0 ? look::pink() : look::text2(), card));
+                                   score.risky > 0 ? Palette::pink() : Palette::text2(), card));
         card->content()->addLayout(row);
         body()->addWidget(card);
     }
@@ -103,17 +103,20 @@ void ScoresPage::addScoreboard() {
 
 void ScoresPage::addAchievements() {
     body()->addSpacing(12);
-    body()->addWidget(textLabel(QStringLiteral("Achievements"), look::section(), look::text3()));
+    body()->addWidget(textLabel(QStringLiteral("Achievements"), Type::heading(), Palette::text3()));
     for (const Achievement& achievement : context_.game.achievements()) {
-        auto* card = new Card(look::cardFill(), 10);
+        auto* card = new Card(Palette::cardFill(), 10);
         auto* row = new QHBoxLayout();
         auto* texts = new QVBoxLayout();
-        texts->addWidget(textLabel(qstr(achievement.name), look::label(),
-                                   achievement.unlocked() ? look::text() : look::text3(), card));
-        texts->addWidget(textLabel(qstr(achievement.detail), look::caption(), look::text3(), card));
+        texts->addWidget(textLabel(qstr(achievement.name), Type::label(),
+                                   achievement.unlocked() ? Palette::text() : Palette::text3(),
+                                   card));
+        texts->addWidget(
+            textLabel(qstr(achievement.detail), Type::caption(), Palette::text3(), card));
         row->addLayout(texts, 1);
         if (achievement.unlocked()) {
-            row->addWidget(textLabel(QStringLiteral("done"), look::caption(), look::green(), card));
+            row->addWidget(
+                textLabel(QStringLiteral("done"), Type::caption(), Palette::green(), card));
         }
         card->content()->addLayout(row);
         body()->addWidget(card);

@@ -12,12 +12,12 @@
 #include "ui/settings/phone_page.h"
 #include "ui/settings/rules_page.h"
 #include "ui/settings/scores_page.h"
-#include "ui/settings/settings_look.h"
 #include "ui/settings/setup_page.h"
+#include "ui/settings/sidebar_item.h"
 #include "ui/settings/today_page.h"
 #include "ui/settings/usage_page.h"
 #include "ui/settings/worktrees_page.h"
-#include "ui/widgets/sidebar_item.h"
+#include "ui/style/palette.h"
 
 namespace vorla::ui {
 
@@ -40,9 +40,9 @@ SettingsWindow::SettingsWindow(SettingsContext context, SettingsTab tab, QWidget
     resize(920, 700);
     setAutoFillBackground(true);
     QPalette colours = palette();
-    colours.setColor(QPalette::Window, look::bg());
-    colours.setColor(QPalette::Base, look::bg());
-    colours.setColor(QPalette::WindowText, look::text());
+    colours.setColor(QPalette::Window, Palette::bg());
+    colours.setColor(QPalette::Base, Palette::bg());
+    colours.setColor(QPalette::WindowText, Palette::text());
     setPalette(colours);
 
     auto* row = new QHBoxLayout(this);
@@ -70,17 +70,17 @@ QWidget* SettingsWindow::buildSidebar() {
     side->setFixedWidth(200);
     side->setAutoFillBackground(true);
     QPalette colours = side->palette();
-    colours.setColor(QPalette::Window, look::sidebar());
+    colours.setColor(QPalette::Window, Palette::sidebar());
     side->setPalette(colours);
     auto* column = new QVBoxLayout(side);
     column->setContentsMargins(8, 40, 8, 16);
     column->setSpacing(2);
     auto* name = new QLabel(QStringLiteral("Vorla Agents"), side);
-    name->setFont(look::label());
-    name->setStyleSheet(look::css(look::text()));
+    name->setFont(Type::label());
+    name->setStyleSheet(Palette::css(Palette::text()));
     auto* version = new QLabel(versionText(), side);
-    version->setFont(look::mono(10));
-    version->setStyleSheet(look::css(look::text3()));
+    version->setFont(Type::mono(10));
+    version->setStyleSheet(Palette::css(Palette::text3()));
     name->setContentsMargins(12, 0, 0, 0);
     version->setContentsMargins(12, 0, 0, 12);
     column->addWidget(name);

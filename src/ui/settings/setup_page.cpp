@@ -7,7 +7,7 @@
 #include "engine/session/session_store.h"
 #include "engine/support/calendar.h"
 #include "ui/settings/background.h"
-#include "ui/settings/settings_look.h"
+#include "ui/style/palette.h"
 #include "ui/widgets/card.h"
 #include "ui/widgets/flat_button.h"
 
@@ -65,24 +65,24 @@ void SetupPage::rebuild() {
 }
 
 void SetupPage::addRow(const ContextFile& file) {
-    auto* card = new Card(look::cardFill(), 10);
+    auto* card = new Card(Palette::cardFill(), 10);
     auto* row = new QHBoxLayout();
     auto* texts = new QVBoxLayout();
     auto* top = new QHBoxLayout();
-    top->addWidget(textLabel(qstr(file.name), look::label(), look::text(), card));
-    top->addWidget(textLabel(qstr(file.scope), look::caption(), look::pink(), card));
+    top->addWidget(textLabel(qstr(file.name), Type::label(), Palette::text(), card));
+    top->addWidget(textLabel(qstr(file.scope), Type::caption(), Palette::pink(), card));
     if (isSameDay(file.modified, context_.clock.now())) {
-        top->addWidget(textLabel(QStringLiteral("CHANGED TODAY"), look::mono(10, QFont::Bold),
-                                 look::yellow(), card));
+        top->addWidget(textLabel(QStringLiteral("CHANGED TODAY"), Type::mono(10, QFont::Bold),
+                                 Palette::yellow(), card));
     }
     top->addStretch(1);
     texts->addLayout(top);
-    texts->addWidget(textLabel(tildePath(file.path), look::caption(), look::text2(), card));
+    texts->addWidget(textLabel(tildePath(file.path), Type::caption(), Palette::text2(), card));
     texts->addWidget(
         textLabel(qstr(file.sizeDisplay()) + QStringLiteral(" · ") + modifiedText(file.modified),
-                  look::caption(), look::text3(), card));
+                  Type::caption(), Palette::text3(), card));
     row->addLayout(texts, 1);
-    auto* reveal = new FlatButton(QStringLiteral("Reveal"), look::text2());
+    auto* reveal = new FlatButton(QStringLiteral("Reveal"), Palette::text2());
     reveal->setParent(card);
     connect(reveal, &QAbstractButton::clicked, this, [this, path = file.path] {
         if (context_.revealFile) {

@@ -13,9 +13,9 @@
 #include "engine/session/session_store.h"
 #include "engine/support/calendar.h"
 #include "engine/support/path_component.h"
-#include "ui/settings/settings_look.h"
+#include "ui/settings/project_track.h"
+#include "ui/style/palette.h"
 #include "ui/widgets/card.h"
-#include "ui/widgets/project_track.h"
 
 namespace vorla::ui {
 
@@ -26,7 +26,7 @@ using std::chrono::hours;
 QColor agentColor(const std::string& agent) {
     const auto source = sourceFromRaw(agent);
     const auto colour = source ? Creature::colour(*source) : std::nullopt;
-    return colour ? Palette::fromRgb(*colour) : look::text2();
+    return colour ? Palette::fromRgb(*colour) : Palette::text2();
 }
 
 // Whole hours from the first span (or the start of the day) to now or the
@@ -53,7 +53,7 @@ class HourAxis final : public QWidget {
     HourAxis(ProjectTrack::Axis axis, const QWidget* strip, QWidget* parent = nullptr)
         : QWidget(parent), axis_(axis), strip_(strip) {
         setFixedHeight(16);
-        setFont(look::mono(10));
+        setFont(Type::mono(10));
     }
 
   protected:
@@ -82,7 +82,7 @@ void HourAxis::paintEvent(QPaintEvent*) {
     const int count =
         static_cast<int>(std::chrono::duration_cast<hours>(axis_.end - axis_.start).count());
     const int step = count > 12 ? 3 : count > 6 ? 2 : 1;
-    painter.setPen(look::text3());
+    painter.setPen(Palette::text3());
     for (int i = 0; i <= count; i += step) {
         const WallTime at = axis_.start + hours(i);
         const double x = left + axisFraction(axis_, at) * (right - left);
@@ -92,7 +92,7 @@ void HourAxis::paintEvent(QPaintEvent*) {
         painter.drawText(QRectF(x - 20, 0, 40, height()), Qt::AlignCenter,
                          hourLabel(localHour(at)));
     }
-    painter.setPen(look::pink());
+    painter.setPen(Palette::pink());
     painter.drawText(QRectF(nowX - 20, 0, 40, height()), Qt::AlignCenter, QStringLiteral("now"));
 }
 
@@ -173,7 +173,7 @@ void TodayPage::rebuild() {
     body()->addLayout(tiles);
 
     const ProjectTrack::Axis axis = dayAxis(timeline, now);
-    auto* card = new Card(look::cardFill(), 12);
+    auto* card = new Card(Palette::cardFill(), 12);
     std::map<std::string, ProjectTrack*> kept;
     for (const ProjectLane& lane : timeline.byProject) {
         ProjectTrack* track = this->track(lane.project);

@@ -7,7 +7,7 @@
 
 #include "engine/usage/compact.h"
 #include "ui/settings/background.h"
-#include "ui/settings/settings_look.h"
+#include "ui/style/palette.h"
 #include "ui/widgets/card.h"
 
 namespace vorla::ui {
@@ -24,7 +24,7 @@ class DayBars final : public QWidget {
     explicit DayBars(std::vector<UsageSnapshot::DayPoint> days, QWidget* parent = nullptr)
         : QWidget(parent), days_(std::move(days)) {
         setFixedHeight(150);
-        setFont(look::mono(10));
+        setFont(Type::mono(10));
     }
 
   protected:
@@ -42,11 +42,11 @@ class DayBars final : public QWidget {
             const auto& day = days_[static_cast<std::size_t>(i)];
             const double h = top > 0 ? std::max(2.0, day.cost / top * barArea) : 2.0;
             const double x = i * slot;
-            QColor fill = day.isToday ? look::pink() : QColor::fromRgbF(1, 1, 1, 0.18F);
+            QColor fill = day.isToday ? Palette::pink() : QColor::fromRgbF(1, 1, 1, 0.18F);
             painter.setPen(Qt::NoPen);
             painter.setBrush(fill);
             painter.drawRoundedRect(QRectF(x + slot * 0.2, 16 + barArea - h, slot * 0.6, h), 3, 3);
-            painter.setPen(day.isToday ? look::text() : look::text3());
+            painter.setPen(day.isToday ? Palette::text() : Palette::text3());
             painter.drawText(QRectF(x, 0, slot, 14), Qt::AlignCenter, dollars(day.cost));
             painter.drawText(QRectF(x, height() - 20.0, slot, 16), Qt::AlignCenter,
                              qstr(day.label));
@@ -128,30 +128,30 @@ void UsagePage::addTiles(const UsageSnapshot& snapshot) {
 }
 
 void UsagePage::addDays(const UsageSnapshot& snapshot) {
-    body()->addWidget(textLabel(QStringLiteral("Last 7 days"), look::section(), look::text3()));
-    auto* card = new Card(look::cardFill(), 12);
+    body()->addWidget(textLabel(QStringLiteral("Last 7 days"), Type::heading(), Palette::text3()));
+    auto* card = new Card(Palette::cardFill(), 12);
     card->content()->addWidget(new DayBars(snapshot.daily, card));
     body()->addWidget(card);
 }
 
 void UsagePage::addModels(const UsageSnapshot& snapshot) {
     body()->addWidget(
-        textLabel(QStringLiteral("By model · 7 days"), look::section(), look::text3()));
+        textLabel(QStringLiteral("By model · 7 days"), Type::heading(), Palette::text3()));
     for (const auto& model : snapshot.weekByModel) {
-        auto* card = new Card(look::cardFill(), 10);
+        auto* card = new Card(Palette::cardFill(), 10);
         auto* row = new QHBoxLayout();
         auto* texts = new QVBoxLayout();
-        texts->addWidget(textLabel(qstr(model.model), look::label(), look::text(), card));
+        texts->addWidget(textLabel(qstr(model.model), Type::label(), Palette::text(), card));
         texts->addWidget(textLabel(QString::number(model.usage.messages) + QStringLiteral(" msgs"),
-                                   look::caption(), look::text3(), card));
+                                   Type::caption(), Palette::text3(), card));
         row->addLayout(texts, 1);
         row->addWidget(textLabel(QStringLiteral("in ") + qstr(Int::compact(model.usage.input)) +
                                      QStringLiteral(" · out ") +
                                      qstr(Int::compact(model.usage.output)),
-                                 look::caption(), look::text2(), card));
+                                 Type::caption(), Palette::text2(), card));
         row->addWidget(textLabel(model.priced ? dollars(model.cost) : QStringLiteral("unknown"),
-                                 look::mono(14, QFont::Bold),
-                                 model.priced ? look::green() : look::text3(), card));
+                                 Type::mono(14, QFont::Bold),
+                                 model.priced ? Palette::green() : Palette::text3(), card));
         card->content()->addLayout(row);
         body()->addWidget(card);
     }

@@ -5,7 +5,7 @@
 
 #include "engine/session/session_store.h"
 #include "ui/settings/background.h"
-#include "ui/settings/settings_look.h"
+#include "ui/style/palette.h"
 #include "ui/widgets/card.h"
 #include "ui/widgets/flat_button.h"
 
@@ -18,7 +18,7 @@ WorktreesPage::WorktreesPage(SettingsContext& context, QWidget* parent)
                           "that an agent is in one; the agent knows its directory but not that "
                           "it's a worktree. Vorla Agents holds both."),
            parent) {
-    auto* button = new FlatButton(QStringLiteral("Rescan"), look::text2());
+    auto* button = new FlatButton(QStringLiteral("Rescan"), Palette::text2());
     connect(button, &QAbstractButton::clicked, this, &WorktreesPage::rescan);
     setHeadAccessory(button);
     rebuild();
@@ -58,18 +58,19 @@ void WorktreesPage::rebuild() {
         return;
     }
     for (const Worktree& tree : worktrees_) {
-        auto* card = new Card(look::cardFill(), 10);
+        auto* card = new Card(Palette::cardFill(), 10);
         auto* row = new QHBoxLayout();
         auto* texts = new QVBoxLayout();
         auto* top = new QHBoxLayout();
-        top->addWidget(textLabel(qstr(tree.branch), look::label(), look::text(), card));
-        top->addWidget(textLabel(qstr(tree.repo), look::caption(), look::text3(), card));
+        top->addWidget(textLabel(qstr(tree.branch), Type::label(), Palette::text(), card));
+        top->addWidget(textLabel(qstr(tree.repo), Type::caption(), Palette::text3(), card));
         top->addStretch(1);
         texts->addLayout(top);
-        texts->addWidget(textLabel(tildePath(tree.path), look::caption(), look::text2(), card));
+        texts->addWidget(textLabel(tildePath(tree.path), Type::caption(), Palette::text2(), card));
         row->addLayout(texts, 1);
         if (tree.activeAgent) {
-            row->addWidget(textLabel(qstr(*tree.activeAgent), look::caption(), look::pink(), card));
+            row->addWidget(
+                textLabel(qstr(*tree.activeAgent), Type::caption(), Palette::pink(), card));
         }
         card->content()->addLayout(row);
         body()->addWidget(card);

@@ -46,6 +46,21 @@ QColor withOpacity(QColor colour, double opacity) {
     return colour;
 }
 
+QColor sidebar() {
+    return QColor::fromRgbF(0.07F, 0.07F, 0.08F);
+}
+QColor cardFill() {
+    return QColor::fromRgbF(1, 1, 1, 0.05F);
+}
+
+QString css(const QColor& colour) {
+    return QStringLiteral("color: rgba(%1,%2,%3,%4);")
+        .arg(colour.red())
+        .arg(colour.green())
+        .arg(colour.blue())
+        .arg(colour.alphaF(), 0, 'f', 2);
+}
+
 }  // namespace Palette
 
 namespace Type {
@@ -74,6 +89,18 @@ QFont label() {
 }
 QFont section() {
     return mono(11, QFont::DemiBold);
+}
+QFont heading() {
+    QFont font = section();
+    font.setCapitalization(QFont::AllUppercase);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
+    return font;
+}
+QFont body() {
+    return system(13);
+}
+QFont figure() {
+    return mono(24, QFont::Bold);
 }
 
 }  // namespace Type

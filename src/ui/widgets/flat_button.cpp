@@ -3,14 +3,14 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "ui/settings/settings_look.h"
+#include "ui/style/palette.h"
 
 namespace vorla::ui {
 
 FlatButton::FlatButton(const QString& title, QColor tint, Fill fill, Width width, QWidget* parent)
     : QAbstractButton(parent), tint_(tint), fill_(fill) {
     setText(title);
-    setFont(look::mono(12, QFont::DemiBold));
+    setFont(Type::mono(12, QFont::DemiBold));
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(width == Width::wide ? QSizePolicy::Expanding : QSizePolicy::Fixed,
                   QSizePolicy::Fixed);
@@ -32,7 +32,8 @@ void FlatButton::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(edge, 1));
     painter.setBrush(face);
     painter.drawRoundedRect(box, 6, 6);
-    painter.setPen(fill_ == Fill::filled ? look::bg() : (isEnabled() ? tint_ : look::text3()));
+    painter.setPen(fill_ == Fill::filled ? Palette::bg()
+                                         : (isEnabled() ? tint_ : Palette::text3()));
     painter.drawText(rect(), Qt::AlignCenter, text());
 }
 

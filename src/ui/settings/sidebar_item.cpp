@@ -1,8 +1,8 @@
-#include "ui/widgets/sidebar_item.h"
+#include "ui/settings/sidebar_item.h"
 
 #include <QPainter>
 
-#include "ui/settings/settings_look.h"
+#include "ui/style/palette.h"
 
 namespace vorla::ui {
 
@@ -38,7 +38,7 @@ QString symbolGlyph(std::string_view name) {
 
 SidebarItem::SidebarItem(SettingsTab tab, QWidget* parent) : QAbstractButton(parent), tab_(tab) {
     setText(QString::fromUtf8(title(tab).data(), static_cast<qsizetype>(title(tab).size())));
-    setFont(look::body());
+    setFont(Type::body());
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(this, &QAbstractButton::clicked, this, [this] { emit chosen(tab_); });
@@ -65,9 +65,9 @@ void SidebarItem::paintEvent(QPaintEvent*) {
         painter.drawRoundedRect(QRectF(rect()).adjusted(4, 1, -4, -1), 6, 6);
     }
     QRect iconBox(14, 0, 18, height());
-    painter.setPen(selected_ ? look::pink() : look::text3());
+    painter.setPen(selected_ ? Palette::pink() : Palette::text3());
     painter.drawText(iconBox, Qt::AlignCenter, symbolGlyph(iconName(tab_)));
-    painter.setPen(selected_ ? look::text() : look::text2());
+    painter.setPen(selected_ ? Palette::text() : Palette::text2());
     painter.drawText(rect().adjusted(40, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text());
 }
 

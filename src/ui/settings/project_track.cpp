@@ -1,4 +1,4 @@
-#include "ui/widgets/project_track.h"
+#include "ui/settings/project_track.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,9 +8,9 @@
 
 #include "ui/settings/background.h"
 #include "ui/settings/page.h"
-#include "ui/settings/settings_look.h"
+#include "ui/settings/sidebar_item.h"
+#include "ui/style/palette.h"
 #include "ui/widgets/flat_button.h"
-#include "ui/widgets/sidebar_item.h"
 
 namespace vorla::ui {
 
@@ -59,7 +59,7 @@ void SpanStrip::paintEvent(QPaintEvent*) {
         painter.drawRoundedRect(bar, 3, 3);
     }
     if (now_ >= 0) {
-        painter.setPen(QPen(look::text2(), 1, Qt::DotLine));
+        painter.setPen(QPen(Palette::text2(), 1, Qt::DotLine));
         painter.drawLine(QPointF(now_ * w, 0), QPointF(now_ * w, height()));
     }
 }
@@ -70,17 +70,17 @@ ProjectTrack::ProjectTrack(std::string project, Colorizer color, QWidget* parent
     column->setContentsMargins(0, 2, 0, 2);
     column->setSpacing(4);
     auto* row = new QHBoxLayout();
-    QLabel* name = textLabel(project_.empty() ? QStringLiteral("—") : qstr(project_), look::label(),
-                             look::text(), this);
+    QLabel* name = textLabel(project_.empty() ? QStringLiteral("—") : qstr(project_), Type::label(),
+                             Palette::text(), this);
     name->setFixedWidth(150);
     row->addWidget(name);
     strip_ = new SpanStrip(this);
     row->addWidget(strip_, 1);
-    count_ = textLabel({}, look::caption(), look::text3(), this);
+    count_ = textLabel({}, Type::caption(), Palette::text3(), this);
     count_->setFixedWidth(86);
     count_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     row->addWidget(count_);
-    jump_ = new FlatButton(QStringLiteral("Jump"), look::text2(), FlatButton::Fill::outlined,
+    jump_ = new FlatButton(QStringLiteral("Jump"), Palette::text2(), FlatButton::Fill::outlined,
                            FlatButton::Width::fit, this);
     connect(jump_, &QAbstractButton::clicked, this, [this] {
         if (cwd_ && onJump) {
@@ -88,7 +88,7 @@ ProjectTrack::ProjectTrack(std::string project, Colorizer color, QWidget* parent
         }
     });
     row->addWidget(jump_);
-    chevron_ = new FlatButton(symbolGlyph("chevron.right"), look::text3(),
+    chevron_ = new FlatButton(symbolGlyph("chevron.right"), Palette::text3(),
                               FlatButton::Fill::outlined, FlatButton::Width::fit, this);
     chevron_->setObjectName(QStringLiteral("chevron"));
     connect(chevron_, &QAbstractButton::clicked, this, [this] { setExpanded(!expanded_); });
@@ -174,7 +174,7 @@ void ProjectTrack::startPeek() {
 }
 
 void ProjectTrack::addPeekLine(const QString& text, const QColor& color) {
-    detailLines_->addWidget(textLabel(text, look::caption(), color, details_));
+    detailLines_->addWidget(textLabel(text, Type::caption(), color, details_));
 }
 
 void ProjectTrack::showPeek() {
@@ -183,37 +183,37 @@ void ProjectTrack::showPeek() {
         delete item;
     }
     if (!cwd_) {
-        addPeekLine(QStringLiteral("No live session — nothing to diff."), look::text3());
+        addPeekLine(QStringLiteral("No live session — nothing to diff."), Palette::text3());
         return;
     }
     if (loading_ || !peek_) {
         addPeekLine(QStringLiteral("Reading ") + tildePath(*cwd_) + QStringLiteral("…"),
-                    look::text3());
+                    Palette::text3());
         return;
     }
     if (!peek_->isRepo) {
-        addPeekLine(QStringLiteral("Not a git repository."), look::text3());
+        addPeekLine(QStringLiteral("Not a git repository."), Palette::text3());
         return;
     }
     if (peek_->files.empty() && peek_->untracked == 0) {
-        addPeekLine(QStringLiteral("Working tree clean."), look::green());
+        addPeekLine(QStringLiteral("Working tree clean."), Palette::green());
         return;
     }
-    addPeekLine(qstr(peek_->branch), look::pink());
+    addPeekLine(qstr(peek_->branch), Palette::pink());
     for (std::size_t i = 0; i < std::min(kListedFiles, peek_->files.size()); ++i) {
         const DiffPeek::FileChange& file = peek_->files[i];
         addPeekLine(qstr(file.path) + QStringLiteral("  +") + QString::number(file.added) +
                         QStringLiteral(" -") + QString::number(file.removed),
-                    look::text2());
+                    Palette::text2());
     }
     if (peek_->files.size() > kListedFiles) {
         addPeekLine(QStringLiteral("+") + QString::number(peek_->files.size() - kListedFiles) +
                         QStringLiteral(" more files"),
-                    look::text3());
+                    Palette::text3());
     }
     if (peek_->untracked != 0) {
         addPeekLine(QString::number(peek_->untracked) + QStringLiteral(" untracked"),
-                    look::text3());
+                    Palette::text3());
     }
 }
 
