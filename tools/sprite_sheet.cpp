@@ -67,7 +67,7 @@ void drawTray(QPainter& painter, int y) {
     painter.setPen(ui::Palette::text());
     painter.drawText(QRect(kPad, y, kLabel - kPad, kTrayRow), Qt::AlignVCenter | Qt::AlignLeft,
                      "Tray icon");
-    const QImage icon = ui::menuBarIconImage(kTray);
+    const QImage icon = ui::trayIconImage(kTray);
     int x = kLabel + kPad;
     for (const QColor& panel : {QColor(0x2b, 0x2b, 0x2b), QColor(0xec, 0xec, 0xec)}) {
         painter.fillRect(QRect(x, y + 4, kTray + 2 * kPad, kTray + 2 * kPad), panel);

@@ -94,7 +94,7 @@ void DesktopApp::setUp() {
 void DesktopApp::watchForTray() {
     trayWatch_ = std::make_unique<ui::TrayHostWatch>(
         [this] {
-            tray_ = std::make_unique<ui::Tray>(ui::menuBarIcon());
+            tray_ = std::make_unique<ui::Tray>(ui::trayIcon());
             tray_->onSettings = [this] { openSettings(); };
             tray_->onQuit = [this] { quit(); };
         },

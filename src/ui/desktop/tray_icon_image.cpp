@@ -55,30 +55,30 @@ void fillCells(QPainter& painter, const Mask& mask, double cell, const QColor& c
 
 }  // namespace
 
-QColor menuBarGlyphColour() {
+QColor trayGlyphColour() {
     return QColor(0xF2, 0xF2, 0xF2);
 }
 
-QColor menuBarOutlineColour() {
+QColor trayOutlineColour() {
     return QColor(0x14, 0x14, 0x14, 0xE6);
 }
 
-QImage menuBarIconImage(int pixels) {
+QImage trayIconImage(int pixels) {
     QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     const Mask glyph = glyphMask();
     const double cell = pixels / 16.0;
     QPainter painter(&image);
     painter.setPen(Qt::NoPen);
-    fillCells(painter, outlineMask(glyph), cell, menuBarOutlineColour());
-    fillCells(painter, glyph, cell, menuBarGlyphColour());
+    fillCells(painter, outlineMask(glyph), cell, trayOutlineColour());
+    fillCells(painter, glyph, cell, trayGlyphColour());
     return image;
 }
 
-QIcon menuBarIcon() {
+QIcon trayIcon() {
     QIcon icon;
     for (int pixels : {16, 18, 22, 24, 32, 36, 48, 64, 72}) {
-        icon.addPixmap(QPixmap::fromImage(menuBarIconImage(pixels)));
+        icon.addPixmap(QPixmap::fromImage(trayIconImage(pixels)));
     }
     return icon;
 }

@@ -13,13 +13,13 @@
 namespace vorla::ui {
 
 // Glyph and outline colours of the tray icon.
-[[nodiscard]] QColor menuBarGlyphColour();
-[[nodiscard]] QColor menuBarOutlineColour();
+[[nodiscard]] QColor trayGlyphColour();
+[[nodiscard]] QColor trayOutlineColour();
 
 // The icon drawn on a transparent `pixels` x `pixels` square: 16 cells of
 // pixels / 16 each, as the 18-point picture scaled.
-[[nodiscard]] QImage menuBarIconImage(int pixels);
+[[nodiscard]] QImage trayIconImage(int pixels);
 // Pixmaps from 16 to 72 pixels, so a panel of any height gets a sharp one.
-[[nodiscard]] QIcon menuBarIcon();
+[[nodiscard]] QIcon trayIcon();
 
 }  // namespace vorla::ui

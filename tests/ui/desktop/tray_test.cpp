@@ -21,7 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(Tray, MenuHasSettingsAndQuitAndEachCallsItsAction) {
-    ui::Tray tray(ui::menuBarIcon());
+    ui::Tray tray(ui::trayIcon());
     std::vector<std::string> called;
     tray.onSettings = [&] { called.emplace_back("settings"); };
     tray.onQuit = [&] { called.emplace_back("quit"); };

@@ -122,18 +122,18 @@ TEST(SpriteView, SleepsUntilItsFrameChangesAndWhileHiddenOrScrolledAway) {
 }
 
 TEST(TrayIcon, LightCreatureWithADarkOutline) {
-    const QImage image = menuBarIconImage(64);  // cells of 4 pixels
+    const QImage image = trayIconImage(64);  // cells of 4 pixels
     auto cellColour = [&](int row, int column) {
         return image.pixelColor(column * 4 + 2, row * 4 + 2);
     };
-    EXPECT_EQ(cellColour(3, 1), menuBarGlyphColour());            // crown
-    EXPECT_EQ(cellColour(13, 13), menuBarGlyphColour());          // right leg
-    EXPECT_TRUE(near(cellColour(5, 4), menuBarOutlineColour()));  // an eye
-    EXPECT_TRUE(near(cellColour(2, 8), menuBarOutlineColour()));  // above the crown
+    EXPECT_EQ(cellColour(3, 1), trayGlyphColour());            // crown
+    EXPECT_EQ(cellColour(13, 13), trayGlyphColour());          // right leg
+    EXPECT_TRUE(near(cellColour(5, 4), trayOutlineColour()));  // an eye
+    EXPECT_TRUE(near(cellColour(2, 8), trayOutlineColour()));  // above the crown
     EXPECT_EQ(cellColour(0, 0).alpha(), 0);
     EXPECT_EQ(cellColour(15, 8).alpha(), 0);
-    EXPECT_FALSE(menuBarIcon().isNull());
-    EXPECT_EQ(menuBarIcon().availableSizes().size(), 9);
+    EXPECT_FALSE(trayIcon().isNull());
+    EXPECT_EQ(trayIcon().availableSizes().size(), 9);
 }
 
 TEST(ContextBar, ElevenOfTwelveYellowNearTheLimitThreePinkAtAQuarter) {
