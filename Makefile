@@ -121,9 +121,9 @@ fuzz-build: deps
 fuzz: fuzz-build
 	@scripts/run-fuzzers.sh build/fuzz $${VORLA_FUZZ_SECONDS:-60}
 
-# Ten seconds of every target, in the asan build (part of `make test`).
+# Ten seconds of every target, one per core, in the asan build (part of `make test`).
 fuzz-smoke: asan-build
-	@scripts/run-fuzzers.sh build/asan 10
+	@VORLA_FUZZ_JOBS=$(JOBS) scripts/run-fuzzers.sh build/asan 10
 
 # clang-tidy over src/ with the asan build's compile commands; any warning
 # fails. Tests are left out: parsing them doubles the time and they are
