@@ -123,9 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Gemini CLI, Copilot CLI, Qwen Code and OpenCode gate at their pre-tool
 // event (headless, none of them asks for permission): a deny rule, or a
 // person allowing from the terminal, answers it before the shell tool runs.
-// Between them the two cases cover each agent's deny and allow answers (an
-// allow rule gives the same answer as a person's allow, so it is not run
-// again: each case costs seconds of a real agent).
+// Between them the two cases cover each agent's deny and allow answers; an
+// allow rule answers the gate in each agent's usage run (agent_usage_test).
 struct HookedCase {
     const char* name;
     AgentHarness::Agent agent;
