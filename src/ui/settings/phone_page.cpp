@@ -54,15 +54,15 @@ void PhonePage::addOff() {
     }
     struct Note {
         const char* text;
-        const char* icon;
+        Symbol icon;
     };
     const Note notes[] = {
-        {"Local network only. No cloud, no account, no relay.", "lock.fill"},
-        {"Off unless you turn it on — it opens a listening port.", "eye.slash.fill"},
-        {"A fresh token each time. The QR is the only way to get it.", "qrcode"},
+        {"Local network only. No cloud, no account, no relay.", Symbol::lock},
+        {"Off unless you turn it on — it opens a listening port.", Symbol::hidden},
+        {"A fresh token each time. The QR is the only way to get it.", Symbol::qrCode},
         {"Plain HTTP, not encrypted, on every network interface of this computer: anyone on the "
          "network who sees the address can answer your agents. Use it on a network you trust.",
-         "lock.fill"},
+         Symbol::lock},
     };
     for (const Note& note : notes) {
         auto* row = new QHBoxLayout();

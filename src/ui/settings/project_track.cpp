@@ -88,7 +88,7 @@ ProjectTrack::ProjectTrack(std::string project, Colorizer color, QWidget* parent
         }
     });
     row->addWidget(jump_);
-    chevron_ = new FlatButton(symbolGlyph("chevron.right"), Palette::text3(),
+    chevron_ = new FlatButton(symbolGlyph(Symbol::chevronRight), Palette::text3(),
                               FlatButton::Fill::outlined, FlatButton::Width::fit, this);
     chevron_->setObjectName(QStringLiteral("chevron"));
     connect(chevron_, &QAbstractButton::clicked, this, [this] { setExpanded(!expanded_); });
@@ -131,7 +131,7 @@ void ProjectTrack::setExpanded(bool expanded) {
         return;
     }
     expanded_ = expanded;
-    chevron_->setText(symbolGlyph(expanded ? "chevron.down" : "chevron.right"));
+    chevron_->setText(symbolGlyph(expanded ? Symbol::chevronDown : Symbol::chevronRight));
     details_->setVisible(expanded);
     if (expanded) {
         startPeek();

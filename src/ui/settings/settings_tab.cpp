@@ -8,33 +8,33 @@ namespace {
 
 struct TabInfo {
     std::string_view title;
-    std::string_view icon;
+    Symbol icon;
 };
 
 constexpr TabInfo info(SettingsTab tab) {
     switch (tab) {
         case SettingsTab::agents:
-            return {"Agents", "cpu"};
+            return {"Agents", Symbol::processor};
         case SettingsTab::rules:
-            return {"Rules", "checkmark.shield"};
+            return {"Rules", Symbol::shield};
         case SettingsTab::trees:
-            return {"Worktrees", "arrow.triangle.branch"};
+            return {"Worktrees", Symbol::branch};
         case SettingsTab::scores:
-            return {"Scores", "trophy"};
+            return {"Scores", Symbol::trophy};
         case SettingsTab::improve:
-            return {"Improve", "wand.and.stars"};
+            return {"Improve", Symbol::sparkles};
         case SettingsTab::audit:
-            return {"Activity", "list.bullet.rectangle"};
+            return {"Activity", Symbol::list};
         case SettingsTab::today:
-            return {"Today", "calendar.day.timeline.left"};
+            return {"Today", Symbol::timeline};
         case SettingsTab::usage:
-            return {"Usage", "chart.bar"};
+            return {"Usage", Symbol::barChart};
         case SettingsTab::phone:
-            return {"Phone", "iphone"};
+            return {"Phone", Symbol::phone};
         case SettingsTab::setup:
-            return {"Setup", "doc.text"};
+            return {"Setup", Symbol::document};
     }
-    return {"Agents", "cpu"};
+    return {"Agents", Symbol::processor};
 }
 
 }  // namespace
@@ -43,7 +43,7 @@ std::string_view title(SettingsTab tab) {
     return info(tab).title;
 }
 
-std::string_view iconName(SettingsTab tab) {
+Symbol tabIcon(SettingsTab tab) {
     return info(tab).icon;
 }
 

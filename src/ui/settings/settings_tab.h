@@ -1,5 +1,5 @@
 // The ten tabs of the settings window, in sidebar order, with their titles
-// and icon names, and the tab the window opens on.
+// and icons, and the tab the window opens on.
 #pragma once
 
 #include <array>
@@ -10,6 +10,26 @@ namespace vorla::ui {
 
 enum class SettingsTab { agents, rules, trees, scores, improve, audit, today, usage, phone, setup };
 
+// The small icons of the settings window, drawn as one character of the
+// font (symbolGlyph), so they need no icon theme.
+enum class Symbol {
+    processor,
+    shield,
+    branch,
+    trophy,
+    sparkles,
+    list,
+    timeline,
+    barChart,
+    phone,
+    document,
+    lock,
+    hidden,
+    qrCode,
+    chevronRight,
+    chevronDown,
+};
+
 inline constexpr std::array<SettingsTab, 10> kSettingsTabs = {
     SettingsTab::agents,  SettingsTab::rules, SettingsTab::trees, SettingsTab::scores,
     SettingsTab::improve, SettingsTab::audit, SettingsTab::today, SettingsTab::usage,
@@ -18,8 +38,8 @@ inline constexpr std::array<SettingsTab, 10> kSettingsTabs = {
 
 // "Agents", "Rules", "Worktrees", ... (also what VORLA_TAB names).
 [[nodiscard]] std::string_view title(SettingsTab tab);
-// The system symbol name of the tab's icon ("cpu", "checkmark.shield", ...).
-[[nodiscard]] std::string_view iconName(SettingsTab tab);
+// The tab's icon in the sidebar.
+[[nodiscard]] Symbol tabIcon(SettingsTab tab);
 
 // The tab whose title is exactly `text`.
 [[nodiscard]] std::optional<SettingsTab> tabWithTitle(std::string_view text);

@@ -6,34 +6,56 @@
 
 namespace vorla::ui {
 
-QString symbolGlyph(std::string_view name) {
-    struct Pair {
-        std::string_view name;
-        const char* glyph;
-    };
-    static constexpr Pair kGlyphs[] = {
-        {"cpu", "▣"},
-        {"checkmark.shield", "✔"},
-        {"arrow.triangle.branch", "⎇"},
-        {"trophy", "★"},
-        {"wand.and.stars", "✦"},
-        {"list.bullet.rectangle", "☰"},
-        {"calendar.day.timeline.left", "▤"},
-        {"chart.bar", "▮"},
-        {"iphone", "☎"},
-        {"doc.text", "¶"},
-        {"lock.fill", "■"},
-        {"eye.slash.fill", "◌"},
-        {"qrcode", "▚"},
-        {"chevron.right", "›"},
-        {"chevron.down", "⌄"},
-    };
-    for (const Pair& pair : kGlyphs) {
-        if (pair.name == name) {
-            return QString::fromUtf8(pair.glyph);
-        }
+QString symbolGlyph(Symbol symbol) {
+    const char* glyph = "•";
+    switch (symbol) {
+        case Symbol::processor:
+            glyph = "▣";
+            break;
+        case Symbol::shield:
+            glyph = "✔";
+            break;
+        case Symbol::branch:
+            glyph = "⎇";
+            break;
+        case Symbol::trophy:
+            glyph = "★";
+            break;
+        case Symbol::sparkles:
+            glyph = "✦";
+            break;
+        case Symbol::list:
+            glyph = "☰";
+            break;
+        case Symbol::timeline:
+            glyph = "▤";
+            break;
+        case Symbol::barChart:
+            glyph = "▮";
+            break;
+        case Symbol::phone:
+            glyph = "☎";
+            break;
+        case Symbol::document:
+            glyph = "¶";
+            break;
+        case Symbol::lock:
+            glyph = "■";
+            break;
+        case Symbol::hidden:
+            glyph = "◌";
+            break;
+        case Symbol::qrCode:
+            glyph = "▚";
+            break;
+        case Symbol::chevronRight:
+            glyph = "›";
+            break;
+        case Symbol::chevronDown:
+            glyph = "⌄";
+            break;
     }
-    return QStringLiteral("•");
+    return QString::fromUtf8(glyph);
 }
 
 SidebarItem::SidebarItem(SettingsTab tab, QWidget* parent) : QAbstractButton(parent), tab_(tab) {
@@ -66,7 +88,7 @@ void SidebarItem::paintEvent(QPaintEvent*) {
     }
     QRect iconBox(14, 0, 18, height());
     painter.setPen(selected_ ? Palette::pink() : Palette::text3());
-    painter.drawText(iconBox, Qt::AlignCenter, symbolGlyph(iconName(tab_)));
+    painter.drawText(iconBox, Qt::AlignCenter, symbolGlyph(tabIcon(tab_)));
     painter.setPen(selected_ ? Palette::text() : Palette::text2());
     painter.drawText(rect().adjusted(40, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text());
 }

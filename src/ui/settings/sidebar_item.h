@@ -33,7 +33,7 @@ class SidebarItem final : public QAbstractButton {
     bool hovered_ = false;
 };
 
-// A one-character stand-in for a system symbol name, drawn in the font.
-[[nodiscard]] QString symbolGlyph(std::string_view name);
+// The one character of the font that draws `symbol`.
+[[nodiscard]] QString symbolGlyph(Symbol symbol);
 
 }  // namespace vorla::ui

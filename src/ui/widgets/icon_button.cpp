@@ -74,16 +74,6 @@ IconButton::IconButton(Glyph glyph, const QColor& tint, int side, QWidget* paren
     setFixedSize(side_, side_);
 }
 
-std::optional<IconButton::Glyph> IconButton::glyphForSymbol(QStringView system) {
-    if (system == u"gearshape.fill" || system == u"gearshape") {
-        return Glyph::gear;
-    }
-    if (system == u"power") {
-        return Glyph::power;
-    }
-    return std::nullopt;
-}
-
 void IconButton::setGlyph(Glyph glyph) {
     if (glyph != glyph_) {
         glyph_ = glyph;

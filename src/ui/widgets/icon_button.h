@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QRectF>
 #include <QStringView>
-#include <optional>
 
 namespace vorla::ui {
 
@@ -23,10 +22,6 @@ class IconButton : public QAbstractButton {
 
     // `side` is the button's square size in points; the glyph takes 60 %.
     explicit IconButton(Glyph glyph, const QColor& tint, int side = 24, QWidget* parent = nullptr);
-
-    // The glyph for a symbol name the island and settings window use, or
-    // nullopt for a name without a drawing.
-    [[nodiscard]] static std::optional<Glyph> glyphForSymbol(QStringView system);
 
     void setGlyph(Glyph glyph);
     void setTint(const QColor& tint);

@@ -196,8 +196,6 @@ TEST(IconButton, DrawsGearAndPowerWithoutAnIconTheme) {
     image = render(power);
     EXPECT_TRUE(near(image.pixelColor(20, 14), Palette::pink(), 30));      // the stroke
     EXPECT_TRUE(near(image.pixelColor(20 + 9, 21), Palette::pink(), 30));  // the ring
-    EXPECT_EQ(IconButton::glyphForSymbol(u"gearshape.fill"), IconButton::Glyph::gear);
-    EXPECT_EQ(IconButton::glyphForSymbol(u"cpu"), std::nullopt);
 }
 
 TEST(DetailBox, FollowsTheFontsLinesFromOneToFour) {
