@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "engine/look/menu_bar_glyph.h"
 #include "engine/look/pixel_sprite.h"
+#include "engine/look/tray_glyph.h"
 
 namespace vorla {
 
@@ -54,7 +54,7 @@ RgbaImage notificationIcon() {
         }
     }
     const Rgb pink = PixelSprite::pink;
-    for (const MenuBarGlyph::Cell& cell : MenuBarGlyph::filledCells()) {
+    for (const TrayGlyph::Cell& cell : TrayGlyph::filledCells()) {
         for (int y = cell.row * kDot; y < (cell.row + 1) * kDot; ++y) {
             for (int x = cell.column * kDot; x < (cell.column + 1) * kDot; ++x) {
                 setPixel(image, x, y, channel(pink.r), channel(pink.g), channel(pink.b));

@@ -4,7 +4,7 @@
 #include <QPixmap>
 #include <array>
 
-#include "engine/look/menu_bar_glyph.h"
+#include "engine/look/tray_glyph.h"
 
 namespace vorla::ui {
 namespace {
@@ -13,7 +13,7 @@ using Mask = std::array<std::array<bool, 16>, 16>;
 
 Mask glyphMask() {
     Mask mask{};
-    for (const auto& cell : MenuBarGlyph::filledCells()) {
+    for (const auto& cell : TrayGlyph::filledCells()) {
         mask[static_cast<std::size_t>(cell.row)][static_cast<std::size_t>(cell.column)] = true;
     }
     return mask;

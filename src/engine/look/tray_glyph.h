@@ -5,7 +5,7 @@
 
 #include <vector>
 
-namespace vorla::MenuBarGlyph {
+namespace vorla::TrayGlyph {
 
 inline constexpr double side = 18;         // points
 inline constexpr double cell = side / 16;  // 1.125
@@ -20,4 +20,4 @@ struct Cell {
 // y = row x cell (y downwards), of side `cell`.
 [[nodiscard]] std::vector<Cell> filledCells();
 
-}  // namespace vorla::MenuBarGlyph
+}  // namespace vorla::TrayGlyph

@@ -1,8 +1,8 @@
-#include "engine/look/menu_bar_glyph.h"
+#include "engine/look/tray_glyph.h"
 
 #include "engine/look/pixel_sprite.h"
 
-namespace vorla::MenuBarGlyph {
+namespace vorla::TrayGlyph {
 
 std::vector<Cell> filledCells() {
     const auto& frame = PixelSprite::frames(Source::claude, SpriteKind::idle).front();
@@ -18,4 +18,4 @@ std::vector<Cell> filledCells() {
     return cells;
 }
 
-}  // namespace vorla::MenuBarGlyph
+}  // namespace vorla::TrayGlyph
