@@ -152,7 +152,8 @@ DiffPeek DiffPeek::load(const std::string& cwd) {
     DiffPeek peek;
     peek.isRepo = true;
     peek.branch = std::string(trimmed(git(cwd, {"rev-parse", "--abbrev-ref", "HEAD"})));
-    peek.files = parseNumstat(git(cwd, {"diff", "HEAD", "--numstat"}));
+    peek.files =
+        parseNumstat(git(cwd, {"diff", "HEAD", "--numstat", "--no-ext-diff", "--no-textconv"}));
     forEachLine(git(cwd, {"ls-files", "--others", "--exclude-standard"}),
                 [&](std::string_view) { ++peek.untracked; });
     return peek;

@@ -187,7 +187,12 @@ std::string textOf(Outcome outcome) {
 }
 
 Outcome git(const std::vector<std::string>& arguments, const std::optional<std::string>& cwd) {
-    return execute("git", arguments, cwd, kShortRunSeconds);
+    // The repositories we read are the agents' working trees, whose .git/config
+    // an agent may write: a file-system monitor named there would run as us,
+    // outside the agent's sandbox and gate.
+    std::vector<std::string> all = {"-c", "core.fsmonitor=false"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return execute("git", all, cwd, kShortRunSeconds);
 }
 
 Result<> launch(const std::string& executable, const std::vector<std::string>& arguments) {

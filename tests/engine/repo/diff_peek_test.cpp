@@ -1,6 +1,9 @@
 #include "engine/repo/diff_peek.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "git_fixture.h"
 
@@ -56,6 +59,27 @@ TEST_F(DiffPeekTest, ChangesAreSortedByTotalKeepingGitsOrderForTiesAndBinariesLa
     };
     EXPECT_EQ(peek.files, expected);
     EXPECT_EQ(peek.untracked, 1);
+}
+
+// The working tree is the agent's: commands its .git/config or
+// .gitattributes name (a file-system monitor, a diff filter) must not run.
+TEST_F(DiffPeekTest, CommandsTheRepositoryNamesNeverRun) {
+    initRepo();
+    write("a.txt", "1\n");
+    commitAll();
+    const std::string ran = home().file("ran");
+    write("evil.sh", "#!/bin/sh\ntouch " + ran + "\ncat \"$1\" 2>/dev/null\n");
+    const std::string evil = repo() + "/evil.sh";
+    ASSERT_EQ(::chmod(evil.c_str(), 0755), 0);
+    git({"config", "core.fsmonitor", evil});
+    git({"config", "diff.evil.textconv", evil});
+    write(".gitattributes", "*.txt diff=evil\n");
+    write("a.txt", "1\n2\n");
+
+    DiffPeek peek = DiffPeek::load(repo());
+    EXPECT_FALSE(std::filesystem::exists(ran));
+    ASSERT_FALSE(peek.files.empty());
+    EXPECT_EQ(peek.files[0], (Change{"a.txt", 1, 0}));
 }
 
 TEST(DiffPeekParse, NumstatLinesSplitOnTheFirstTwoTabsOnly) {
