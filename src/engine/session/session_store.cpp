@@ -6,9 +6,8 @@
 #include <utility>
 
 #include "core/text.h"
-#include "engine/policy/tool_class.h"
+#include "engine/look/tool_label.h"
 #include "engine/session/state_snapshot.h"
-#include "engine/support/characters.h"
 #include "engine/support/path_component.h"
 
 namespace vorla {
@@ -36,8 +35,8 @@ RiskVerdict assessEvent(const std::string& tool, const Event& event) {
 // without a tool name reads "Working".
 void showTool(Session& session, const Event& event, std::string_view verb) {
     if (event.toolName) {
-        session.setState(SessionStore::spriteFor(*event.toolName));
-        session.setActivity(std::string(verb) + SessionStore::shortTool(*event.toolName));
+        session.setState(spriteFor(*event.toolName));
+        session.setActivity(std::string(verb) + shortTool(*event.toolName));
     } else {
         session.setState(SpriteKind::thinking);
         session.setActivity("Working");
@@ -457,51 +456,6 @@ void SessionStore::flushState() {
         writeState();
     }
     snapshotWriter_.flush();
-}
-
-SpriteKind SessionStore::spriteFor(std::string_view tool) {
-    switch (classifyTool(tool)) {
-        case ToolClass::read:
-        case ToolClass::readLike:
-            return SpriteKind::reading;
-        case ToolClass::shell:
-        case ToolClass::shellLike:
-            return SpriteKind::shell;
-        case ToolClass::write:
-        case ToolClass::writeLike:
-            return SpriteKind::writing;
-        case ToolClass::plan:
-            return SpriteKind::planReview;
-        case ToolClass::question:
-            return SpriteKind::question;
-        case ToolClass::other:
-            break;
-    }
-    return SpriteKind::needsApproval;
-}
-
-std::string SessionStore::shortTool(std::string_view name) {
-    std::string label(name);
-    if (name.starts_with("mcp__")) {
-        // Split left to right, as "a___b" splits into "a" and "_b".
-        std::size_t pieceStart = 0;
-        for (auto at = name.find("__"); at != std::string_view::npos;
-             at = name.find("__", at + 2)) {
-            pieceStart = at + 2;
-        }
-        std::string_view piece = name.substr(pieceStart);
-        if (!piece.empty()) {
-            label = std::string(piece);
-        }
-    }
-    if (label.size() < 17) {
-        return label;  // fewer bytes than 17 is fewer characters too
-    }
-    std::vector<std::size_t> ends = characterEnds(label, 17);
-    if (ends.size() < 17) {
-        return label;
-    }
-    return label.substr(0, ends[14]) + "…";
 }
 
 }  // namespace vorla

@@ -137,12 +137,6 @@ class SessionStore {
     // (tests; the store's end).
     void flushState();
 
-    // The sprite for a tool, from the class the risk engine grades it by.
-    [[nodiscard]] static SpriteKind spriteFor(std::string_view tool);
-    // "mcp__github__create_issue" -> "create_issue"; longer than 16
-    // user-perceived characters -> the first 15 and "…".
-    [[nodiscard]] static std::string shortTool(std::string_view name);
-
   private:
     [[nodiscard]] SessionRef findSession(std::string_view id) const;
     void removeSession(const std::string& id);

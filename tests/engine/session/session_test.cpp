@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/session/session_store.h"
 #include "support/manual_clock.h"
 
 namespace vorla {
@@ -43,41 +42,6 @@ TEST(Session, NotifiesOnlyWhenAnObservableFieldReallyChanges) {
     subscription.reset();
     session.setActivity("x");
     EXPECT_EQ(changes, 4);
-}
-
-// The sprite follows the risk engine's tool class: names that run commands or
-// write are never drawn as something milder, and "Task" is not a question.
-TEST(SpriteFor, FollowsTheToolClass) {
-    EXPECT_EQ(SessionStore::spriteFor("ExitPlanMode"), SpriteKind::planReview);
-    EXPECT_EQ(SessionStore::spriteFor("PLAN"), SpriteKind::planReview);
-    EXPECT_EQ(SessionStore::spriteFor("plan_and_bash"), SpriteKind::shell);
-    EXPECT_EQ(SessionStore::spriteFor("AskUserQuestion"), SpriteKind::question);
-    EXPECT_EQ(SessionStore::spriteFor("Task"), SpriteKind::needsApproval);
-    EXPECT_EQ(SessionStore::spriteFor("shell_exec"), SpriteKind::shell);
-    EXPECT_EQ(SessionStore::spriteFor("TodoWrite"), SpriteKind::writing);
-    EXPECT_EQ(SessionStore::spriteFor("mcp__x__search_docs"), SpriteKind::reading);
-    EXPECT_EQ(SessionStore::spriteFor("WebFetch"), SpriteKind::needsApproval);
-    EXPECT_EQ(SessionStore::spriteFor(""), SpriteKind::needsApproval);
-}
-
-TEST(ShortTool, KeepsShortNamesTakesTheLastMcpPieceAndCutsLongOnes) {
-    EXPECT_EQ(SessionStore::shortTool("mcp__github__create_issue"), "create_issue");
-    EXPECT_EQ(SessionStore::shortTool("mcp__srv__"), "mcp__srv__");
-    EXPECT_EQ(SessionStore::shortTool("abcdefghijklmnop"), "abcdefghijklmnop");
-    EXPECT_EQ(SessionStore::shortTool("abcdefghijklmnopq"), "abcdefghijklmno…");
-    // Counted in characters, not bytes: 16 two-byte letters stay whole.
-    EXPECT_EQ(SessionStore::shortTool("ääääääääääääääää"), "ääääääääääääääää");
-    EXPECT_EQ(SessionStore::shortTool("äääääääääääääääää"), "äääääääääääääää…");
-    // ... and user-perceived ones: an "é" written as "e" and a combining accent is one.
-    auto accented = [](int n) {
-        std::string text;
-        for (int i = 0; i < n; ++i) {
-            text += "e\xcc\x81";
-        }
-        return text;
-    };
-    EXPECT_EQ(SessionStore::shortTool(accented(16)), accented(16));
-    EXPECT_EQ(SessionStore::shortTool(accented(17)), accented(15) + "…");
 }
 
 }  // namespace
