@@ -77,11 +77,11 @@ enum class Mode { collapsed, lapping, expanded };
 // Everything resize() reads, as values.
 struct Inputs {
     bool gateOpen = false;     // the store has an active gate
-    bool hovering = false;     // the store's hovering flag
+    bool hovering = false;     // the island's IslandViewState
     bool celebrating = false;  // the store's celebration is set
     std::size_t sessions = 0;
     double rightEar = minEar;   // rightEar(store.sessions())
-    double measuredHeight = 0;  // the store's measuredHeight
+    double measuredHeight = 0;  // the island's IslandViewState
     double maxHeight = 0;       // the screen's height; 0 = no cap
 };
 

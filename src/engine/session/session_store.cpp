@@ -59,18 +59,6 @@ SessionStore::~SessionStore() {
     flushState();  // the file outlives us: leave the last state in it
 }
 
-void SessionStore::setHovering(bool hovering) {
-    if (assignIfChanged(hovering_, hovering)) {
-        changed_.notify();
-    }
-}
-
-void SessionStore::setMeasuredHeight(double height) {
-    if (assignIfChanged(measuredHeight_, height)) {
-        changed_.notify();
-    }
-}
-
 void SessionStore::setCelebration(std::optional<Source> source) {
     if (assignIfChanged(celebration_, source)) {
         changed_.notify();

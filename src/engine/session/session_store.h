@@ -5,8 +5,8 @@
 //
 // Main thread only: the server and the phone reach it through MainQueue::post.
 // Observable: subscribe() fires synchronously after a change of sessions,
-// gates, hovering, measuredHeight or celebration (setting an equal value does
-// not fire); each Session has its own subscription for its fields.
+// gates or celebration (setting an equal value does not fire); each Session
+// has its own subscription for its fields.
 // Operations never fail: missing event fields take defaults.
 #pragma once
 
@@ -75,10 +75,6 @@ class SessionStore {
     // Observable state.
     [[nodiscard]] const std::vector<SessionRef>& sessions() const { return sessions_; }
     [[nodiscard]] const std::vector<GateRef>& gates() const { return gates_; }
-    [[nodiscard]] bool hovering() const { return hovering_; }
-    void setHovering(bool hovering);
-    [[nodiscard]] double measuredHeight() const { return measuredHeight_; }
-    void setMeasuredHeight(double height);
     [[nodiscard]] std::optional<Source> celebration() const { return celebration_; }
 
     [[nodiscard]] Subscription subscribe(std::function<void()> onChange) {
@@ -161,8 +157,6 @@ class SessionStore {
     // or updated, only kept so that the island can show that gate's card (and
     // the cards queued behind it) until it closes.
     std::vector<SessionRef> endedWithGates_;
-    bool hovering_ = false;
-    double measuredHeight_ = 0;
     std::optional<Source> celebration_;
     TimerHandle celebrationTask_;
     bool statePending_ = false;  // a snapshot write is queued

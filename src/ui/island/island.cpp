@@ -14,7 +14,7 @@ LookRect lookRect(const QRect& rect) {
 Island::Island(SessionStore& store, NotchGeometry geo, IslandActions actions)
     : store_(store),
       geo_(geo),
-      view_(new IslandView(store, geo, std::move(actions))),
+      view_(new IslandView(store, viewState_, geo, std::move(actions))),
       window_(std::make_unique<NotchWindow>(view_)) {
     window_->maskFor = [this](QSize size) { return view_->mask(size); };
     window_->onScreenChanged = [this] {
@@ -27,6 +27,7 @@ Island::Island(SessionStore& store, NotchGeometry geo, IslandActions actions)
     hoverTimer_.setInterval(kHoverInterval);
     connect(&hoverTimer_, &QTimer::timeout, this, &Island::hoverTick);
     storeSubscription_ = store_.subscribe([this] { resize(); });
+    viewStateSubscription_ = viewState_.subscribe([this] { resize(); });
 }
 
 Island::~Island() = default;
@@ -57,11 +58,11 @@ void Island::hoverTick() {
 
 IslandLayout::Inputs Island::layoutInputs() const {
     return {.gateOpen = store_.activeGate().has_value(),
-            .hovering = store_.hovering(),
+            .hovering = viewState_.hovering(),
             .celebrating = store_.celebration().has_value(),
             .sessions = store_.sessions().size(),
             .rightEar = IslandLayout::rightEar(store_.sessions()),
-            .measuredHeight = store_.measuredHeight(),
+            .measuredHeight = viewState_.measuredHeight(),
             .maxHeight = static_cast<double>(NotchWindow::screenFrame().height())};
 }
 
@@ -88,7 +89,7 @@ void Island::raiseOnExpand(const IslandLayout::Inputs& inputs) {
 void Island::trackHover(QPoint pointer) {
     const LookRect hot =
         IslandLayout::hoverRect(layoutInputs(), geo_, lookRect(NotchWindow::screenFrame()));
-    store_.setHovering(hot.contains(pointer.x(), pointer.y()));
+    viewState_.setHovering(hot.contains(pointer.x(), pointer.y()));
 }
 
 }  // namespace vorla::ui

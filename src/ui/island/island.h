@@ -1,9 +1,10 @@
 // The island on screen: the view in its window, laid out again on every
-// change of the store or of what the view shows (so a gate opens the island
-// at once and the right ear follows the first session's activity) and on
-// the 60 ms tick that reads where the pointer is. The window is animated
-// only when its frame really changes, and raised above every other window
-// whenever it expands or a gate opens.
+// change of the store, of its own view state (hover, measured height) or of
+// what the view shows (so a gate opens the island at once and the right ear
+// follows the first session's activity) and on the 60 ms tick that reads
+// where the pointer is. The window is animated only when its frame really
+// changes, and raised above every other window whenever it expands or a gate
+// opens.
 //
 // The tick reads the pointer's position rather than waiting for motion
 // events: a pointer that jumps (a warp, a remote desktop, a tablet) sends no
@@ -13,7 +14,8 @@
 // and an idle desktop must stay idle. A pointer jumping from far away is
 // seen within 400 ms; one moving over is near before it arrives.
 //
-// Main thread only. The store must outlive the island.
+// Main thread only. The store must outlive the island; the island owns its
+// view state, which its view shares.
 #pragma once
 
 #include <QObject>
@@ -22,6 +24,7 @@
 #include <memory>
 
 #include "engine/look/island_layout.h"
+#include "engine/look/island_view_state.h"
 #include "engine/session/session_store.h"
 #include "engine/support/observable.h"
 #include "ui/island/island_view.h"
@@ -47,13 +50,14 @@ class Island final : public QObject {
     // focus and starts the hover tick. Later calls only bring it forward.
     void show();
 
-    // The hover hit-test: sets the store's hovering flag from the pointer.
+    // The hover hit-test: sets the view state's hovering flag from the pointer.
     void trackHover(QPoint pointer);
     // Lays the window out for the store's state; nothing when unchanged.
     void resize();
 
     [[nodiscard]] NotchWindow& window() { return *window_; }
     [[nodiscard]] IslandView& view() { return *view_; }
+    [[nodiscard]] IslandViewState& viewState() { return viewState_; }
     [[nodiscard]] const NotchGeometry& geometry() const { return geo_; }
 
   private:
@@ -65,7 +69,8 @@ class Island final : public QObject {
 
     SessionStore& store_;
     const NotchGeometry geo_;
-    IslandView* view_;  // owned by window_
+    IslandViewState viewState_;  // before view_, which keeps a reference
+    IslandView* view_;           // owned by window_
     std::unique_ptr<NotchWindow> window_;
     IslandSizer sizer_;
     QTimer hoverTimer_;
@@ -74,6 +79,7 @@ class Island final : public QObject {
     bool wasExpanded_ = false;
     std::weak_ptr<const Gate> lastGate_;  // the active gate at the last raise check
     Subscription storeSubscription_;
+    Subscription viewStateSubscription_;
 };
 
 }  // namespace vorla::ui

@@ -28,10 +28,11 @@ constexpr int kFadeMs = 180;
 
 }  // namespace
 
-IslandView::IslandView(SessionStore& store, NotchGeometry geo, IslandActions actions,
-                       QWidget* parent)
+IslandView::IslandView(SessionStore& store, IslandViewState& viewState, NotchGeometry geo,
+                       IslandActions actions, QWidget* parent)
     : QWidget(parent),
       store_(store),
+      viewState_(viewState),
       geo_(geo),
       onSettings_(actions.onSettings),
       onQuit_(actions.onQuit),
@@ -40,6 +41,7 @@ IslandView::IslandView(SessionStore& store, NotchGeometry geo, IslandActions act
       panel_(new ExpandedPanel(store, geo, std::move(actions), this)) {
     setAttribute(Qt::WA_TranslucentBackground);
     storeSubscription_ = store_.subscribe([this] { storeChanged(); });
+    viewStateSubscription_ = viewState_.subscribe([this] { refresh(); });
     storeChanged();
 }
 
@@ -92,7 +94,7 @@ void IslandView::sessionChanged() {
 
 void IslandView::refresh() {
     const IslandLayout::Mode before = mode_;
-    mode_ = IslandLayout::mode(store_.activeGate().has_value(), store_.hovering(),
+    mode_ = IslandLayout::mode(store_.activeGate().has_value(), viewState_.hovering(),
                                store_.celebration().has_value());
     ears_->setVisible(mode_ == IslandLayout::Mode::collapsed);
     lap_->setVisible(mode_ == IslandLayout::Mode::lapping);
@@ -152,8 +154,9 @@ void IslandView::placePages() {
     panel_->setGeometry(inner);
 }
 
-// The store is told from a posted task: the view is inside the store's own
-// change notification here, and the store must not change re-entrantly.
+// The height is set from a posted task: the view is inside a change
+// notification of the store or the view state here, and neither may change
+// re-entrantly.
 void IslandView::reportHeight() {
     if (heightReportQueued_) {
         return;
@@ -162,7 +165,7 @@ void IslandView::reportHeight() {
     QTimer::singleShot(0, this, [this] {
         heightReportQueued_ = false;
         if (mode_ == IslandLayout::Mode::expanded) {
-            store_.setMeasuredHeight(panel_->contentHeight(kOpenInnerWidth));
+            viewState_.setMeasuredHeight(panel_->contentHeight(kOpenInnerWidth));
         }
     });
 }

@@ -1,10 +1,10 @@
 // The island's content: collapsed ears, the victory lap, or the expanded
 // panel with its header, collision warning and either the session list or
-// the open gate's card. It observes the session store and changes nothing
-// but the store's measured height and, through the gate card, the gate's
-// decision.
+// the open gate's card. It observes the session store and the island's view
+// state, and changes nothing but the view state's measured height and,
+// through the gate card, the gate's decision.
 //
-// Main thread only. The store must outlive the view.
+// Main thread only. The store and the view state must outlive the view.
 #pragma once
 
 #include <QPainterPath>
@@ -16,6 +16,7 @@
 
 #include "engine/look/island_layout.h"
 #include "engine/look/island_shape.h"
+#include "engine/look/island_view_state.h"
 #include "engine/session/session_store.h"
 #include "engine/support/observable.h"
 
@@ -34,8 +35,8 @@ struct IslandActions {
 class IslandView final : public QWidget {
     Q_OBJECT
   public:
-    IslandView(SessionStore& store, NotchGeometry geo, IslandActions actions,
-               QWidget* parent = nullptr);
+    IslandView(SessionStore& store, IslandViewState& viewState, NotchGeometry geo,
+               IslandActions actions, QWidget* parent = nullptr);
 
     // The island's outline for a window of `size` in the current mode, and
     // its inside as whole pixels (the window's shape mask).
@@ -43,8 +44,8 @@ class IslandView final : public QWidget {
     [[nodiscard]] QRegion mask(QSize size) const;
     [[nodiscard]] IslandLayout::Mode mode() const { return mode_; }
 
-    // Called after every change of what the view shows (the store's, or a
-    // session's own fields).
+    // Called after every change of what the view shows (the store's, the
+    // view state's, or a session's own fields).
     std::function<void()> onRefreshed;
 
   protected:
@@ -64,6 +65,7 @@ class IslandView final : public QWidget {
     void fadeIn(QWidget* page);
 
     SessionStore& store_;
+    IslandViewState& viewState_;
     const NotchGeometry geo_;
     std::function<void()> onSettings_;
     std::function<void()> onQuit_;
@@ -77,6 +79,7 @@ class IslandView final : public QWidget {
     std::vector<SessionStore::SessionRef> watched_;
     std::vector<Subscription> sessionSubscriptions_;
     Subscription storeSubscription_;
+    Subscription viewStateSubscription_;
 };
 
 }  // namespace vorla::ui

@@ -94,7 +94,7 @@ TEST_F(IslandTest, TheOutlineIsOpaqueInsideAndClearAtShouldersAndCorners) {
     EXPECT_FALSE(mask.contains(QPoint(1, 6)));
     EXPECT_FALSE(mask.contains(QPoint(1, 20)));
 
-    store.setHovering(true);
+    island.viewState().setHovering(true);
     QSize open = laidOut();
     EXPECT_EQ(open.width(), 524);
     QImage expanded = drawn();
@@ -109,7 +109,7 @@ TEST_F(IslandTest, TheOutlineIsOpaqueInsideAndClearAtShouldersAndCorners) {
 TEST_F(IslandTest, TwoLiveAgentsInOneFolderShowTheCollisionWarning) {
     start("a", {}, "shop");
     start("b", {}, "till");
-    store.setHovering(true);
+    island.viewState().setHovering(true);
     laidOut();
     auto labelWith = [&](const QString& text) -> QLabel* {
         for (QLabel* label : island.view().findChildren<QLabel*>()) {
@@ -146,7 +146,7 @@ TEST_F(IslandTest, AHundredSessionsStopAtTheScreensHeightAndScroll) {
     for (int i = 0; i < 100; ++i) {
         start("s" + std::to_string(i));
     }
-    store.setHovering(true);
+    island.viewState().setHovering(true);
     EXPECT_EQ(laidOut(), QSize(524, ui::NotchWindow::screenFrame().height()));
     island.window().show();
     QTest::qWait(0);
