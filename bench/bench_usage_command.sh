@@ -17,12 +17,11 @@ after=$(program "${1:-build/release}")
 before=${2:+$(program "$2")}
 cold_runs=${3:-5}
 home="$here/data/usage-355m"
-cache="$home/.vorla-agents/data/usage-cache.json"
 export TZ=UTC
 
 # Regenerated when older than 6 days, so every timestamp stays in the window.
 if [[ ! -f "$home/.generated" ]] || (( $(date +%s) - $(cat "$home/.generated") >= 6 * 86400 )); then
-  rm -rf "$home"
+  rm -rf "$home" "$home-before"
   python3 "$here/gen_transcripts.py" "$home" --claude-mb 248 --files 1000 --codex-mb 32 --seed 5
   date +%s > "$home/.generated"
 fi
@@ -30,19 +29,37 @@ size=$(find "$home/.claude" "$home/.codex" -name '*.jsonl' -printf '%s\n' |
   awk '{n++; s+=$1} END {printf "%d transcripts, %.0f MiB", n, s/1048576}')
 echo "== $size; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 
-commands=("$after usage --json")
-[[ -n $before ]] && commands=("$before usage --json" "${commands[@]}")
+# Each program keeps its own usage cache (an older build would rewrite the
+# newer form, and the other way round), so each has a HOME of its own over
+# the same transcripts.
+export CLAUDE_CONFIG_DIR="$home/.claude" CODEX_HOME="$home/.codex"
+homes=("$home")
+programs=("$after")
+if [[ -n $before ]]; then
+  mkdir -p "$home-before"
+  homes=("$home-before" "${homes[@]}")
+  programs=("$before" "${programs[@]}")
+fi
 
+# Next to each, the same program printing its help: what starting it costs.
 echo "== warm (usage cache current)"
-HOME="$home" "$after" usage --json > /dev/null
-HOME="$home" hyperfine -N --warmup 5 --runs 100 "${commands[@]}"
+for i in "${!programs[@]}"; do
+  HOME="${homes[i]}" "${programs[i]}" usage --json > /dev/null
+  HOME="${homes[i]}" hyperfine -N --warmup 5 --runs 100 \
+    "${programs[i]} usage --help" "${programs[i]} usage --json"
+done
+echo "== load afterwards $(cut -d' ' -f1-3 /proc/loadavg)"
 
 drop='sync; echo 3 > /proc/sys/vm/drop_caches'
 if ! sh -c "$drop" 2>/dev/null; then
   drop=':'
   echo "(cannot drop the page cache: the cold runs below read from a warm one)"
 fi
+cold=("find '$home/.claude' '$home/.codex' -name '*.jsonl' -print0 | xargs -0 cat > /dev/null")
+clear=""
+for i in "${!programs[@]}"; do
+  cold+=("HOME='${homes[i]}' ${programs[i]} usage --json")
+  clear+="; rm -f '${homes[i]}/.vorla-agents/data/usage-cache.json'"
+done
 echo "== cold (no usage cache, page cache dropped before every run)"
-HOME="$home" hyperfine --runs "$cold_runs" --prepare "$drop; rm -f '$cache'" \
-  "find '$home/.claude' '$home/.codex' -name '*.jsonl' -print0 | xargs -0 cat > /dev/null" \
-  "${commands[@]}"
+hyperfine --runs "$cold_runs" --prepare "$drop$clear" "${cold[@]}"

@@ -107,11 +107,17 @@ seeds = {
         b"Bash\nf() { (echo 'x; for i in *; do $(( i + 1 )); done",
     ],
     "usage_cache_fuzz": [
-        ('{"/a":{"mtime":"2025-03-09T14:05:00Z","size":1,"buckets":{"2025-03-09":{"Opus":'
+        ('{"version":2,"window":{"key":"' + "ab" * 32 + '","total":{"2025-03-09":{"Opus":'
+         '{"input":1,"output":2,"cacheWrite":3,"cacheRead":4,"messages":5}}}}}\n'
+         '{"/a":{"mtime":"2025-03-09T14:05:00Z","size":1,"buckets":{"2025-03-09":{"Opus":'
          '{"input":1,"output":2,"cacheWrite":3,"cacheRead":4,"messages":5}}},'
          '"keyed":{"2025-03-09":{"Opus":"ffffffffffffffff02040608"}}},'
-         '"/codex.jsonl":{"mtime":"1970-01-01T00:00:00Z","size":0,"buckets":{},"keyed":{}}}').encode(),
-        b'{"/a":{"mtime":"2025-03-09T14:05:00Z","size":1,"buckets":{},"keyed":{"d":{"m":"0a"}}}}',
+         '"/codex.jsonl":{"mtime":"1970-01-01T00:00:00Z","size":0,"buckets":{},"keyed":{}}}\n').encode(),
+        b'{"version":2}\n{"/a":{"mtime":"2025-03-09T14:05:00Z","size":1,"buckets":{},'
+        b'"keyed":{"d":{"m":"0a"}}}}\n',
+        b'{"version":2,"window":{"key":"k","total":{"d":{"m":{"output":-1}}}}}',
+        # the one-line form of earlier versions, which is rebuilt
+        b'{"/a":{"mtime":"2025-03-09T14:05:00Z","size":1,"buckets":{}}}',
     ],
     "audit_lines_fuzz": [
         ('{"ts":"2026-01-14T22:59:59Z","agent":"claude","sessionID":"s1","project":"app",'

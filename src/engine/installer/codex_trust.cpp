@@ -1,17 +1,14 @@
 #include "engine/installer/codex_trust.h"
 
-#include <nettle/sha2.h>
-
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <charconv>
-#include <cstdint>
 #include <optional>
 #include <set>
 
 #include "core/text.h"
 #include "engine/installer/hook_layout.h"
+#include "engine/support/sha256.h"
 
 namespace vorla::installer {
 
@@ -22,21 +19,6 @@ using nlohmann::json;
 // Codex's defaults for a command handler.
 constexpr int kDefaultTimeout = 600;
 constexpr int kSessionEndTimeoutLimit = 3;
-
-std::string sha256Hex(std::string_view text) {
-    sha256_ctx context{};
-    sha256_init(&context);
-    sha256_update(&context, text.size(), reinterpret_cast<const std::uint8_t*>(text.data()));
-    std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest{};
-    sha256_digest(&context, digest.size(), digest.data());
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (std::uint8_t byte : digest) {
-        hex += kHex[byte >> 4];
-        hex += kHex[byte & 0x0f];
-    }
-    return hex;
-}
 
 // A TOML basic string: quotes, backslashes and control characters escaped.
 std::string tomlQuoted(std::string_view text) {

@@ -1,8 +1,12 @@
 #include "engine/usage/usage_cache.h"
 
+#include <fcntl.h>
 #include <simdjson.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -10,7 +14,9 @@
 #include <vector>
 
 #include "core/paths.h"
+#include "core/unique_fd.h"
 #include "engine/support/calendar.h"
+#include "engine/support/sha256.h"
 
 namespace vorla {
 
@@ -296,12 +302,141 @@ std::optional<FileUsage> decodeEntry(od::object object) {
     return entry;
 }
 
+constexpr std::int64_t kVersion = 2;
+
+// The path -> entry object of the second line; false on any mismatch.
+bool decodeEntries(simdjson::padded_string_view text, UsageCache& cache) {
+    od::parser parser;
+    od::document doc;
+    od::object root;
+    if (!take(parser.iterate(text), doc) || !take(doc.get_object(), root)) {
+        return false;
+    }
+    for (auto member : root) {
+        std::string_view key;
+        od::object object;
+        if (!take(member.unescaped_key(), key) || !take(member.value().get_object(), object)) {
+            return false;
+        }
+        std::string path(key);
+        auto entry = decodeEntry(object);
+        if (!entry) {
+            return false;
+        }
+        cache[std::move(path)] = std::move(*entry);
+    }
+    return true;
+}
+
+struct Header {
+    std::optional<WindowTotal> window;
+};
+
+bool decodeWindow(od::object object, WindowTotal& window) {
+    bool hasKey = false;
+    bool hasTotal = false;
+    for (auto field : object) {
+        std::string_view key;
+        if (!take(field.unescaped_key(), key)) {
+            return false;
+        }
+        if (key == "key") {
+            std::string_view text;
+            if (!take(field.value().get_string(), text)) {
+                return false;
+            }
+            window.key = text;
+            hasKey = true;
+        } else if (key == "total") {
+            od::object days;
+            if (!take(field.value().get_object(), days) || !decodeBuckets(days, window.total)) {
+                return false;
+            }
+            hasTotal = true;
+        }
+    }
+    return hasKey && hasTotal;
+}
+
+// The first line: nullopt unless it is an object of this version.
+std::optional<Header> decodeHeader(std::string_view line) {
+    simdjson::padded_string padded(line);
+    od::parser parser;
+    od::document doc;
+    od::object root;
+    if (!take(parser.iterate(padded), doc) || !take(doc.get_object(), root)) {
+        return std::nullopt;
+    }
+    Header header;
+    bool current = false;
+    for (auto field : root) {
+        std::string_view key;
+        if (!take(field.unescaped_key(), key)) {
+            return std::nullopt;
+        }
+        if (key == "version") {
+            std::int64_t version = 0;
+            if (!take(field.value().get_int64(), version) || version != kVersion) {
+                return std::nullopt;
+            }
+            current = true;
+        } else if (key == "window") {
+            od::object object;
+            WindowTotal window;
+            if (!take(field.value().get_object(), object) || !decodeWindow(object, window)) {
+                return std::nullopt;
+            }
+            header.window = std::move(window);
+        }
+    }
+    if (!current) {
+        return std::nullopt;
+    }
+    return header;
+}
+
+std::string_view firstLine(std::string_view text) {
+    return text.substr(0, text.find('\n'));
+}
+
+// Both lines of `text`, which has SIMDJSON_PADDING readable bytes beyond its
+// end (`capacity` counts them).
+std::optional<UsageCache> decodeBoth(std::string_view text, std::size_t capacity) {
+    std::size_t newline = text.find('\n');
+    if (newline == std::string_view::npos || !decodeHeader(text.substr(0, newline))) {
+        return std::nullopt;
+    }
+    UsageCache cache;
+    std::string_view rest = text.substr(newline + 1);
+    if (!decodeEntries(simdjson::padded_string_view(rest, capacity - newline - 1), cache)) {
+        return std::nullopt;
+    }
+    return cache;
+}
+
 }  // namespace
 
-std::string encodeUsageCache(const UsageCache& cache) {
+std::string windowKey(std::string_view transcripts, const UsageBuckets& total) {
+    // The length first, so no other split of the same bytes gives the key.
+    std::string prefix = std::to_string(transcripts.size()) + ':';
+    std::string encodedTotal;
+    appendNested(encodedTotal, total, appendUsage);
+    return sha256Hex({prefix, transcripts, encodedTotal});
+}
+
+std::string encodeUsageCache(const UsageCache& cache, const std::optional<WindowTotal>& window) {
     std::string out;
-    out.reserve(256 * cache.size() + 2);
-    out += '{';
+    out.reserve(256 * cache.size() + 64);
+    out += "{\"version\":";
+    appendNumber(out, kVersion);
+    if (window) {
+        out += ",\"window\":{\"key\":";
+        appendQuoted(out, window->key);
+        out += ",\"total\":";
+        appendNested(out, window->total, appendUsage);
+        out += '}';
+    }
+    out += "}\n{";
     bool first = true;
     for (const auto& [path, entry] : cache) {
         if (!std::exchange(first, false)) {
@@ -320,48 +455,67 @@ std::string encodeUsageCache(const UsageCache& cache) {
         }
         out += '}';
     }
-    out += '}';
+    out += "}\n";
     return out;
 }
 
-namespace {
-
-std::optional<UsageCache> decodePadded(const simdjson::padded_string& padded) {
-    od::parser parser;
-    od::document doc;
-    od::object root;
-    if (!take(parser.iterate(padded), doc) || !take(doc.get_object(), root)) {
-        return std::nullopt;
-    }
-    UsageCache cache;
-    for (auto member : root) {
-        std::string_view key;
-        od::object object;
-        if (!take(member.unescaped_key(), key) || !take(member.value().get_object(), object)) {
-            return std::nullopt;
-        }
-        std::string path(key);
-        auto entry = decodeEntry(object);
-        if (!entry) {
-            return std::nullopt;
-        }
-        cache[std::move(path)] = std::move(*entry);
-    }
-    return cache;
+std::optional<UsageCache> decodeUsageCache(std::string_view text) {
+    std::string padded(text);
+    padded.resize(text.size() + simdjson::SIMDJSON_PADDING);
+    return decodeBoth(std::string_view(padded).substr(0, text.size()), padded.size());
 }
 
-}  // namespace
-
-std::optional<UsageCache> decodeUsageCache(std::string_view json) {
-    return decodePadded(simdjson::padded_string(json));
+std::optional<WindowTotal> decodeWindowTotal(std::string_view text) {
+    auto header = decodeHeader(firstLine(text));
+    return header ? std::move(header->window) : std::nullopt;
 }
 
 std::optional<UsageCache> loadUsageCache(const std::string& path) {
-    simdjson::padded_string text;
-    if (simdjson::padded_string::load(path).get(text) != simdjson::SUCCESS) {
+    const UniqueFd fd = openOwnFile(path, O_RDONLY);
+    struct stat info {};
+    if (!fd || ::fstat(fd.get(), &info) != 0) {
         return std::nullopt;
     }
-    return decodePadded(text);
+    // Read straight into a buffer with simdjson's padding: no copy of the
+    // whole file.
+    std::string text(static_cast<std::size_t>(info.st_size) + simdjson::SIMDJSON_PADDING, '\0');
+    std::size_t length = 0;
+    while (length < static_cast<std::size_t>(info.st_size)) {
+        ssize_t got = ::read(fd.get(), text.data() + length, info.st_size - length);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;  // shorter than it was: what was read decides
+        }
+        length += static_cast<std::size_t>(got);
+    }
+    return decodeBoth(std::string_view(text).substr(0, length), text.size());
+}
+
+std::optional<WindowTotal> loadWindowTotal(const std::string& path) {
+    const UniqueFd fd = openOwnFile(path, O_RDONLY);
+    if (!fd) {
+        return std::nullopt;
+    }
+    // The first line is small; read on until it ends, not the whole file.
+    std::string text;
+    char chunk[16384];
+    for (;;) {
+        ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        std::string_view part(chunk, static_cast<std::size_t>(got));
+        text += part;
+        if (part.find('\n') != std::string_view::npos) {
+            break;
+        }
+    }
+    return decodeWindowTotal(text);
 }
 
 std::string usageCachePath() {

@@ -219,11 +219,9 @@ class KeySet {
 
 }  // namespace
 
-UsageStore::UsageStore(const Clock& clock) : clock_(clock), cachePath_(usageCachePath()) {
+UsageStore::UsageStore(const Clock& clock)
+    : clock_(clock), cachePath_(usageCachePath()), window_(loadWindowTotal(cachePath_)) {
     (void)ensurePrivateDirectory(vorlaHome() + "/data");
-    if (auto loaded = loadUsageCache(cachePath_)) {
-        cache_ = std::move(*loaded);
-    }
 }
 
 std::vector<UsageStore::Candidate> UsageStore::candidates(WallTime cutoff) const {
@@ -346,9 +344,48 @@ UsageBuckets UsageStore::totals(int days, std::int64_t* fileCount) {
     return collect(clock_.now(), days, fileCount);
 }
 
+namespace {
+
+// What the window key covers: every transcript's path, modification time
+// (to the nanosecond) and size, in candidate order (which decides the
+// repeats). A path holds no NUL, so the fields cannot run into each other.
+std::string describe(const std::vector<UsageStore::Candidate>& files) {
+    std::string text;
+    text.reserve(files.size() * 128);
+    for (const UsageStore::Candidate& file : files) {
+        text += file.path;
+        text += '\0';
+        text += std::to_string(file.mtime.time_since_epoch().count());
+        text += ' ';
+        text += std::to_string(file.size);
+        text += '\n';
+    }
+    return text;
+}
+
+}  // namespace
+
 UsageBuckets UsageStore::collect(WallTime now, int days, std::int64_t* fileCount) {
     WallTime cutoff = now - days * kDay;
     std::vector<Candidate> files = candidates(cutoff);
+    if (fileCount) {
+        *fileCount = static_cast<std::int64_t>(files.size());
+    }
+    filesRead_ = 0;
+    std::string description = describe(files);
+    if (window_ && window_->key == windowKey(description, window_->total)) {
+        return window_->total;
+    }
+    return collectFromEntries(files, cutoff, description);
+}
+
+UsageBuckets UsageStore::collectFromEntries(const std::vector<Candidate>& files, WallTime cutoff,
+                                            const std::string& description) {
+    if (!std::exchange(entriesLoaded_, true)) {
+        if (auto loaded = loadUsageCache(cachePath_)) {
+            cache_ = std::move(*loaded);
+        }
+    }
     std::vector<const Candidate*> queue;
     for (const Candidate& file : files) {
         auto cached = cache_.find(file.path);
@@ -357,17 +394,17 @@ UsageBuckets UsageStore::collect(WallTime now, int days, std::int64_t* fileCount
             queue.push_back(&file);
         }
     }
-    filesRead_ = 0;
     if (!queue.empty()) {
         scan(queue, cutoff);
-        (void)writeFileAtomically(cachePath_, encodeUsageCache(cache_));
     }
     // Candidate order decides which copy of a repeated response counts: the
     // first. Copies in later files are taken back out of their file's share.
     UsageBuckets total;
     KeySet counted;
+    bool settled = true;  // every entry stands for its file as it is now
     for (const Candidate& file : files) {
         const FileUsage& entry = cache_.at(file.path);
+        settled = settled && entry.mtime == file.wholeSecondMtime() && entry.size == file.size;
         merge(total, entry.buckets);
         for (const auto& [day, models] : entry.keyed) {
             for (const auto& [model, responses] : models) {
@@ -379,8 +416,15 @@ UsageBuckets UsageStore::collect(WallTime now, int days, std::int64_t* fileCount
             }
         }
     }
-    if (fileCount) {
-        *fileCount = static_cast<std::int64_t>(files.size());
+    // A busy OpenCode database is read again next time, so its total is not
+    // kept; with no transcript at all there is nothing worth a file.
+    std::optional<WindowTotal> window;
+    if (settled && !files.empty()) {
+        window = WindowTotal{windowKey(description, total), total};
+    }
+    if (!queue.empty() || (window && window != window_)) {
+        window_ = std::move(window);
+        (void)writeFileAtomically(cachePath_, encodeUsageCache(cache_, window_));
     }
     return total;
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,8 @@ class UsageStore {
   public:
     struct Candidate;  // a transcript modified within the window
 
-    // Creates ~/.vorla-agents/data if needed and loads the cache.
+    // Creates ~/.vorla-agents/data if needed and reads the cache's window
+    // total; the entries are read only when the window changed.
     explicit UsageStore(const Clock& clock = SystemClock::shared());
 
     // Usage of the transcripts modified within the last `days` days.
@@ -83,11 +85,15 @@ class UsageStore {
   private:
     [[nodiscard]] std::vector<Candidate> candidates(WallTime cutoff) const;
     UsageBuckets collect(WallTime now, int days, std::int64_t* fileCount);
+    UsageBuckets collectFromEntries(const std::vector<Candidate>& files, WallTime cutoff,
+                                    const std::string& description);
     void scan(const std::vector<const Candidate*>& queue, WallTime cutoff);
 
     const Clock& clock_;
     std::string cachePath_;
+    std::optional<WindowTotal> window_;
     UsageCache cache_;
+    bool entriesLoaded_ = false;
     std::size_t filesRead_ = 0;
 };
 

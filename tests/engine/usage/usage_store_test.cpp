@@ -22,6 +22,7 @@ namespace {
 
 using nlohmann::json;
 using std::chrono::seconds;
+using namespace std::string_view_literals;
 
 constexpr auto kDay = seconds(86400);
 
@@ -287,9 +288,21 @@ TEST_F(UsageStoreTest, ATranscriptChangingWhileScannedIsCountedAsItEnds) {
     EXPECT_EQ(snapshot().today.output, 12);
 }
 
-TEST_F(UsageStoreTest, CorruptOrForeignCacheIsRebuilt) {
+TEST_F(UsageStoreTest, CorruptForeignOrOlderCacheIsRebuilt) {
     write(".claude/projects/app/s.jsonl", response("a", day(0), 5));
-    for (const std::string& junk : {std::string("{\"/x\":{\"mtime\":\"yesterday\"}}"),
+    struct stat file {};
+    ASSERT_EQ(stat(home_.file(".claude/projects/app/s.jsonl").c_str(), &file), 0);
+    // The one-line form of earlier versions, right time and size, wrong count:
+    // it must be rebuilt, not believed.
+    const std::string older = R"({")" + home_.file(".claude/projects/app/s.jsonl") +
+                              R"(":{"mtime":")" + iso8601UTC(now_ - seconds(60)) + R"(","size":)" +
+                              std::to_string(file.st_size) + R"(,"buckets":{")" + day(0) +
+                              R"(":{"Sonnet":{"input":1,"output":999,"messages":1}}}}})";
+    for (const std::string& junk : {older, older + "\n",
+                                    R"({"version":3})"
+                                    "\n" +
+                                        older,
+                                    std::string("{\"/x\":{\"mtime\":\"yesterday\"}}"),
                                     std::string("[1,2"), std::string("\xff\xfe"), std::string()}) {
         home_.write(".vorla-agents/data/usage-cache.json", junk);
         std::size_t read = 0;
@@ -301,6 +314,63 @@ TEST_F(UsageStoreTest, CorruptOrForeignCacheIsRebuilt) {
     EXPECT_EQ(read, 0u);
 }
 
+// The window total answers while nothing changed; whenever it does not fit
+// the transcripts as they are (one gone, one new, a figure edited on disk),
+// the per-file entries decide, and damaged entries mean reading again.
+TEST_F(UsageStoreTest, WindowTotalAnswersOnlyForTheTranscriptsItWasBuiltFrom) {
+    write(".claude/projects/app/a.jsonl", response("a", day(0), 5));
+    write(".claude/projects/app/b.jsonl", response("b", day(0), 7));
+    EXPECT_EQ(snapshot().today.output, 12);
+    const std::string cacheFile = ".vorla-agents/data/usage-cache.json";
+    std::string text = *home_.read(cacheFile);
+    const std::string header = text.substr(0, text.find('\n') + 1);
+    ASSERT_NE(header.find(R"("output":12)"), std::string::npos) << header;
+
+    // Entries unreadable, window intact: answered from the window alone.
+    home_.write(cacheFile, header + "{\"broken");
+    std::size_t read = 9;
+    EXPECT_EQ(snapshot(&read).today.output, 12);
+    EXPECT_EQ(read, 0u);
+
+    // A figure edited in the window: the entries answer, and the window is
+    // written again right.
+    home_.write(cacheFile, text.replace(text.find(R"("output":12)"), 11, R"("output":13)"));
+    EXPECT_EQ(snapshot(&read).today.output, 12);
+    EXPECT_EQ(read, 0u);
+    EXPECT_NE(home_.read(cacheFile)->find(R"("output":12)"), std::string::npos);
+
+    // One transcript gone, then one new, with the entries broken.
+    std::filesystem::remove(home_.file(".claude/projects/app/b.jsonl"));
+    EXPECT_EQ(snapshot(&read).today.output, 5);
+    EXPECT_EQ(read, 0u);
+    write(".claude/projects/app/c.jsonl", response("c", day(0), 1));
+    home_.write(cacheFile, header + "{\"broken");
+    EXPECT_EQ(snapshot(&read).today.output, 6);
+    EXPECT_EQ(read, 2u);
+}
+
+// A database busy while it is read keeps no total: once free, unchanged, it
+// is read and counted.
+TEST_F(UsageStoreTest, ABusyOpenCodeDatabaseIsReadAgainOnceFree) {
+    std::filesystem::create_directories(home_.file(".local/share/opencode"));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(home_.file(".local/share/opencode/opencode.db").c_str(), &db),
+              SQLITE_OK);
+    std::string data = R"({"role":"assistant","modelID":"m","tokens":{"output":5}})";
+    std::string sql =
+        "CREATE TABLE message (id text, session_id text, time_created integer, time_updated "
+        "integer, data text); INSERT INTO message VALUES('m1','s'," +
+        std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
+                           (now_ - seconds(60)).time_since_epoch())
+                           .count()) +
+        ",0,'" + data + "'); BEGIN EXCLUSIVE";
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(snapshot().today.output, 0);
+    ASSERT_EQ(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(snapshot().today.output, 5);
+}
+
 TEST_F(UsageStoreTest, CacheRoundTripKeepsEveryField) {
     UsageCache cache;
     FileUsage& entry = cache["/home/u/.claude/projects/p/\"quoted\" \u00e9.jsonl"];
@@ -310,11 +380,18 @@ TEST_F(UsageStoreTest, CacheRoundTripKeepsEveryField) {
     entry.buckets["2025-03-09"]["\u2014"] = {0, 0, 0, 0, 1};
     entry.keyed["2025-03-09"]["Opus"] = {{18446744073709551615ull, 1, 2, 3, 4}, {7, 0, 0, 0, 0}};
     cache["/codex.jsonl"] = FileUsage{WallTime(seconds(0)), 0, {}, {}};
-    std::string encoded = encodeUsageCache(cache);
+    const auto transcripts = "/a\0 1 2\n"sv;
+    WindowTotal window{windowKey(transcripts, entry.buckets), entry.buckets};
+    EXPECT_EQ(window.key.size(), 64u);
+    EXPECT_NE(window.key, windowKey("/a\0 1 3\n"sv, window.total));
+    std::string encoded = encodeUsageCache(cache, window);
     EXPECT_NE(encoded.find("\"mtime\":\"2025-03-09T14:05:00Z\""), std::string::npos);
     EXPECT_EQ(decodeUsageCache(encoded), cache);
+    EXPECT_EQ(decodeWindowTotal(encoded), window);
+    EXPECT_EQ(decodeUsageCache(encodeUsageCache(cache)), cache);
+    EXPECT_FALSE(decodeWindowTotal(encodeUsageCache(cache)).has_value());
     // A truncated or foreign packed list, or a missing member, spoils the whole
-    // cache, like any other fault.
+    // cache, like any other fault; so does a cut-off second line.
     const std::string time = R"("mtime":"2025-03-09T14:05:00Z")";
     std::vector<std::string> bad = {"{" + time + R"(,"size":1})", "{" + time + R"(,"buckets":{}})"};
     for (std::string keyed : {"0a", "zz", "00000000000000008"}) {
@@ -322,8 +399,15 @@ TEST_F(UsageStoreTest, CacheRoundTripKeepsEveryField) {
                       "\"}}}");
     }
     for (const std::string& member : bad) {
-        EXPECT_FALSE(decodeUsageCache(R"({"/a":)" + member + "}").has_value()) << member;
+        EXPECT_FALSE(decodeUsageCache(R"({"version":2})"
+                                      "\n"
+                                      R"({"/a":)" +
+                                      member + "}")
+                         .has_value())
+            << member;
     }
+    EXPECT_FALSE(decodeUsageCache(encoded.substr(0, encoded.size() - 5)).has_value());
+    EXPECT_FALSE(decodeWindowTotal(R"({"version":2,"window":{"key":"k"}})").has_value());
 }
 
 TEST_F(UsageStoreTest, ResponsesCopiedIntoContinuedSessionsCountOnce) {
