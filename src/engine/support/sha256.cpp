@@ -1,24 +1,22 @@
 #include "engine/support/sha256.h"
 
-#include <nettle/sha2.h>
-
 #include <array>
 #include <cstdint>
 
 namespace vorla {
 
-std::string sha256Hex(std::string_view text) {
-    return sha256Hex({text});
+Sha256::Sha256() {
+    sha256_init(&context_);
 }
 
-std::string sha256Hex(std::initializer_list<std::string_view> parts) {
-    sha256_ctx context{};
-    sha256_init(&context);
-    for (std::string_view part : parts) {
-        sha256_update(&context, part.size(), reinterpret_cast<const std::uint8_t*>(part.data()));
-    }
+Sha256& Sha256::add(std::string_view bytes) {
+    sha256_update(&context_, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
+    return *this;
+}
+
+std::string Sha256::hex() {
     std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest{};
-    sha256_digest(&context, digest.size(), digest.data());
+    sha256_digest(&context_, digest.size(), digest.data());
     static constexpr char kHex[] = "0123456789abcdef";
     std::string hex;
     hex.reserve(2 * digest.size());
@@ -27,6 +25,18 @@ std::string sha256Hex(std::initializer_list<std::string_view> parts) {
         hex += kHex[byte & 0x0f];
     }
     return hex;
+}
+
+std::string sha256Hex(std::string_view text) {
+    return Sha256().add(text).hex();
+}
+
+std::string sha256Hex(std::initializer_list<std::string_view> parts) {
+    Sha256 digest;
+    for (std::string_view part : parts) {
+        digest.add(part);
+    }
+    return digest.hex();
 }
 
 }  // namespace vorla

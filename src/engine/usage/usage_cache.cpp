@@ -417,11 +417,9 @@ std::optional<UsageCache> decodeBoth(std::string_view text, std::size_t capacity
 }  // namespace
 
 std::string windowKey(std::string_view transcripts, const UsageBuckets& total) {
-    // The length first, so no other split of the same bytes gives the key.
-    std::string prefix = std::to_string(transcripts.size()) + ':';
     std::string encodedTotal;
     appendNested(encodedTotal, total, appendUsage);
-    return sha256Hex({prefix, transcripts, encodedTotal});
+    return sha256Hex({transcripts, ":", encodedTotal});
 }
 
 std::string encodeUsageCache(const UsageCache& cache, const std::optional<WindowTotal>& window) {

@@ -42,10 +42,10 @@ struct WindowTotal {
     friend bool operator==(const WindowTotal&, const WindowTotal&) = default;
 };
 
-// Ties a total to the transcripts it was built from. `transcripts` describes
-// every transcript in the window (path, modification time, size, in order);
-// the key covers it and the total's own encoding, so a total written for
-// other files, or damaged on disk, does not match.
+// Ties a total to the transcripts it was built from. `transcripts` is the
+// SHA-256 (hex) of every transcript in the window (path, modification time,
+// size, in order); the key covers it and the total's own encoding, so a total
+// written for other files, or damaged on disk, does not match.
 [[nodiscard]] std::string windowKey(std::string_view transcripts, const UsageBuckets& total);
 
 // Two lines, so the window total is read without the entries:

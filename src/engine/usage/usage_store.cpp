@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <nlohmann/json.hpp>
 #include <numeric>
@@ -16,6 +17,7 @@
 #include "engine/support/agent_dirs.h"
 #include "engine/support/atomic_file.h"
 #include "engine/support/calendar.h"
+#include "engine/support/sha256.h"
 #include "engine/usage/agent_records.h"
 #include "engine/usage/opencode_db.h"
 #include "engine/usage/pricing.h"
@@ -348,19 +350,18 @@ namespace {
 
 // What the window key covers: every transcript's path, modification time
 // (to the nanosecond) and size, in candidate order (which decides the
-// repeats). A path holds no NUL, so the fields cannot run into each other.
-std::string describe(const std::vector<UsageStore::Candidate>& files) {
-    std::string text;
-    text.reserve(files.size() * 128);
+// repeats). A path holds no NUL, so the fields cannot run into each other;
+// the numbers go in as their 8 bytes.
+std::string transcriptsDigest(const std::vector<UsageStore::Candidate>& files) {
+    Sha256 digest;
     for (const UsageStore::Candidate& file : files) {
-        text += file.path;
-        text += '\0';
-        text += std::to_string(file.mtime.time_since_epoch().count());
-        text += ' ';
-        text += std::to_string(file.size);
-        text += '\n';
+        const std::array<std::int64_t, 2> numbers = {file.mtime.time_since_epoch().count(),
+                                                     file.size};
+        digest.add(file.path)
+            .add(std::string_view("\0", 1))
+            .add({reinterpret_cast<const char*>(numbers.data()), sizeof numbers});
     }
-    return text;
+    return digest.hex();
 }
 
 }  // namespace
@@ -372,15 +373,15 @@ UsageBuckets UsageStore::collect(WallTime now, int days, std::int64_t* fileCount
         *fileCount = static_cast<std::int64_t>(files.size());
     }
     filesRead_ = 0;
-    std::string description = describe(files);
-    if (window_ && window_->key == windowKey(description, window_->total)) {
+    std::string transcripts = transcriptsDigest(files);
+    if (window_ && window_->key == windowKey(transcripts, window_->total)) {
         return window_->total;
     }
-    return collectFromEntries(files, cutoff, description);
+    return collectFromEntries(files, cutoff, transcripts);
 }
 
 UsageBuckets UsageStore::collectFromEntries(const std::vector<Candidate>& files, WallTime cutoff,
-                                            const std::string& description) {
+                                            const std::string& transcripts) {
     if (!std::exchange(entriesLoaded_, true)) {
         if (auto loaded = loadUsageCache(cachePath_)) {
             cache_ = std::move(*loaded);
@@ -420,7 +421,7 @@ UsageBuckets UsageStore::collectFromEntries(const std::vector<Candidate>& files,
     // kept; with no transcript at all there is nothing worth a file.
     std::optional<WindowTotal> window;
     if (settled && !files.empty()) {
-        window = WindowTotal{windowKey(description, total), total};
+        window = WindowTotal{windowKey(transcripts, total), total};
     }
     if (!queue.empty() || (window && window != window_)) {
         window_ = std::move(window);

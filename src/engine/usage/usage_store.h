@@ -86,7 +86,7 @@ class UsageStore {
     [[nodiscard]] std::vector<Candidate> candidates(WallTime cutoff) const;
     UsageBuckets collect(WallTime now, int days, std::int64_t* fileCount);
     UsageBuckets collectFromEntries(const std::vector<Candidate>& files, WallTime cutoff,
-                                    const std::string& description);
+                                    const std::string& transcripts);
     void scan(const std::vector<const Candidate*>& queue, WallTime cutoff);
 
     const Clock& clock_;
