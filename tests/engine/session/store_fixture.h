@@ -1,5 +1,6 @@
 // A session store on a manual clock and a loop queue under a temporary HOME,
-// with events built by verbs and every callback recorded.
+// with events built by verbs and every callback recorded, and the parts of a
+// gate decider (real rules and preferences) for the tests that install it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +14,9 @@
 #include <vector>
 
 #include "core/uuid.h"
+#include "engine/policy/prefs.h"
+#include "engine/policy/rule_store.h"
+#include "engine/session/gate_decider.h"
 #include "engine/session/session_store.h"
 #include "support/eventually.h"
 #include "support/manual_clock.h"
@@ -50,6 +54,17 @@ inline Event makeEvent(const EventSpec& spec) {
     event.terminal.termProgram = "tmux";
     return event;
 }
+
+// Whether a person can answer, as the test sets it; counts the questions.
+class TestPerson final : public PersonAsk {
+  public:
+    bool canAnswerNow() override {
+        ++asked;
+        return present;
+    }
+    bool present = true;
+    int asked = 0;
+};
 
 class StoreTest : public ::testing::Test {
   protected:
@@ -105,6 +120,13 @@ class StoreTest : public ::testing::Test {
     ManualClock clock;
     LoopMainQueue queue{clock};
     SessionStore store{queue, clock};
+    // Not installed by default (store.setDecider(decider)): without it every
+    // gate waits for a person.
+    RuleStore rules{clock};
+    MemoryPreferencesStore preferences;
+    Prefs prefs{preferences};
+    TestPerson person;
+    GateDecider decider{rules, prefs, person};
 
     int gatesOpened = 0;
     int sessionsDone = 0;

@@ -1,0 +1,26 @@
+#include "engine/session/gate_decider.h"
+
+namespace vorla {
+
+GateOutcome GateDecider::atGate(std::string_view tool, std::string_view detail,
+                                const RiskVerdict& verdict) {
+    // A rule answers whatever the verdict: the user taught it.
+    if (auto ruled = rules_.decision(tool, detail)) {
+        return *ruled == Behavior::allow ? GateOutcome::ruleAllows : GateOutcome::ruleDenies;
+    }
+    if (prefs_.shouldAutoApprove(verdict.level)) {
+        return GateOutcome::policyAllows;
+    }
+    return person_.canAnswerNow() ? GateOutcome::askPerson : GateOutcome::handBack;
+}
+
+GateOutcome GateDecider::atRuleCheck(std::string_view tool, std::string_view detail) {
+    // Peek first so that an allow rule's hit is not counted here.
+    if (rules_.peek(tool, detail) == Behavior::deny &&
+        rules_.decision(tool, detail) == Behavior::deny) {
+        return GateOutcome::ruleDenies;
+    }
+    return GateOutcome::handBack;
+}
+
+}  // namespace vorla
