@@ -20,6 +20,7 @@ AppCore::AppCore(MainQueue& queue, const Clock& clock, Outputs outputs)
       remote_(queue),
       game_(clock),
       notifier_(queue, std::move(outputs.notifications)),
+      decider_(rules_, prefs_, *this),
       desk_(store_, rules_, clock) {}
 
 AppCore::~AppCore() {
@@ -48,15 +49,7 @@ void AppCore::setUp(const ScreenSummary& screen) {
 void AppCore::connectCallbacks() {
     // The store and the game are members of this object, so their callbacks
     // cannot outlive it; `this` is safe to capture.
-    store_.autoDecide = [this](const std::string& tool, const std::string& detail) {
-        return rules_.decision(tool, detail);
-    };
-    store_.peekRule = [this](const std::string& tool, const std::string& detail) {
-        return rules_.peek(tool, detail);
-    };
-    store_.shouldAutoApprove = [this](const RiskVerdict& verdict) {
-        return prefs_.shouldAutoApprove(verdict.level);
-    };
+    store_.setDecider(decider_);
     store_.onGateOpened = [this] { sound_.play(Cue::needsApproval); };
     notifier_.gateOf = [this](const std::string& sessionId) {
         for (const auto& gate : store_.gates()) {
@@ -77,7 +70,6 @@ void AppCore::connectCallbacks() {
     game_.onAchievement = [this](const Achievement& achievement) {
         achievementUnlocked(achievement);
     };
-    store_.personCanAnswer = [this] { return personCanAnswer(); };
 }
 
 void AppCore::achievementUnlocked(const Achievement& achievement) {
@@ -85,7 +77,7 @@ void AppCore::achievementUnlocked(const Achievement& achievement) {
     notifier_.notifyAchievement(achievement, prefs_.notifyEnabled());
 }
 
-bool AppCore::personCanAnswer() {
+bool AppCore::canAnswerNow() {
     if (answerer_ != Answerer::nobody || remote_.enabled()) {
         return true;
     }

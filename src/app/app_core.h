@@ -2,9 +2,9 @@
 // `vorla-agents --headless`: it creates and holds for the life of the process
 // the session store, preferences, learned rules, audit log, game and event
 // server, sound cues and notifier, connects them through the store's
-// callbacks, runs the 2-second refresh, and cleans up at termination. The
-// desktop app adds its windows on top, and passes the audio output that
-// --headless does not have.
+// callbacks and its gate decider, runs the 2-second refresh, and cleans up at
+// termination. The desktop app adds its windows on top, and passes the audio
+// output that --headless does not have.
 //
 // Main thread only (the thread that runs `queue`).
 #pragma once
@@ -36,7 +36,7 @@ struct ScreenSummary {
     int screenWidth = 0;
 };
 
-class AppCore {
+class AppCore : private PersonAsk {
   public:
     // The platform's outputs; either may be null (no sound, no notifications).
     struct Outputs {
@@ -52,7 +52,7 @@ class AppCore {
     // must outlive this.
     AppCore(MainQueue& queue, const Clock& clock, Outputs outputs = {});
     // Terminates (see terminate()).
-    ~AppCore();
+    ~AppCore() override;
     AppCore(const AppCore&) = delete;
     AppCore& operator=(const AppCore&) = delete;
 
@@ -95,7 +95,9 @@ class AppCore {
     void scheduleRefresh();
     void startServer();
     void startControl();
-    [[nodiscard]] bool personCanAnswer();
+    // Whether the window, a terminal or the phone can answer a gate now;
+    // the first "nobody" is logged.
+    [[nodiscard]] bool canAnswerNow() override;
     // Every audit record: into the log, then through the achievement rules.
     void auditAndAchieve(const AuditEntry& entry);
     void achievementUnlocked(const Achievement& achievement);
@@ -112,6 +114,7 @@ class AppCore {
     RemoteApproval remote_;  // after store_: its page reads the store
     Game game_;
     Notifier notifier_;
+    GateDecider decider_;  // after rules_ and prefs_, which it reads
     std::unique_ptr<Server> server_;
     ControlDesk desk_;
     std::unique_ptr<ControlServer> control_;  // the subcommands' requests

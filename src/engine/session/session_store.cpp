@@ -256,40 +256,46 @@ void SessionStore::openGate(const Event& event, std::shared_ptr<GateBox> box) {
     const std::string tool = toolOrDefault(event);
     const std::string detail = detailOf(event);
     RiskVerdict verdict = assessEvent(tool, event);
+    const GateOutcome outcome =
+        decider_ != nullptr ? decider_->atGate(tool, detail, verdict) : GateOutcome::askPerson;
 
-    if (auto ruled = autoDecide ? autoDecide(tool, detail) : std::nullopt) {
-        box->resolve(*ruled, kMatchedRuleMessage);
-        if (*ruled == Behavior::allow) {
+    switch (outcome) {
+        case GateOutcome::ruleAllows:
+            box->resolve(Behavior::allow, kMatchedRuleMessage);
             session->setState(spriteFor(tool));
             session->setActivity("Running " + shortTool(tool));
-        } else {
+            recordDecision(*session, AuditKind::autoAllowed, tool, detail, verdict.level,
+                           AuditBy::rule);
+            emitState();
+            return;
+        case GateOutcome::ruleDenies:
+            box->resolve(Behavior::deny, kMatchedRuleMessage);
             session->setState(SpriteKind::error);
             session->setActivity("Blocked " + shortTool(tool));
-        }
-        recordDecision(*session,
-                       *ruled == Behavior::allow ? AuditKind::autoAllowed : AuditKind::autoDenied,
-                       tool, detail, verdict.level, AuditBy::rule);
-        emitState();
-        return;
+            recordDecision(*session, AuditKind::autoDenied, tool, detail, verdict.level,
+                           AuditBy::rule);
+            emitState();
+            return;
+        case GateOutcome::policyAllows:
+            box->resolve(Behavior::allow, kAutoApprovedMessage);
+            session->setState(spriteFor(tool));
+            session->setActivity("Running " + shortTool(tool));
+            session->setToolCount(session->toolCount() + 1);
+            recordDecision(*session, AuditKind::autoAllowed, tool, detail, verdict.level,
+                           AuditBy::policy);
+            emitState();
+            return;
+        case GateOutcome::handBack:
+            // No answer at all: the agent asks in its own terminal.
+            box->handBack();
+            session->setState(SpriteKind::needsApproval);
+            session->setActivity("Asking in its terminal");
+            emitState();
+            return;
+        case GateOutcome::askPerson:
+            break;
     }
-    if (shouldAutoApprove && shouldAutoApprove(verdict)) {
-        box->resolve(Behavior::allow, kAutoApprovedMessage);
-        session->setState(spriteFor(tool));
-        session->setActivity("Running " + shortTool(tool));
-        session->setToolCount(session->toolCount() + 1);
-        recordDecision(*session, AuditKind::autoAllowed, tool, detail, verdict.level,
-                       AuditBy::policy);
-        emitState();
-        return;
-    }
-    if (personCanAnswer && !personCanAnswer()) {
-        // No answer at all: the agent asks in its own terminal.
-        box->handBack();
-        session->setState(SpriteKind::needsApproval);
-        session->setActivity("Asking in its terminal");
-        emitState();
-        return;
-    }
+    // Any other value waits for a person too: nothing is allowed unasked.
     session->setState(SpriteKind::needsApproval);
     session->setActivity("Waiting on you");
     gates_.push_back(
@@ -305,10 +311,9 @@ void SessionStore::openGate(const Event& event, std::shared_ptr<GateBox> box) {
 void SessionStore::checkRules(const Event& event, const std::shared_ptr<GateBox>& box) {
     const std::string tool = toolOrDefault(event);
     const std::string detail = detailOf(event);
-    // Only a denial counts its hit here; an allow rule answers the agent's
-    // permission request, if one comes.
-    if (!peekRule || peekRule(tool, detail) != Behavior::deny || !autoDecide ||
-        autoDecide(tool, detail) != Behavior::deny) {
+    // Only a denial is ever sent here; anything else goes on as the ordinary
+    // event it also is.
+    if (decider_ == nullptr || decider_->atRuleCheck(tool, detail) != GateOutcome::ruleDenies) {
         box->handBack();
         apply(event);
         return;

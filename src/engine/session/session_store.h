@@ -1,7 +1,8 @@
 // The one store of live sessions and open approval gates: turns every event
-// from an agent into a change of a session, decides approvals (learned rule,
-// then auto-approve policy, then a person or the time-out), and publishes the
-// state snapshot after every change (see emitState).
+// from an agent into a change of a session, sequences approval gates (its
+// GateDecider says whether a rule, the policy or a person answers; the server's
+// wait ends in the time-out), and publishes the state snapshot after every
+// change (see emitState).
 //
 // Main thread only: the server and the phone reach it through MainQueue::post.
 // Observable: subscribe() fires synchronously after a change of sessions,
@@ -24,6 +25,7 @@
 #include "core/protocol.h"
 #include "engine/policy/risk_engine.h"
 #include "engine/records/audit_entry.h"
+#include "engine/session/gate_decider.h"
 #include "engine/session/gates.h"
 #include "engine/session/session.h"
 #include "engine/session/snapshot_writer.h"
@@ -59,18 +61,16 @@ class SessionStore {
     // Callbacks, set once by the composition root before the server starts.
     // An unset callback is skipped. They run synchronously inside the store's
     // operations and must not change sessions or gates re-entrantly.
-    std::function<void()> onGateOpened;          // a gate waits for a person
-    std::function<void(Behavior)> onGateClosed;  // a person or phone decided
-    std::function<void()> onSessionDone;         // a session first reached done
-    std::function<std::optional<Behavior>(const std::string& tool, const std::string& detail)>
-        autoDecide;  // learned-rule lookup, counting the hit
-    std::function<std::optional<Behavior>(const std::string& tool, const std::string& detail)>
-        peekRule;                                               // the same, counting nothing
-    std::function<void(const AuditEntry&)> audit;               // every audit record
-    std::function<bool(const RiskVerdict&)> shouldAutoApprove;  // the policy
-    // Whether anyone (window, phone, terminal) can answer a gate now; unset:
-    // yes. When not, a gate that needs a person is handed back unanswered.
-    std::function<bool()> personCanAnswer;
+    std::function<void()> onGateOpened;            // a gate waits for a person
+    std::function<void(Behavior)> onGateClosed;    // a person or phone decided
+    std::function<void()> onSessionDone;           // a session first reached done
+    std::function<void(const AuditEntry&)> audit;  // every audit record
+
+    // What answers a gate before a person (rule, policy) and whether a person
+    // can; set once by the composition root before the server starts, and it
+    // must outlive the store's use. Without one every gate waits for a person
+    // and a rule check hands every call back: nothing is allowed unasked.
+    void setDecider(GateDecider& decider) { decider_ = &decider; }
 
     // Observable state.
     [[nodiscard]] const std::vector<SessionRef>& sessions() const { return sessions_; }
@@ -99,8 +99,8 @@ class SessionStore {
     // Shows `source`'s celebration for celebrationDuration (a new one replaces it).
     void celebrate(Source source);
 
-    // The gate path. openGate answers `box` at once by rule or policy, or
-    // queues a Gate for a person.
+    // The gate path. openGate answers `box` at once by rule or policy, hands
+    // it back when nobody can answer, or queues a Gate for a person.
     void openGate(const Event& event, std::shared_ptr<GateBox> box);
     // A Claude Code or Codex pre-tool-use (isRuleCheck): a learned deny rule
     // answers `box` with a denial, recorded like a rule's denial at a gate;
@@ -150,6 +150,7 @@ class SessionStore {
     MainQueue& queue_;
     const Clock& clock_;
     const Options options_;
+    GateDecider* decider_ = nullptr;  // null: ask a person
 
     std::vector<SessionRef> sessions_;
     std::vector<GateRef> gates_;

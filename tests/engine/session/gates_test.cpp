@@ -51,19 +51,17 @@ TEST(GateBox, ConcurrentResolversDeliverExactlyOneDecision) {
 
 using GatesTest = StoreTest;
 
+// The rule store keeps critical calls from allow rules; anything else a rule
+// answers, elevated or not, before a policy that would answer too.
 TEST_F(GatesTest, RulesAnswerBeforeThePolicyWhateverTheRisk) {
-    store.autoDecide = [](const std::string& tool, const std::string& detail) {
-        if (tool == "WebFetch") {
-            return std::optional(Behavior::deny);
-        }
-        return detail == "rm -rf build" ? std::optional(Behavior::allow) : std::nullopt;
-    };
-    bool policyAsked = false;
-    store.shouldAutoApprove = [&](const RiskVerdict&) { return policyAsked = true; };
-    auto box = gate({.tool = "Bash", .command = "rm -rf build"});
+    ASSERT_FALSE(rules.add("WebFetch", "", Behavior::deny));
+    ASSERT_FALSE(rules.add("Bash", "git push", Behavior::allow));
+    prefs.setAutoApproveLevel(1);
+    store.setDecider(decider);
+    auto box = gate({.tool = "Bash", .command = "git push origin main"});
 
     EXPECT_EQ(box->decision(), (Decision{Behavior::allow, kMatchedRuleMessage}));
-    EXPECT_FALSE(policyAsked);
+    EXPECT_EQ(person.asked, 0);
     EXPECT_TRUE(store.gates().empty());
     EXPECT_EQ(gatesOpened, 0);
     EXPECT_EQ(only()->state(), SpriteKind::shell);
@@ -71,7 +69,7 @@ TEST_F(GatesTest, RulesAnswerBeforeThePolicyWhateverTheRisk) {
     EXPECT_EQ(only()->toolCount(), 0);
     ASSERT_EQ(audited.size(), 1u);
     EXPECT_EQ(audited[0].kind, AuditKind::autoAllowed);
-    EXPECT_EQ(audited[0].risk, 3);
+    EXPECT_EQ(audited[0].risk, 2);
     EXPECT_TRUE(closedWith.empty());
 
     auto denied = gate({.tool = "WebFetch"});
@@ -84,10 +82,7 @@ TEST_F(GatesTest, RulesAnswerBeforeThePolicyWhateverTheRisk) {
 }
 
 TEST_F(GatesTest, ThePolicyAllowsUpToItsLevelAndCountsTheTool) {
-    const int level = 0;
-    store.shouldAutoApprove = [&](const RiskVerdict& verdict) {
-        return level >= static_cast<int>(verdict.level);
-    };
+    store.setDecider(decider);  // at the default level 0
     auto read = gate({.tool = "Read"});
     EXPECT_EQ(read->decision(), (Decision{Behavior::allow, kAutoApprovedMessage}));
     EXPECT_EQ(only()->toolCount(), 1);
@@ -105,6 +100,18 @@ TEST_F(GatesTest, ThePolicyAllowsUpToItsLevelAndCountsTheTool) {
     EXPECT_EQ(store.gates()[0]->risk.level, Risk::elevated);
     EXPECT_EQ(store.gates()[0]->kind, SpriteKind::shell);
     EXPECT_EQ(store.gates()[0]->detail, "npm install");
+}
+
+TEST_F(GatesTest, WithoutADeciderEveryGateWaitsForAPersonAndARuleCheckSendsNothing) {
+    auto read = gate({.tool = "Read"});
+    EXPECT_FALSE(read->decision());
+    EXPECT_EQ(store.gates().size(), 1u);
+    auto box = std::make_shared<GateBox>();
+    Event check = makeEvent({.kind = Canonical::preToolUse, .tool = "Read"});
+    check.gating = true;
+    store.checkRules(check, box);
+    EXPECT_TRUE(box->handedBack());
+    EXPECT_FALSE(box->decision());
 }
 
 TEST_F(GatesTest, TwoGatesOfOneSessionKeepItWaitingUntilTheLastCloses) {
@@ -162,18 +169,10 @@ TEST_F(GatesTest, AGateClosedAfterItsWaitEndedWritesNoRecordAndShowsWorking) {
 }
 
 TEST_F(GatesTest, RuleCheckDeniesOnADenyRuleAndOtherwisePassesWithoutCountingAnAllow) {
-    int counted = 0;
-    auto rule = [](const std::string&, const std::string& detail) -> std::optional<Behavior> {
-        if (detail == "rm -rf /") {
-            return Behavior::deny;
-        }
-        return detail == "make" ? std::optional(Behavior::allow) : std::nullopt;
-    };
-    store.peekRule = rule;
-    store.autoDecide = [&](const std::string& tool, const std::string& detail) {
-        ++counted;
-        return rule(tool, detail);
-    };
+    ASSERT_FALSE(rules.add("Bash", "rm -rf /", Behavior::deny));
+    ASSERT_FALSE(rules.add("Bash", "make", Behavior::allow));
+    store.setDecider(decider);
+    auto counted = [&] { return rules.rules()[0].timesFired + rules.rules()[1].timesFired; };
     auto check = [&](const std::string& command) {
         auto box = std::make_shared<GateBox>();
         Event event = makeEvent({.kind = Canonical::preToolUse,
@@ -189,12 +188,12 @@ TEST_F(GatesTest, RuleCheckDeniesOnADenyRuleAndOtherwisePassesWithoutCountingAnA
     EXPECT_TRUE(allowed->handedBack());
     EXPECT_FALSE(allowed->decision());
     EXPECT_EQ(only()->activity(), "Running Bash");  // applied as the ordinary event
-    EXPECT_EQ(counted, 0);
+    EXPECT_EQ(counted(), 0);
     EXPECT_TRUE(audited.empty());
 
     auto denied = check("rm -rf /");
     EXPECT_EQ(denied->decision(), (Decision{Behavior::deny, kMatchedRuleMessage}));
-    EXPECT_EQ(counted, 1);
+    EXPECT_EQ(counted(), 1);
     EXPECT_EQ(only()->state(), SpriteKind::error);
     EXPECT_EQ(only()->activity(), "Blocked Bash");
     ASSERT_EQ(audited.size(), 1u);

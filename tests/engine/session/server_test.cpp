@@ -50,6 +50,12 @@ class ServerTest : public ::testing::Test {
     }
 
     SessionHarness engine;
+    // A decider for the tests that install it; nothing is auto-approved.
+    RuleStore rules;
+    MemoryPreferencesStore preferences;
+    Prefs prefs{preferences};
+    TestPerson person;
+    GateDecider decider{rules, prefs, person};
 };
 
 TEST_F(ServerTest, ALineArrivingInTwoPartsIsReadWhole) {
@@ -101,10 +107,9 @@ TEST_F(ServerTest, AGateWhoseBridgeLeftClosesWithoutADecision) {
 
 TEST_F(ServerTest, RuleCheckAnswersOnlyADenialAndAHandedBackGateNothing) {
     engine.onMain([&] {
-        engine.store.peekRule = [](const std::string&, const std::string& detail) {
-            return detail == "rm -rf /" ? std::optional(Behavior::deny) : std::nullopt;
-        };
-        engine.store.autoDecide = engine.store.peekRule;
+        (void)rules.add("Bash", "rm -rf /", Behavior::deny);
+        prefs.setAutoApproveLevel(-1);
+        engine.store.setDecider(decider);
     });
     auto ask = [&](const std::string& command) {
         Event event =
@@ -120,7 +125,7 @@ TEST_F(ServerTest, RuleCheckAnswersOnlyADenialAndAHandedBackGateNothing) {
     EXPECT_EQ(decodeDecision(*denial), (Decision{Behavior::deny, kMatchedRuleMessage}));
 
     // A gate nobody here can answer is handed back the same way: no line.
-    engine.onMain([&] { engine.store.personCanAnswer = [] { return false; }; });
+    engine.onMain([&] { person.present = false; });
     std::string id;
     Client gate(path());
     gate.send(gatingLine("B", &id));
