@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # `vorla-agents usage --json` as a whole command, with hyperfine, on a 355 MB
 # set of generated transcripts (bench/gen_transcripts.py, into bench/data/):
-#   warm: the usage cache is current, so no transcript is read;
+#   warm: the usage cache is current, so no transcript is read (next to
+#         the program's own start and a C listing of the same files);
 #   cold: no usage cache and an empty page cache, next to `cat` of the same
 #         files from an empty page cache.
 # Pass a second build folder (an older commit's) to compare before and after.
@@ -41,11 +42,16 @@ if [[ -n $before ]]; then
   programs=("$before" "${programs[@]}")
 fi
 
-# Next to each, the same program printing its help: what starting it costs.
+# Next to each, in the same run, the two floors of a warm run: the program
+# printing its help (what starting it costs), and a C program that only
+# lists and stats the same transcripts (bench/peers/stat_walk.c).
+peer_dir=$(mktemp -d)
+trap 'rm -rf "$peer_dir"' EXIT
+cc -O2 -o "$peer_dir/stat_walk" "$here/peers/stat_walk.c"
 echo "== warm (usage cache current)"
 for i in "${!programs[@]}"; do
   HOME="${homes[i]}" "${programs[i]}" usage --json > /dev/null
-  HOME="${homes[i]}" hyperfine -N --warmup 5 --runs 100 \
+  HOME="${homes[i]}" hyperfine -N --warmup 5 --runs 100 "$peer_dir/stat_walk" \
     "${programs[i]} usage --help" "${programs[i]} usage --json"
 done
 echo "== load afterwards $(cut -d' ' -f1-3 /proc/loadavg)"
