@@ -417,13 +417,21 @@ UsageBuckets UsageStore::collectFromEntries(const std::vector<Candidate>& files,
             }
         }
     }
+    // A transcript that left the window comes back only with a newer time,
+    // which reads it again anyway: its entry would only grow the file.
+    std::unordered_set<std::string_view> inWindow;
+    for (const Candidate& file : files) {
+        inWindow.insert(file.path);
+    }
+    bool pruned =
+        std::erase_if(cache_, [&](const auto& item) { return !inWindow.contains(item.first); }) > 0;
     // A busy OpenCode database is read again next time, so its total is not
-    // kept; with no transcript at all there is nothing worth a file.
+    // kept; with no transcript and no cache there is nothing worth a file.
     std::optional<WindowTotal> window;
-    if (settled && !files.empty()) {
+    if (settled && (!files.empty() || window_ || pruned)) {
         window = WindowTotal{windowKey(transcripts, total), total};
     }
-    if (!queue.empty() || (window && window != window_)) {
+    if (!queue.empty() || pruned || (window && window != window_)) {
         window_ = std::move(window);
         (void)writeFileAtomically(cachePath_, encodeUsageCache(cache_, window_));
     }

@@ -347,6 +347,13 @@ TEST_F(UsageStoreTest, WindowTotalAnswersOnlyForTheTranscriptsItWasBuiltFrom) {
     home_.write(cacheFile, header + "{\"broken");
     EXPECT_EQ(snapshot(&read).today.output, 6);
     EXPECT_EQ(read, 2u);
+
+    // A transcript that leaves the window leaves the cache too.
+    write(".claude/projects/app/a.jsonl", response("a", day(0), 5), 8 * kDay);
+    EXPECT_EQ(snapshot(&read).today.output, 1);
+    EXPECT_EQ(home_.read(cacheFile)->find("a.jsonl"), std::string::npos);
+    EXPECT_EQ(snapshot(&read).today.output, 1);
+    EXPECT_EQ(read, 0u);
 }
 
 // A database busy while it is read keeps no total: once free, unchanged, it
