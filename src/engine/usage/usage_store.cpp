@@ -111,8 +111,12 @@ void addIfRecent(std::vector<UsageStore::Candidate>& out, const Folder& folder,
                  WallTime cutoff) {
     auto stamp = fileStamp(folder.fd(), name.c_str());
     if (stamp && stamp->first > cutoff) {
-        out.push_back(
-            UsageStore::Candidate{folderPath + "/" + name, stamp->first, stamp->second, source});
+        // One allocation for the path: this runs for every transcript on
+        // every snapshot.
+        std::string path;
+        path.reserve(folderPath.size() + 1 + name.size());
+        path.append(folderPath).append("/").append(name);
+        out.push_back(UsageStore::Candidate{std::move(path), stamp->first, stamp->second, source});
     }
 }
 
