@@ -309,7 +309,13 @@ TEST_F(UsageStoreTest, CorruptForeignOrOlderCacheIsRebuilt) {
         EXPECT_EQ(snapshot(&read).today.output, 5) << junk;
         EXPECT_EQ(read, 1u);
     }
+    // A FIFO planted in its place neither blocks the read nor stays.
+    const std::string cachePath = home_.file(".vorla-agents/data/usage-cache.json");
+    std::filesystem::remove(cachePath);
+    ASSERT_EQ(::mkfifo(cachePath.c_str(), 0600), 0);
     std::size_t read = 0;
+    EXPECT_EQ(snapshot(&read).today.output, 5);
+    EXPECT_EQ(read, 1u);
     EXPECT_EQ(snapshot(&read).today.output, 5);
     EXPECT_EQ(read, 0u);
 }
