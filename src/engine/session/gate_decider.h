@@ -37,7 +37,8 @@ class GateDecider {
         : rules_(rules), prefs_(prefs), person_(person) {}
 
     // A gate of (tool, detail) graded `verdict`: the rule that answers it
-    // (counting the hit), else the policy, else a person, else hand back.
+    // (counting the hit; an allow rule never answers a critical verdict),
+    // else the policy, else a person, else hand back.
     [[nodiscard]] GateOutcome atGate(std::string_view tool, std::string_view detail,
                                      const RiskVerdict& verdict);
 

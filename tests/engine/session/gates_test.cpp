@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "engine/phone/gate_cards.h"
@@ -79,6 +80,25 @@ TEST_F(GatesTest, RulesAnswerBeforeThePolicyWhateverTheRisk) {
     ASSERT_EQ(audited.size(), 2u);
     EXPECT_EQ(audited[1].kind, AuditKind::autoDenied);
     EXPECT_EQ(audited[1].detail, "");
+}
+
+// The rule store grades a call without its working folder: "settings.json"
+// taught in a project must not allow writing Claude Code's own settings.
+TEST_F(GatesTest, AnAllowRuleNeverAnswersAGateGradedCriticalInItsFolderButADenyRuleDoes) {
+    ASSERT_FALSE(rules.add("Write", "settings.json", Behavior::allow));
+    ASSERT_FALSE(rules.add("Bash", "rm -rf", Behavior::deny));
+    std::filesystem::create_directories(home.file(".claude"));
+    store.setDecider(decider);
+
+    auto claude = gate({.tool = "Write", .command = "settings.json", .cwd = home.file(".claude")});
+    EXPECT_FALSE(claude->decision());
+    ASSERT_EQ(store.gates().size(), 1u);
+    EXPECT_EQ(store.gates()[0]->risk.level, Risk::critical);
+    EXPECT_EQ(rules.rules()[0].timesFired, 0);
+    auto project = gate({.tool = "Write", .command = "settings.json"});
+    EXPECT_EQ(project->decision(), (Decision{Behavior::allow, kMatchedRuleMessage}));
+    auto wipe = gate({.tool = "Bash", .command = "rm -rf /"});
+    EXPECT_EQ(wipe->decision(), (Decision{Behavior::deny, kMatchedRuleMessage}));
 }
 
 TEST_F(GatesTest, ThePolicyAllowsUpToItsLevelAndCountsTheTool) {
