@@ -27,12 +27,12 @@ int runDesktop(int argc, char** argv);  // desktop/run_desktop.cpp
 namespace {
 
 int runHeadless(bool hold) {
-    sigset_t signals = blockTerminationSignals();
+    sigset_t stopSignals = blockTerminationSignals();
 
     LoopMainQueue queue;
-    std::thread waiter([&queue, signals] {
+    std::thread waiter([&queue, stopSignals] {
         int received = 0;
-        sigwait(&signals, &received);
+        sigwait(&stopSignals, &received);
         queue.quit();
     });
 

@@ -24,24 +24,24 @@ bool isExponentMark(char c) {
     return c == 'e' || c == 'E';
 }
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+constexpr std::uint64_t kEveryByteOne = 0x0101010101010101ULL;
+constexpr std::uint64_t kEveryByteHigh = 0x8080808080808080ULL;
 
 // The top bit of every byte of `word` that is an ASCII digit. Bytes are
 // compared with their top bit masked off, so no addition carries into the
 // next byte; bytes at or above 0x80 never count.
 std::uint64_t digitBytes(std::uint64_t word) {
-    const std::uint64_t low = word & ~kHighs;
-    const std::uint64_t atLeastZero = (low + (0x80 - '0') * kOnes) & kHighs;
-    const std::uint64_t pastNine = (low + (0x80 - ('9' + 1)) * kOnes) & kHighs;
+    const std::uint64_t low = word & ~kEveryByteHigh;
+    const std::uint64_t atLeastZero = (low + (0x80 - '0') * kEveryByteOne) & kEveryByteHigh;
+    const std::uint64_t pastNine = (low + (0x80 - ('9' + 1)) * kEveryByteOne) & kEveryByteHigh;
     return atLeastZero & ~pastNine & ~word;
 }
 
 // The top bit of every byte that is a backslash, and possibly of bytes above
 // one (the borrow of the zero-byte test): exact about whether there is any.
 std::uint64_t backslashBytes(std::uint64_t word) {
-    const std::uint64_t x = word ^ ('\\' * kOnes);
-    return (x - kOnes) & ~x & kHighs;
+    const std::uint64_t x = word ^ ('\\' * kEveryByteOne);
+    return (x - kEveryByteOne) & ~x & kEveryByteHigh;
 }
 
 // The code unit of a "\uXXXX" escape starting at `at`.
@@ -179,7 +179,7 @@ std::optional<double> replacementFor(std::string_view token) {
     return std::nullopt;
 }
 
-void appendDouble(std::string& out, double value) {
+void appendShortestDouble(std::string& out, double value) {
     if (value == 0) {
         out += std::signbit(value) ? "-0.0" : "0.0";  // "0" would read back as an integer
         return;
@@ -200,7 +200,7 @@ std::size_t copyNumber(std::string_view text, std::size_t at, std::string& out) 
     }
     const std::string_view token = text.substr(at, end - at);
     if (auto value = replacementFor(token)) {
-        appendDouble(out, *value);
+        appendShortestDouble(out, *value);
     } else {
         out.append(token);
     }
@@ -250,7 +250,7 @@ bool mayNeedJSONRepair(std::string_view text) {
                 return true;
             }
         }
-        const auto leading = static_cast<std::size_t>(std::countr_zero(~digits & kHighs)) / 8;
+        const auto leading = static_cast<std::size_t>(std::countr_zero(~digits & kEveryByteHigh)) / 8;
         if ((digits & (digits << 8) & (digits << 16)) != 0 || (run > 0 && run + leading >= 3)) {
             for (std::size_t at = i; at < i + 8; ++at) {
                 if (digitStep(at)) {
@@ -259,7 +259,7 @@ bool mayNeedJSONRepair(std::string_view text) {
             }
             continue;
         }
-        const auto trailing = static_cast<std::size_t>(std::countl_zero(~digits & kHighs)) / 8;
+        const auto trailing = static_cast<std::size_t>(std::countl_zero(~digits & kEveryByteHigh)) / 8;
         run = trailing == 8 ? run + 8 : trailing;
     }
     for (; i < size; ++i) {

@@ -19,7 +19,7 @@ namespace vorla::app {
 
 namespace {
 
-const char* kHelp =
+const char* kAuditHelp =
     "Usage: vorla-agents audit [--day YYYY-MM-DD] [--json]\n"
     "       vorla-agents audit export [PATH]\n"
     "\n"
@@ -114,7 +114,7 @@ int runAudit(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (isHelp(arg)) {
-            std::fputs(kHelp, stdout);
+            std::fputs(kAuditHelp, stdout);
             return 0;
         }
         if (arg == "--json") {

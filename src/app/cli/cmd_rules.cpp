@@ -18,7 +18,7 @@ namespace vorla::app {
 
 namespace {
 
-const char* kHelp =
+const char* kRulesHelp =
     "Usage: vorla-agents rules [--json]\n"
     "       vorla-agents rules forget <key>\n"
     "\n"
@@ -142,7 +142,7 @@ int runRules(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (isHelp(arg)) {
-            std::fputs(kHelp, stdout);
+            std::fputs(kRulesHelp, stdout);
             return 0;
         }
         if (arg == "--json") {

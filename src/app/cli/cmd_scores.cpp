@@ -13,7 +13,7 @@ namespace vorla::app {
 
 namespace {
 
-const char* kHelp =
+const char* kScoresHelp =
     "Usage: vorla-agents scores [--json]\n"
     "\n"
     "Today's scoreboard per agent (tools run, approved, denied, trust), the game's\n"
@@ -82,7 +82,7 @@ void printText(const AuditLog& log, const Game& game) {
 }  // namespace
 
 int runScores(int argc, char** argv) {
-    const JsonOption option = parseJsonOption("scores", kHelp, argc, argv);
+    const JsonOption option = parseJsonOption("scores", kScoresHelp, argc, argv);
     if (option.exitStatus) {
         return *option.exitStatus;
     }

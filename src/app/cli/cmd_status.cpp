@@ -26,7 +26,7 @@ constexpr std::size_t kShownIDLength = 8;
 // the app leaves an unchanged file alone.
 constexpr int kWatchFallbackMs = 1000;
 
-const char* kHelp =
+const char* kStatusHelp =
     "Usage: vorla-agents status [--json] [--watch]\n"
     "\n"
     "The live agent sessions (agent, project, state, activity, tools, context\n"
@@ -162,7 +162,7 @@ int runStatus(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (isHelp(arg)) {
-            std::fputs(kHelp, stdout);
+            std::fputs(kStatusHelp, stdout);
             return 0;
         }
         if (arg == "--json") {

@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kDays = 7;
 
-const char* kHelp =
+const char* kSuggestHelp =
     "Usage: vorla-agents suggest [--json]\n"
     "\n"
     "Actions you approved by hand at least three times in the last seven days\n"
@@ -28,7 +28,7 @@ const char* kHelp =
 }  // namespace
 
 int runSuggest(int argc, char** argv) {
-    const JsonOption option = parseJsonOption("suggest", kHelp, argc, argv);
+    const JsonOption option = parseJsonOption("suggest", kSuggestHelp, argc, argv);
     if (option.exitStatus) {
         return *option.exitStatus;
     }

@@ -20,7 +20,7 @@ constexpr const char* kWhoRecords =
     " Claude Code, Codex, Gemini CLI, Copilot CLI, Qwen Code and OpenCode record token usage;"
     "\nGrok and Kiro do not.";
 
-const char* kHelp =
+const char* kUsageHelp =
     "Usage: vorla-agents usage [--json | --by-day]\n"
     "\n"
     "Tokens and the estimated cost of the agents' sessions over the last 7 days,\n"
@@ -116,7 +116,7 @@ int runUsage(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
         if (isHelp(argument)) {
-            std::fputs(kHelp, stdout);
+            std::fputs(kUsageHelp, stdout);
             return 0;
         }
         if (argument == "--json") {

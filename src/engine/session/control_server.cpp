@@ -13,7 +13,7 @@ namespace vorla {
 namespace {
 
 // Wakes now and then to join the threads of clients that are done.
-constexpr std::chrono::milliseconds kReapInterval{1000};
+constexpr std::chrono::milliseconds kControlReapInterval{1000};
 
 }  // namespace
 
@@ -45,7 +45,7 @@ void ControlServer::start() {
         admit(std::move(fd), caller);
     };
     loop.beforeWait = [this] { reapFinished(); };
-    loop.idleInterval = kReapInterval;
+    loop.idleInterval = kControlReapInterval;
     thread_ = std::thread([this, loop = std::move(loop)] { listener_.run(loop); });
 }
 
