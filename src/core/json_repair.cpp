@@ -250,7 +250,8 @@ bool mayNeedJSONRepair(std::string_view text) {
                 return true;
             }
         }
-        const auto leading = static_cast<std::size_t>(std::countr_zero(~digits & kEveryByteHigh)) / 8;
+        const auto leading =
+            static_cast<std::size_t>(std::countr_zero(~digits & kEveryByteHigh)) / 8;
         if ((digits & (digits << 8) & (digits << 16)) != 0 || (run > 0 && run + leading >= 3)) {
             for (std::size_t at = i; at < i + 8; ++at) {
                 if (digitStep(at)) {
@@ -259,7 +260,8 @@ bool mayNeedJSONRepair(std::string_view text) {
             }
             continue;
         }
-        const auto trailing = static_cast<std::size_t>(std::countl_zero(~digits & kEveryByteHigh)) / 8;
+        const auto trailing =
+            static_cast<std::size_t>(std::countl_zero(~digits & kEveryByteHigh)) / 8;
         run = trailing == 8 ? run + 8 : trailing;
     }
     for (; i < size; ++i) {
