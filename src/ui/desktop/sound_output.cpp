@@ -37,7 +37,6 @@ void SoundOutput::controlStart(const std::function<void(const std::string&)>& fa
         {
             MutexLock lock(controlMutex_);
             broken_ = true;
-            startDone_ = true;
         }
         {
             MutexLock clipLock(clipMutex_);
@@ -46,6 +45,9 @@ void SoundOutput::controlStart(const std::function<void(const std::string&)>& fa
         if (failed) {
             failed(reason);
         }
+        // Only now idle: whoever waits for idle() sees the failure reported.
+        MutexLock lock(controlMutex_);
+        startDone_ = true;
         return;
     }
     {

@@ -46,8 +46,8 @@ class SoundOutput final : public AudioSink {
     void start(std::function<void(const std::string& reason)> failed) override;
     void play(std::span<const float> samples) override;
 
-    // The first opening is over, nothing is playing and the device is closed
-    // (for tests and benchmarks).
+    // The first opening is over (a failure already reported through `failed`),
+    // nothing is playing and the device is closed (for tests and benchmarks).
     [[nodiscard]] bool idle() const;
 
   private:
