@@ -43,8 +43,8 @@ class ServerBridgeTest : public ::testing::Test {
         return id;
     }
 
+    std::vector<AuditEntry> audited;  // main thread only; outlives the engine's loop
     SessionHarness engine;
-    std::vector<AuditEntry> audited;  // main thread only
 };
 
 TEST_F(ServerBridgeTest, OrdinaryHookEventsDriveTheSession) {

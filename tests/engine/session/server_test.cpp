@@ -49,13 +49,14 @@ class ServerTest : public ::testing::Test {
         return engine.waitFor([&](SessionStore& s) { return s.gate(id) != nullptr; });
     }
 
-    SessionHarness engine;
     // A decider for the tests that install it; nothing is auto-approved.
+    // Declared before the engine so they outlive its main-thread loop.
     RuleStore rules;
     MemoryPreferencesStore preferences;
     Prefs prefs{preferences};
     TestPerson person;
     GateDecider decider{rules, prefs, person};
+    SessionHarness engine;
 };
 
 TEST_F(ServerTest, ALineArrivingInTwoPartsIsReadWhole) {
